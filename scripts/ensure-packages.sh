@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, when any is missing.
+# Usage: scripts/ensure-packages.sh build|test|demo
+set -euo pipefail
+
+need=(cmake g++ make googletest libgtest-dev libbenchmark-dev
+      g++-mingw-w64-x86-64 wine64)
+case "${1:-build}" in
+  test) need+=(sox dpf-plugins-vst libsndfile1-dev xvfb imagemagick) ;;
+  demo) need+=(sox) ;;
+esac
+
+missing=()
+for package in "${need[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+    missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Missing Debian packages: ${missing[*]}" >&2
+  echo "Install them with: sudo apt-get install ${missing[*]}" >&2
+  exit 1
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,111 @@
+#include "plugin/Tessarine.h"
+
+#include <cstring>
+
+#include "editor/TessarineEditor.h"
+#include "platform/Platform.h"
+#include "plugin/EffectMode.h"
+
+namespace tess {
+
+Tessarine::Tessarine(vst::AudioMasterCallback master, vst::VstInt32 programs,
+                     vst::VstInt32 params, int width, int height)
+    : AudioEffectX(master, programs, params),
+      numVstVars(params),
+      editorWidth(width),
+      editorHeight(height) {
+    userFolder = ".";
+
+    isEffect = isEffectModuleName(platform::ownModulePath());
+    isSynth(!isEffect);
+    setUniqueID(isEffect ? kEffectId : kInstrumentId);
+
+    userFolder = platform::userFolder();
+    instrumentPath = "?";
+
+    canProcessReplacing();
+    programsAreChunks();
+    setNumInputs(2);
+    setNumOutputs(2);
+    curProgram = 0;
+
+    tessarineEditor_ = new TessarineEditor(this, width, height);
+    setEditor(tessarineEditor_);
+    hasEditor(TessarineEditor::canOpenWindow());
+
+    log.clear();
+    log.changed = 1;
+
+    suspend();
+    blockSize = kMaxBlockSize;
+}
+
+Tessarine::~Tessarine() = default;  // the base class deletes the editor
+
+void Tessarine::suspend() {
+    if (log.debugLevel > 0) appendLog(Log::kMain, "Suspend() called.\r\n");
+    voices.releaseNoteVoices();
+    sampleClock = 0;
+    voices.post().frequency = -1.0f;
+}
+
+void Tessarine::resume() {
+    suspend();
+    if (voices.post().operationCount > 0) voices.post().frequency = 1.0f;
+    if (log.debugLevel > 0) appendLog(Log::kMain, "Resume() called.\r\n");
+    noteCounter = 0;
+}
+
+void Tessarine::processReplacing(float** inputs, float** outputs, vst::VstInt32 sampleFrames) {
+    (void)inputs;
+    if (sampleFrames <= 0) return;
+    AudioThreadGuard::AudioScope scope(audioGuard);
+    // In effect mode the host's output buffers are left as they are; an instrument starts
+    // each block from silence.
+    if (!isEffect) {
+        std::memset(outputs[0], 0, sizeof(float) * static_cast<std::size_t>(sampleFrames));
+        std::memset(outputs[1], 0, sizeof(float) * static_cast<std::size_t>(sampleFrames));
+    }
+    if (!scope) return;
+    sampleClock += sampleFrames;
+}
+
+vst::VstInt32 Tessarine::processEvents(vst::VstEvents* events) {
+    if (events == nullptr) return 1;
+    // MIDI thru: the received list goes back to the host unchanged.
+    sendVstEventsToHost(events);
+    return 1;
+}
+
+void Tessarine::getProgramName(char* name) {
+    vst::copyToHost(name, instrumentFileName.c_str(), vst::kVstMaxProgNameLen);
+}
+
+bool Tessarine::getEffectName(char* name) {
+    vst::copyToHost(name, displayName(), vst::kVstMaxEffectNameLen);
+    return true;
+}
+
+bool Tessarine::getVendorString(char* text) {
+    vst::copyToHost(text, displayName(), vst::kVstMaxVendorStrLen);
+    return true;
+}
+
+bool Tessarine::getProductString(char* text) {
+    vst::copyToHost(text, displayName(), vst::kVstMaxProductStrLen);
+    return true;
+}
+
+vst::VstInt32 Tessarine::canDo(char* text) {
+    for (const char* ability : {"receiveVstMidiEvent", "sendVstMidiEvent", "receiveVstTimeInfo"})
+        if (std::strcmp(text, ability) == 0) return 1;
+    return -1;
+}
+
+vst::VstIntPtr Tessarine::vendorSpecific(vst::VstInt32 index, vst::VstIntPtr, void* ptr, float) {
+    if (index != vst::kTessarineLoadInstrument || ptr == nullptr) return 0;
+    // No instrument compiler in this build yet: nothing can be loaded.
+    return 0;
+}
+
+}  // namespace tess
