@@ -1,0 +1,75 @@
+#include "engine/InterpolationKernel.h"
+
+#include <algorithm>
+
+namespace tess {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// Modified Bessel function of the first kind, order 0, as the mean of cosh(z cos(k pi / 13))
+// over 13 equally spaced angles (k = 0 once, 1..6 twice by symmetry).
+double besselI0(double z) {
+    static constexpr double kCosines[6] = {0.970941817426052,  0.8854560256532099,
+                                           0.7485107481711011, 0.5680647467311558,
+                                           0.3546048870425356, 0.120536680255323};
+    double sum = 0.0;
+    for (double c : kCosines) sum += std::cosh(z * c);
+    return std::cosh(z) * 0.07692307692307693 + sum * 0.15384615384615385;
+}
+
+// pow of a base that may turn negative beyond the half-width; such entries weigh nothing.
+double powOrZero(double base, double e) {
+    return base < 0.0 ? 0.0 : std::pow(base, e);
+}
+
+double window(int type, double x, int n, double e) {
+    const double u = x / n;
+    switch (type) {
+        case InterpolationKernel::kHamming:
+            return std::pow(0.5434782608695652 - 0.45652173913043476 * std::cos(kPi * (u + 1.0)),
+                            e);
+        case InterpolationKernel::kHann:
+            return powOrZero(0.5 - 0.5 * std::cos(kPi * (u + 1.0)), e);
+        case InterpolationKernel::kCosine:
+            return powOrZero(std::cos(kPi * x / (2.0 * n)), e);
+        case InterpolationKernel::kLanczos:
+            return x == 0.0 ? 1.0 : powOrZero(std::sin(kPi * u) / (kPi * u), e);
+        case InterpolationKernel::kGaussian: {
+            const double g = e * u;
+            return std::exp(-0.5 * g * g);
+        }
+        case InterpolationKernel::kKaiser: {
+            const double r = x / (n + 1);
+            return besselI0(e * std::sqrt(std::max(0.0, 1.0 - r * r))) / besselI0(e);
+        }
+        default:
+            return 1.0;
+    }
+}
+
+}  // namespace
+
+void InterpolationKernel::buildDefault() {
+    build(kDefaultSize, kDefaultHalfWidth, kKaiser, kDefaultKaiserBeta);
+}
+
+void InterpolationKernel::build(int size, int halfWidth, int windowType, double exponent) {
+    size_ = std::clamp(size, kMinSize, kMaxSize);
+    halfWidth_ = std::clamp(halfWidth, 0, kMaxHalfWidth);
+    windowType_ = std::clamp(windowType, 0, kMaxWindow);
+    exponent_ = exponent >= kMinExponent ? std::min(exponent, kMaxExponent) : kMinExponent;
+    scale_ = static_cast<float>(size_) / static_cast<float>(halfWidth_ + 1);
+
+    table_ = std::make_unique<float[]>(static_cast<std::size_t>(size_));
+    for (int i = 0; i < size_; ++i) {
+        const double x = i / static_cast<double>(scale_);
+        const double s = i == 0 ? 1.0 : std::sin(kPi * x) / (kPi * x);
+        // With N = 0 the table is never read; keep it a plain sinc rather than divide by 0.
+        const double w = halfWidth_ == 0 ? 1.0 : window(windowType_, x, halfWidth_, exponent_);
+        table_[static_cast<std::size_t>(i)] = static_cast<float>(s * w);
+    }
+}
+
+}  // namespace tess
