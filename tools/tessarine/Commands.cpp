@@ -1,0 +1,99 @@
+#include "tessarine/Commands.h"
+
+#include "tessarine/CommandLine.h"
+#include "tessarine/ExitStatus.h"
+#include "tessarine/Info.h"
+#include "tessarine/Render.h"
+
+namespace tess::tool {
+namespace {
+
+int usageError(const std::string& command, const std::string& message, std::ostream& err) {
+    err << "tessarine " << command << ": " << message << "\n\n" << usageText();
+    return kExitUsage;
+}
+
+int renderCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (wantsHelp(args)) {
+        out << usageText();
+        return kExitSuccess;
+    }
+    RenderOptions options;
+    std::string error;
+    if (!parseRenderArguments(args, options, error)) return usageError("render", error, err);
+    return runRender(options, out, err);
+}
+
+int infoCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (wantsHelp(args)) {
+        out << usageText();
+        return kExitSuccess;
+    }
+    if (args.size() != 1 || args[0].empty() || args[0][0] == '-')
+        return usageError("info", "needs exactly one plug-in library", err);
+    return runInfo(args[0], out, err);
+}
+
+const Command kCommands[] = {
+    {"render",
+     "[--plugin LIB] [--instrument FILE] [--midi FILE.mid] [--input IN.wav] [--seconds S] [--rate HZ]\n"
+     "        [--block N] [--tempo BPM] [--param I=V]... [--pcm16] -o OUT.wav",
+     "Hosts a VST 2.4 library (default: the Tessarine library beside this program) as a DAW does,\n"
+     "plays the MIDI file and/or feeds the input WAV (effects only) through it and writes a stereo\n"
+     "WAV (32-bit float, or 16-bit PCM with --pcm16). Defaults: 44100 Hz (or the input's rate),\n"
+     "blocks of 512 frames, 120 BPM in 4/4 until the MIDI file sets a tempo; length --seconds, else\n"
+     "the MIDI file's length plus 2 s, else the input's length, else 5 s. --instrument asks\n"
+     "Tessarine to load an instrument file; --param sets parameter I to V (0..1) before playing.",
+     renderCommand},
+    {"info", "LIB", "Prints what a host sees of a VST 2.4 library: names, IDs, flags, channels, parameters,\n"
+                    "programs and the plug-in's canDo answers.",
+     infoCommand},
+};
+
+}  // namespace
+
+std::span<const Command> commands() { return kCommands; }
+
+std::string usageText() {
+    std::string text = "Usage:\n";
+    for (const Command& command : commands()) {
+        text += "  tessarine ";
+        text += command.name;
+        text += " ";
+        text += command.usage;
+        text += "\n";
+    }
+    text += "  tessarine --help\n\n";
+    for (const Command& command : commands()) {
+        text += command.name;
+        text += ":\n";
+        std::string summary = command.summary;
+        std::size_t start = 0;
+        while (start <= summary.size()) {
+            const std::size_t end = summary.find('\n', start);
+            text += "  " + summary.substr(start, end == std::string::npos ? std::string::npos : end - start) + "\n";
+            if (end == std::string::npos) break;
+            start = end + 1;
+        }
+    }
+    text += "\nExit status: 0 success, 1 failure (a file or library that cannot be used), 2 usage error.\n";
+    return text;
+}
+
+int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.empty()) {
+        err << usageText();
+        return kExitUsage;
+    }
+    const std::string& name = args[0];
+    if (name == "--help" || name == "-h" || name == "help") {
+        out << usageText();
+        return kExitSuccess;
+    }
+    for (const Command& command : commands())
+        if (name == command.name) return command.run({args.begin() + 1, args.end()}, out, err);
+    err << "tessarine: unknown command '" << name << "'\n\n" << usageText();
+    return kExitUsage;
+}
+
+}  // namespace tess::tool

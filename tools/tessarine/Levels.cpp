@@ -1,0 +1,36 @@
+#include "tessarine/Levels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace tess::tool {
+
+void LevelMeter::add(const float* left, const float* right, std::size_t frames) {
+    const float* channels[2] = {left, right};
+    for (int c = 0; c < 2; ++c) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            const double value = channels[c][i];
+            if (!std::isfinite(value)) {
+                ++nonFinite_;
+                continue;
+            }
+            peak_[c] = std::max(peak_[c], std::fabs(value));
+            sumOfSquares_[c] += value * value;
+        }
+    }
+    frames_ += static_cast<std::int64_t>(frames);
+}
+
+double LevelMeter::rms(int channel) const {
+    return frames_ > 0 ? std::sqrt(sumOfSquares_[channel] / double(frames_)) : 0.0;
+}
+
+std::string formatDbfs(double linear) {
+    if (!(linear > 0.0)) return "-inf";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", 20.0 * std::log10(linear));
+    return text;
+}
+
+}  // namespace tess::tool

@@ -1,0 +1,27 @@
+// Peak and RMS level of a stereo signal, reported in dB relative to full scale.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tess::tool {
+
+class LevelMeter {
+public:
+    void add(const float* left, const float* right, std::size_t frames);
+    double peak(int channel) const { return peak_[channel]; }
+    double rms(int channel) const;
+    std::int64_t nonFiniteSamples() const { return nonFinite_; }
+
+private:
+    double peak_[2] = {0.0, 0.0};
+    double sumOfSquares_[2] = {0.0, 0.0};
+    std::int64_t frames_ = 0;
+    std::int64_t nonFinite_ = 0;
+};
+
+// "-6.02" for 0.5, "-inf" for silence.
+std::string formatDbfs(double linear);
+
+}  // namespace tess::tool
