@@ -1,0 +1,259 @@
+// Damaged, foreign and hostile files: every one must be refused (or read correctly) without a
+// crash, a hang, a huge allocation or a read out of bounds. Run under the sanitizers too.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "samples/AudioCorpus.h"
+#include "samples/AudioFileReader.h"
+#include "support/TestSupport.h"
+
+namespace tess {
+namespace {
+
+using test::Container;
+using test::quote;
+using test::tool;
+
+void expectRefused(const std::string& path, const std::string& what) {
+    EXPECT_FALSE(queryAudioFile(path).has_value()) << what;
+    std::vector<float> samples = {7.0f};
+    AudioFileInfo info;
+    info.bits = -1;
+    EXPECT_FALSE(readAudioFile(path, 0, -1, samples, &info)) << what;
+    EXPECT_FALSE(readAudioFile(path, 0, 2, samples, &info)) << what;
+    EXPECT_EQ(samples, std::vector<float>{7.0f}) << what;
+    EXPECT_EQ(info.bits, -1) << what;
+}
+
+class Malformed : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string log;
+        // Plain 16-bit stereo WAV: "fmt " body at 20 (tag 20, channels 22, rate 24, align 32,
+        // bits 34), "data" size at 40, samples from 44.
+        ASSERT_EQ(
+            tool("sox -D -r 8000 -c 2 -n -b 16 " + quote(wav_) + " synth 0.01 sine 440", &log), 0)
+            << log;
+        // WAVE_FORMAT_EXTENSIBLE 24-bit: cbSize at 36, sub-format GUID at 44..59.
+        ASSERT_EQ(
+            tool("sox -D -r 8000 -c 2 -n -b 24 " + quote(wavx_) + " synth 0.01 sine 440", &log), 0)
+            << log;
+        ASSERT_EQ(
+            tool("sox -D -r 8000 -c 2 -n -b 32 " + quote(aiff_) + " synth 0.01 sine 440", &log), 0)
+            << log;
+        ASSERT_EQ(test::readFile(wav_).substr(36, 4), "data");
+        ASSERT_EQ(test::readFile(wavx_).substr(20, 2), std::string("\xFE\xFF", 2));
+        ASSERT_EQ(test::parseContainer(test::readFile(aiff_)).ids(), "COMT|COMM|SSND");
+        for (const std::string& path : {wav_, wavx_, aiff_})
+            ASSERT_TRUE(queryAudioFile(path).has_value()) << path;  // the controls read
+    }
+
+    test::TempDir dir_;
+    std::string wav_ = dir_.file("base.wav");
+    std::string wavx_ = dir_.file("basex.wav");
+    std::string aiff_ = dir_.file("base.aiff");
+};
+
+TEST_F(Malformed, PatchedWaveHeaders) {
+    using test::putLE16;
+    using test::putLE32;
+    struct Case {
+        const char* name;
+        bool extensible;
+        std::function<void(std::string&)> patch;
+    };
+    const Case cases[] = {
+        {"empty file", false, [](std::string& s) { s.clear(); }},
+        {"only RIFF", false, [](std::string& s) { s.resize(4); }},
+        {"big-endian RIFX", false, [](std::string& s) { s.replace(0, 4, "RIFX"); }},
+        {"RF64", false, [](std::string& s) { s.replace(0, 4, "RF64"); }},
+        {"form type AVI", false, [](std::string& s) { s.replace(8, 4, "AVI "); }},
+        {"tag 0", false, [](std::string& s) { putLE16(s, 20, 0); }},
+        {"tag 2 (ADPCM) on PCM data", false, [](std::string& s) { putLE16(s, 20, 2); }},
+        {"extensible tag in a 16-byte fmt", false, [](std::string& s) { putLE16(s, 20, 0xFFFE); }},
+        {"tag 3 with 16 bits", false, [](std::string& s) { putLE16(s, 20, 3); }},
+        {"tag 1 with 64 bits", false,
+         [](std::string& s) { putLE16(s, 34, 64), putLE16(s, 32, 16); }},
+        {"zero channels", false, [](std::string& s) { putLE16(s, 22, 0), putLE16(s, 32, 0); }},
+        {"bits 0", false, [](std::string& s) { putLE16(s, 34, 0), putLE16(s, 32, 0); }},
+        {"bits 12", false, [](std::string& s) { putLE16(s, 34, 12); }},
+        {"bits 17", false, [](std::string& s) { putLE16(s, 34, 17); }},
+        {"block align 3", false, [](std::string& s) { putLE16(s, 32, 3); }},
+        {"block align 8", false, [](std::string& s) { putLE16(s, 32, 8); }},
+        {"sample rate 0", false, [](std::string& s) { putLE32(s, 24, 0); }},
+        {"fmt size 14", false, [](std::string& s) { putLE32(s, 16, 14); }},
+        {"fmt size 0xFFFFFFF0", false, [](std::string& s) { putLE32(s, 16, 0xFFFFFFF0u); }},
+        {"data one byte longer than the file", false,
+         [](std::string& s) { putLE32(s, 40, test::getLE32(s, 40) + 1); }},
+        {"data size 0xFFFFFFF0", false, [](std::string& s) { putLE32(s, 40, 0xFFFFFFF0u); }},
+        {"data size 0xFFFFFFFF", false, [](std::string& s) { putLE32(s, 40, 0xFFFFFFFFu); }},
+        {"chunk of size 0xFFFFFFF0 before data", false,
+         [](std::string& s) { s.insert(36, std::string("LIST\xF0\xFF\xFF\xFF", 8)); }},
+        {"no data chunk", false, [](std::string& s) { s.replace(36, 4, "dat "); }},
+        {"data before fmt", false,
+         [](std::string& s) { s = s.substr(0, 12) + s.substr(36) + s.substr(12, 24); }},
+        {"no fmt chunk", false, [](std::string& s) { s.erase(12, 24); }},
+        {"extensible: sub-format A-law", true, [](std::string& s) { putLE32(s, 44, 6); }},
+        {"extensible: sub-format 0xFFFE", true, [](std::string& s) { putLE32(s, 44, 0xFFFE); }},
+        {"extensible: foreign GUID", true, [](std::string& s) { s[52] = '\x81'; }},
+        {"extensible: cbSize 0", true, [](std::string& s) { putLE16(s, 36, 0); }},
+        {"extensible: fmt of 24 bytes", true,
+         [](std::string& s) {
+             putLE32(s, 16, 24);
+             s.erase(44, 16);
+         }},
+        {"extensible: zero channels", true,
+         [](std::string& s) { putLE16(s, 22, 0), putLE16(s, 32, 0); }},
+    };
+    for (const Case& c : cases) {
+        std::string bytes = test::readFile(c.extensible ? wavx_ : wav_);
+        c.patch(bytes);
+        const std::string path = dir_.file("patched.wav");
+        test::writeFile(path, bytes);
+        expectRefused(path, c.name);
+    }
+}
+
+TEST_F(Malformed, PatchedAiffHeaders) {
+    using test::putBE16;
+    using test::putBE32;
+    struct Case {
+        const char* name;
+        std::function<void(Container&)> patch;
+    };
+    // COMM body: channels 0, frames 2, bits 6, rate 8..17 (exponent 8, mantissa 10).
+    const Case cases[] = {
+        {"AIFC form", [](Container& c) { c.formType = "AIFC"; }},
+        {"64 bits", [](Container& c) { putBE16(c.at("COMM").body, 6, 64); }},
+        {"zero channels", [](Container& c) { putBE16(c.at("COMM").body, 0, 0); }},
+        {"bits 0", [](Container& c) { putBE16(c.at("COMM").body, 6, 0); }},
+        {"bits 12", [](Container& c) { putBE16(c.at("COMM").body, 6, 12); }},
+        {"rate 0", [](Container& c) { c.at("COMM").body.replace(8, 10, std::string(10, '\0')); }},
+        {"rate below 1 Hz", [](Container& c) { putBE16(c.at("COMM").body, 8, 16382); }},
+        {"rate infinite", [](Container& c) { putBE16(c.at("COMM").body, 8, 0x7FFF); }},
+        {"rate negative", [](Container& c) { c.at("COMM").body[8] |= '\x80'; }},
+        {"rate of 2^32 Hz", [](Container& c) { putBE16(c.at("COMM").body, 8, 16383 + 32); }},
+        {"COMM of 16 bytes", [](Container& c) { c.at("COMM").body.resize(16); }},
+        {"SSND offset past its end",
+         [](Container& c) {
+             std::string& body = c.at("SSND").body;
+             putBE32(body, 0, static_cast<std::uint32_t>(body.size() - 7));
+         }},
+        {"SSND offset 0xFFFFFFFF",
+         [](Container& c) { putBE32(c.at("SSND").body, 0, 0xFFFFFFFFu); }},
+        {"SSND of 4 bytes", [](Container& c) { c.at("SSND").body.resize(4); }},
+        {"SSND before COMM", [](Container& c) { std::swap(c.chunks[1], c.chunks[2]); }},
+        {"no SSND", [](Container& c) { c.chunks.pop_back(); }},
+        {"no COMM", [](Container& c) { c.chunks.erase(c.chunks.begin() + 1); }},
+    };
+    for (const Case& c : cases) {
+        Container file = test::parseContainer(test::readFile(aiff_));
+        c.patch(file);
+        const std::string path = dir_.file("patched.aiff");
+        test::writeFile(path, test::buildContainer(file));
+        expectRefused(path, c.name);
+    }
+    // Size fields that no rebuilt container can carry: patched in the bytes.
+    const std::string good = test::readFile(aiff_);
+    const std::size_t ssnd = good.find("SSND");
+    ASSERT_NE(ssnd, std::string::npos);
+    for (std::uint32_t size : {0xFFFFFFF0u, 0xFFFFFFFFu, test::getBE32(good, ssnd + 4) + 1}) {
+        std::string bytes = good;
+        test::putBE32(bytes, ssnd + 4, size);
+        test::writeFile(dir_.file("size.aiff"), bytes);
+        expectRefused(dir_.file("size.aiff"), "SSND size " + std::to_string(size));
+    }
+    std::string bytes = good;
+    test::putBE32(bytes, 16, 0xFFFFFFF0u);  // the COMT chunk that comes first
+    test::writeFile(dir_.file("size.aiff"), bytes);
+    expectRefused(dir_.file("size.aiff"), "COMT size 0xFFFFFFF0");
+}
+
+// Encodings sox writes that are not read here.
+TEST_F(Malformed, ForeignEncodingsFromSox) {
+    const char* args[] = {"-t wav -e ms-adpcm",
+                          "-t wav -e ima-adpcm",
+                          "-t wav -e a-law",
+                          "-t wav -e u-law",
+                          "-t wav -e gsm-full-rate",
+                          "-t aifc -e signed -b 16",
+                          "-t aifc -e floating-point -b 32"};
+    for (const char* a : args) {
+        const std::string path = dir_.file("foreign");
+        std::string log;
+        ASSERT_EQ(tool("sox -D " + quote(wav_) + " " + a + " " + quote(path), &log), 0) << log;
+        expectRefused(path, a);
+    }
+}
+
+// A file cut anywhere in its header or its samples no longer holds the sample chunk its header
+// announces, and is refused as a whole.
+TEST_F(Malformed, TruncatedFilesAreRefused) {
+    std::mt19937 random(20240611);
+    for (const std::string& source : {wav_, wavx_, aiff_}) {
+        const std::string good = test::readFile(source);
+        std::vector<std::size_t> cuts;
+        for (std::size_t cut = 0; cut < 120 && cut < good.size(); ++cut) cuts.push_back(cut);
+        std::uniform_int_distribution<std::size_t> inData(120, good.size() - 1);
+        for (int i = 0; i < 40; ++i) cuts.push_back(inData(random));
+        cuts.push_back(good.size() - 1);
+        for (std::size_t cut : cuts) {
+            const std::string path = dir_.file("cut");
+            test::writeFile(path, good.substr(0, cut));
+            expectRefused(path, source + " cut at " + std::to_string(cut));
+        }
+        test::writeFile(dir_.file("whole"), good);  // the control
+        std::vector<float> samples;
+        EXPECT_TRUE(readAudioFile(dir_.file("whole"), 0, -1, samples)) << source;
+        EXPECT_EQ(samples, test::soxDecode(source)) << source;
+    }
+}
+
+// Random damage to the first bytes: whatever the reader makes of a file, what it claims must
+// hold. The query and the read agree, the samples lie inside the file, and a read delivers
+// exactly the samples asked for.
+TEST_F(Malformed, RandomHeaderDamageKeepsTheReaderConsistent) {
+    std::mt19937 random(77);
+    int accepted = 0;
+    int refused = 0;
+    for (const std::string& source : {wav_, wavx_, aiff_}) {
+        const std::string good = test::readFile(source);
+        for (int round = 0; round < 600; ++round) {
+            std::string bytes = good;
+            const int hits = 1 + static_cast<int>(random() % 3);
+            for (int h = 0; h < hits; ++h) {
+                const std::size_t at = random() % 80;
+                bytes[at] = static_cast<char>(random() % 4 == 0 ? 0xFF : random() & 0xFF);
+            }
+            const std::string path = dir_.file("damaged");
+            test::writeFile(path, bytes);
+            const auto info = queryAudioFile(path);
+            std::vector<float> samples;
+            const bool read = readAudioFile(path, 0, -1, samples);
+            if (!info) {
+                EXPECT_FALSE(read);
+                ++refused;
+                continue;
+            }
+            ++accepted;
+            EXPECT_GE(info->channels, 1);
+            EXPECT_GE(info->sampleRate, 1.0f);
+            EXPECT_LE(info->count * (info->bits / 8), static_cast<std::int64_t>(bytes.size()));
+            EXPECT_EQ(info->count % info->channels, 0);
+            EXPECT_EQ(read, info->count > 0);
+            if (read) {
+                EXPECT_EQ(static_cast<std::int64_t>(samples.size()), info->count);
+            }
+        }
+    }
+    // Both outcomes must have occurred, or the damage did not exercise the reader.
+    EXPECT_GT(accepted, 100);
+    EXPECT_GT(refused, 100);
+}
+
+}  // namespace
+}  // namespace tess
