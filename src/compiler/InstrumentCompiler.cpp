@@ -1,0 +1,29 @@
+#include "compiler/InstrumentCompiler.h"
+
+#include "compiler/CommonDirectives.h"
+#include "compiler/OperationLimits.h"
+#include "platform/Platform.h"
+
+namespace tess::compiler {
+
+InstrumentCompiler::InstrumentCompiler(Log& log, std::string userFolder)
+    : log_(log), userFolder_(std::move(userFolder)), staging_(log) {
+    installCommonDirectives(directives_, instrument_.common);
+}
+
+void InstrumentCompiler::reset() {
+    instrument_.clear();
+    staging_.reset();
+    section_ = kSectionCommon;
+    includedFiles_ = 0;
+}
+
+std::string InstrumentCompiler::lastFilePath() const {
+    return userFolder_ + platform::pathSeparator() + "LAST.txt";
+}
+
+void InstrumentCompiler::compileStatement(std::string_view rawLine, int lineNumber, std::string_view fileName) {
+    staging_.compileStatement(rawLine, lineNumber, fileName);
+}
+
+}  // namespace tess::compiler

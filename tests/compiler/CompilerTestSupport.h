@@ -1,0 +1,46 @@
+// Fixture shared by the compiler tests: a log, a per-user folder, a scratch folder for
+// instrument files and a compiler that has just been reset, as a load would leave it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/Log.h"
+#include "compiler/InstrumentCompiler.h"
+#include "support/TestSupport.h"
+
+namespace tess::compiler::test {
+
+class CompilerTest : public ::testing::Test {
+protected:
+    CompilerTest() : compiler(log, user.path()) { compiler.reset(); }
+
+    // Writes `content` to a file in the scratch folder and compiles it at `level`.
+    std::string compileText(const std::string& content, int level = 0, const std::string& name = "instrument.txt") {
+        const std::string path = files.file(name);
+        tess::test::writeFile(path, content);
+        compiler.compileFile(level, path);
+        return path;
+    }
+    std::string mainLog() const { return std::string(log.main.view()); }
+    std::string programLog() const { return std::string(log.program.view()); }
+    const LayerProgram& layer(int index) const { return compiler.instrument().layers[static_cast<std::size_t>(index)]; }
+
+    static std::size_t count(const std::string& text, const std::string& what) {
+        std::size_t n = 0;
+        for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
+        return n;
+    }
+
+    tess::test::ScopedUserFolder user;
+    tess::test::TempDir files;
+    Log log;
+    InstrumentCompiler compiler;
+};
+
+// Runs a stored program once with the arithmetic, copy and IF operations on constant inputs,
+// as the render loop steps through it, and returns the value written to OUT (0 when none).
+float evaluate(const LayerProgram& program, int maxSteps = 10000);
+
+}  // namespace tess::compiler::test
