@@ -34,8 +34,7 @@ test-asan: packages-test asan
 	cd build/asan && ctest --output-on-failure -j $(JOBS) -E windows_under_wine
 
 bench: linux
-	@if [ -x build/linux/bench/tessarine_bench ]; then build/linux/bench/tessarine_bench; \
-	else echo "no benchmark built yet"; fi
+	build/linux/bench/tessarine_bench 64 2
 
 fuzz:
 	@echo "fuzz targets: see fuzz/README.md"

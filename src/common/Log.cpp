@@ -1,5 +1,6 @@
 #include "common/Log.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -24,8 +25,9 @@ void LogText::append(std::string_view text) {
         return;
     }
     if (length_ + text.size() > usable) {
-        // Drop the oldest text, up to the end of a line when one is near enough.
-        std::size_t drop = length_ + text.size() - usable;
+        // Drop the oldest text, at least a quarter of the log at a time so that a full log
+        // does not move half a megabyte for every message, and up to the end of a line.
+        std::size_t drop = std::max(length_ + text.size() - usable, std::min(length_, kCapacity / 4));
         const char* newline = static_cast<const char*>(
             std::memchr(buffer_.get() + drop, '\n', length_ - drop));
         if (newline != nullptr && static_cast<std::size_t>(newline - buffer_.get()) < drop + 4096)

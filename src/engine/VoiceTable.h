@@ -1,16 +1,11 @@
-// The running voices: 256 note voices and the POST voice. A voice's frequency is also its
-// state: above 0 active, exactly 0 freed when the next block reaches it, below 0 idle.
+// The 256 note voices and the POST voice that runs the POST section once per sample.
 #pragma once
 
 #include <array>
-#include <cstdint>
+
+#include "engine/Voice.h"
 
 namespace tess {
-
-struct Voice {
-    float frequency = -1.0f;
-    int operationCount = 0;
-};
 
 class VoiceTable {
 public:

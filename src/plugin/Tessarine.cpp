@@ -44,30 +44,32 @@ Tessarine::~Tessarine() = default;  // the base class deletes the editor
 
 void Tessarine::suspend() {
     if (log.debugLevel > 0) appendLog(Log::kMain, "Suspend() called.\r\n");
-    voices.releaseNoteVoices();
-    sampleClock = 0;
-    voices.post().frequency = -1.0f;
+    engine.suspend();
 }
 
 void Tessarine::resume() {
     suspend();
-    if (voices.post().operationCount > 0) voices.post().frequency = 1.0f;
+    engine.sampleRate = sampleRate;
+    engine.resume();
     if (log.debugLevel > 0) appendLog(Log::kMain, "Resume() called.\r\n");
-    noteCounter = 0;
 }
 
 void Tessarine::processReplacing(float** inputs, float** outputs, vst::VstInt32 sampleFrames) {
-    (void)inputs;
     if (sampleFrames <= 0) return;
     AudioThreadGuard::AudioScope scope(audioGuard);
-    // In effect mode the host's output buffers are left as they are; an instrument starts
-    // each block from silence.
-    if (!isEffect) {
-        std::memset(outputs[0], 0, sizeof(float) * static_cast<std::size_t>(sampleFrames));
-        std::memset(outputs[1], 0, sizeof(float) * static_cast<std::size_t>(sampleFrames));
+    if (!scope) {
+        // A load is rebuilding the instrument: an instrument outputs silence, an effect leaves
+        // the host's buffers as they are.
+        if (!isEffect) {
+            std::memset(outputs[0], 0, sizeof(float) * static_cast<std::size_t>(sampleFrames));
+            std::memset(outputs[1], 0, sizeof(float) * static_cast<std::size_t>(sampleFrames));
+        }
+        return;
     }
-    if (!scope) return;
-    sampleClock += sampleFrames;
+    engine.sampleRate = sampleRate;
+    const vst::VstTimeInfo* time = getTimeInfo(vst::kVstTempoValid | vst::kVstTimeSigValid |
+                                               vst::kVstPpqPosValid | vst::kVstBarsValid);
+    engine.process(inputs, outputs, sampleFrames, time, isEffect);
 }
 
 vst::VstInt32 Tessarine::processEvents(vst::VstEvents* events) {

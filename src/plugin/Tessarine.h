@@ -1,12 +1,13 @@
 // The host-facing plug-in object. It owns one instance's whole state and composes the
-// subsystems: the log, the voice table, the settings, and the editor.
+// subsystems: the log, the engine with its voices and controllers, the settings, and the
+// editor.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "common/Log.h"
-#include "engine/VoiceTable.h"
+#include "engine/Engine.h"
 #include "plugin/AudioThreadGuard.h"
 #include "plugin/vst/AudioEffectX.h"
 
@@ -60,9 +61,7 @@ public:
     int numVstVars;
     int editorWidth;
     int editorHeight;
-    std::int64_t sampleClock = 0;
-    std::int32_t noteCounter = 0;
-    VoiceTable voices;
+    Engine engine{log};
     AudioThreadGuard audioGuard;
 
 private:

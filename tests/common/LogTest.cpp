@@ -57,14 +57,19 @@ TEST(LogText, OneTextLargerThanTheCapacityKeepsItsNewestPart) {
     EXPECT_EQ(text.view().front(), 'x');
 }
 
-TEST(LogText, AppendsThatExactlyFillTheLogAreKept) {
+TEST(LogText, AFullLogMakesRoomForManyMessagesAtOnce) {
     LogText text;
     const std::string chunk(LogText::kCapacity - 1, 'y');
     text.append(chunk);
-    EXPECT_EQ(text.size(), LogText::kCapacity - 1);
+    EXPECT_EQ(text.size(), LogText::kCapacity - 1);  // an append that exactly fills is kept
     text.append("z");
-    EXPECT_EQ(text.size(), LogText::kCapacity - 1);
     EXPECT_EQ(text.view().back(), 'z');
+    EXPECT_LE(text.size(), LogText::kCapacity - 1);
+    EXPECT_GE(text.size(), LogText::kCapacity * 3 / 4 - 1);
+    // The room made is used by the following messages without dropping anything more.
+    const std::size_t before = text.size();
+    for (int i = 0; i < 1000; ++i) text.append("w");
+    EXPECT_EQ(text.size(), before + 1000);
 }
 
 }  // namespace

@@ -28,9 +28,9 @@ TEST_F(PluginObject, ConstructionDefaults) {
     EXPECT_EQ(plugin.log.debugLevel, 0);
     EXPECT_EQ(plugin.log.changed, 1);
     EXPECT_EQ(plugin.log.main.view(), "");
-    EXPECT_EQ(plugin.sampleClock, 0);
-    for (int i = 0; i < VoiceTable::kNoteVoices; ++i) ASSERT_EQ(plugin.voices[i].frequency, 0.0f);
-    EXPECT_LT(plugin.voices.post().frequency, 0.0f);
+    EXPECT_EQ(plugin.engine.sampleClock, 0);
+    for (int i = 0; i < VoiceTable::kNoteVoices; ++i) ASSERT_EQ(plugin.engine.voices[i].frequency, 0.0f);
+    EXPECT_LT(plugin.engine.voices.post().frequency, 0.0f);
 }
 
 TEST_F(PluginObject, SuspendAndResumeLogOnlyAboveLevelZero) {
@@ -52,22 +52,22 @@ TEST_F(PluginObject, SuspendAndResumeLogOnlyAboveLevelZero) {
 
 TEST_F(PluginObject, ResumeWithoutAPostSectionLeavesThePostVoiceIdle) {
     plugin.resume();
-    EXPECT_LT(plugin.voices.post().frequency, 0.0f);
-    plugin.voices.post().operationCount = 3;
+    EXPECT_LT(plugin.engine.voices.post().frequency, 0.0f);
+    plugin.engine.voices.post().operationCount = 3;
     plugin.resume();
-    EXPECT_EQ(plugin.voices.post().frequency, 1.0f);
+    EXPECT_EQ(plugin.engine.voices.post().frequency, 1.0f);
     plugin.suspend();
-    EXPECT_LT(plugin.voices.post().frequency, 0.0f);
+    EXPECT_LT(plugin.engine.voices.post().frequency, 0.0f);
 }
 
 TEST_F(PluginObject, SuspendReleasesVoicesAndRewindsTheClock) {
-    plugin.voices[5].frequency = 440.0f;
-    plugin.sampleClock = 12345;
-    plugin.noteCounter = 9;
+    plugin.engine.voices[5].frequency = 440.0f;
+    plugin.engine.sampleClock = 12345;
+    plugin.engine.noteCounter = 9;
     plugin.resume();
-    EXPECT_EQ(plugin.voices[5].frequency, 0.0f);
-    EXPECT_EQ(plugin.sampleClock, 0);
-    EXPECT_EQ(plugin.noteCounter, 0);
+    EXPECT_EQ(plugin.engine.voices[5].frequency, 0.0f);
+    EXPECT_EQ(plugin.engine.sampleClock, 0);
+    EXPECT_EQ(plugin.engine.noteCounter, 0);
 }
 
 TEST_F(PluginObject, ProcessingWhileALoadRunsOutputsSilenceAndKeepsTheClock) {
@@ -80,9 +80,9 @@ TEST_F(PluginObject, ProcessingWhileALoadRunsOutputsSilenceAndKeepsTheClock) {
         plugin.processReplacing(inputs, outputs, 64);
     }
     EXPECT_EQ(left[10], 0.0f);
-    EXPECT_EQ(plugin.sampleClock, 0);
+    EXPECT_EQ(plugin.engine.sampleClock, 0);
     plugin.processReplacing(inputs, outputs, 64);
-    EXPECT_EQ(plugin.sampleClock, 64);
+    EXPECT_EQ(plugin.engine.sampleClock, 64);
 }
 
 TEST_F(PluginObject, EffectModeLeavesTheHostBuffers) {

@@ -1,0 +1,94 @@
+// The synthesis engine: runs every active voice's program sample by sample, mixes OUT and the
+// four send buses, lets the POST program rewrite the mix, and frees voices that fell silent.
+// It owns the running state (voices, controller space, clocks, buses); the compiled
+// instrument it plays is a description it only reads.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "common/Log.h"
+#include "compiler/CompiledInstrument.h"
+#include "engine/CurveTable.h"
+#include "engine/Noise.h"
+#include "engine/Stereo.h"
+#include "engine/Transport.h"
+#include "engine/VoiceTable.h"
+#include "engine/math/NoteRounding.h"
+#include "midi/ControllerSpace.h"
+#include "plugin/vst/VstAbi.h"
+
+namespace tess {
+
+class Engine {
+public:
+    static constexpr int kMaxBlock = 524288;  // longer host blocks are rendered in slices
+    static constexpr int kSendBuses = 4;
+    static constexpr int kMaxJumpsPerSample = 4096;
+
+    explicit Engine(Log& log);
+
+    // Renders one host block. `timeInfo` may be null. In effect mode the host's output
+    // buffers are added to rather than cleared, and IN reads the host's inputs directly.
+    void process(float* const* inputs, float* const* outputs, std::int64_t frames,
+                 const vst::VstTimeInfo* timeInfo, bool effectMode);
+
+    // Starts a voice of `layer` at `key` and `velocity` (0..127) from `startTime` on,
+    // tuned in equal temperament at 440 Hz for key 69. Returns the voice index or -1 when no
+    // voice is free. (Note-on with allocation and stealing builds on this.)
+    int startVoice(const compiler::CompiledInstrument& instrument, int layer, float key,
+                   float velocity, std::int64_t startTime);
+
+    // Copies the POST program into the POST voice (after a load).
+    void installPost(const compiler::CompiledInstrument& instrument);
+
+    // Gives `voice` its own copy of `program`, reusing the voice's storage when it is large
+    // enough, with fresh running state.
+    static void copyProgram(Voice& voice, const compiler::LayerProgram& program);
+
+    // suspend(): every note voice is cut, the clock rewinds and the POST step stops.
+    void suspend();
+    // resume(): the POST step runs again when the instrument has one.
+    void resume();
+
+    float sampleRate = 44100.0f;
+    float silenceThreshold = 1e-7f;
+    std::int64_t sampleClock = 0;
+    std::int32_t noteCounter = 0;
+    float defaultFc = 0.0f;  // DEFAULTFC, kept across voices: POST sees the last voice's value
+    VoiceTable voices;
+    ControllerSpace controllers;
+    Transport transport;
+    Noise noise;
+    const CurveTable* curves = nullptr;
+    math::TuningContext tuning;  // ROUNDF until layers carry their own tuning
+
+private:
+    // The registers of the sample being rendered for one voice.
+    struct SampleFrame {
+        int index;  // position in the slice
+        std::int64_t t;
+        float time;
+        float lowestStage;
+    };
+
+    void renderSlice(float* const* inputs, float* const* outputs, int offset, int frames,
+                     bool effectMode);
+    void renderVoice(Voice& voice, bool isPost, float* const* outputs, int offset, int frames);
+    Stereo call(int code, const compiler::Operation& op, OperationState& state,
+                const Stereo* args, const Voice& voice, const SampleFrame& frame);
+
+    Log& log_;
+    std::unique_ptr<float[]> inputLeft_;
+    std::unique_ptr<float[]> inputRight_;
+    std::unique_ptr<float[]> sends_;  // kSendBuses x 2 channels x kMaxBlock
+    const float* inLeft_ = nullptr;   // what IN reads in the current slice
+    const float* inRight_ = nullptr;
+    std::unique_ptr<CurveTable> emptyCurves_;
+
+    float* send(int bus, int channel) {
+        return sends_.get() + (static_cast<std::size_t>(bus) * 2 + static_cast<std::size_t>(channel)) * kMaxBlock;
+    }
+};
+
+}  // namespace tess

@@ -1,0 +1,224 @@
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "compiler/FunctionTable.h"
+#include "engine/Engine.h"
+
+namespace tess {
+
+
+Engine::Engine(Log& log)
+    : log_(log),
+      inputLeft_(new float[kMaxBlock]()),
+      inputRight_(new float[kMaxBlock]()),
+      sends_(new float[static_cast<std::size_t>(kSendBuses) * 2 * kMaxBlock]()),
+      emptyCurves_(new CurveTable()) {
+    curves = emptyCurves_.get();
+}
+
+void Engine::suspend() {
+    voices.releaseNoteVoices();
+    sampleClock = 0;
+    voices.post().frequency = -1.0f;
+}
+
+void Engine::resume() {
+    if (voices.post().operationCount > 0) voices.post().frequency = 1.0f;
+    noteCounter = 0;
+}
+
+void Engine::process(float* const* inputs, float* const* outputs, std::int64_t frames,
+                     const vst::VstTimeInfo* timeInfo, bool effectMode) {
+    if (frames <= 0) return;
+    if (transport.update(timeInfo, sampleClock, sampleRate)) {
+        noteCounter = 0;
+        if (log_.debugLevel > 1) log_.append(Log::kMain, "NOTEON counter reset.\r\n");
+    }
+    controllers.setBuiltin(mcc::kBpm, transport.tempo);
+    controllers.setBuiltin(mcc::kNumerator, transport.numerator);
+    controllers.setBuiltin(mcc::kDenominator, transport.denominator);
+    controllers.setBuiltin(mcc::kSampleRate, sampleRate);
+    for (std::int64_t offset = 0; offset < frames; offset += kMaxBlock) {
+        const int slice = static_cast<int>(std::min<std::int64_t>(kMaxBlock, frames - offset));
+        renderSlice(inputs, outputs, static_cast<int>(offset), slice, effectMode);
+    }
+}
+
+void Engine::renderSlice(float* const* inputs, float* const* outputs, int offset, int frames,
+                         bool effectMode) {
+    if (effectMode) {
+        inLeft_ = inputs[0] + offset;
+        inRight_ = inputs[1] + offset;
+    } else {
+        std::memcpy(inputLeft_.get(), inputs[0] + offset, sizeof(float) * static_cast<std::size_t>(frames));
+        std::memcpy(inputRight_.get(), inputs[1] + offset, sizeof(float) * static_cast<std::size_t>(frames));
+        std::memset(outputs[0] + offset, 0, sizeof(float) * static_cast<std::size_t>(frames));
+        std::memset(outputs[1] + offset, 0, sizeof(float) * static_cast<std::size_t>(frames));
+        inLeft_ = inputLeft_.get();
+        inRight_ = inputRight_.get();
+    }
+    for (int bus = 0; bus < kSendBuses; ++bus)
+        for (int channel = 0; channel < 2; ++channel)
+            std::memset(send(bus, channel), 0, sizeof(float) * static_cast<std::size_t>(frames));
+
+    float* const sliceOutputs[2] = {outputs[0] + offset, outputs[1] + offset};
+    for (int v = 0; v < VoiceTable::kNoteVoices; ++v) {
+        Voice& voice = voices[v];
+        if (voice.frequency > 0.0f)
+            renderVoice(voice, false, sliceOutputs, offset, frames);
+        else if (voice.frequency == 0.0f)
+            voice.release();
+    }
+    Voice& post = voices.post();
+    if (post.frequency > 0.0f) {
+        renderVoice(post, true, sliceOutputs, offset, frames);
+        post.startTime = -1;
+    }
+    sampleClock += frames;
+}
+
+void Engine::renderVoice(Voice& voice, bool isPost, float* const* outputs, int offset, int frames) {
+    (void)offset;
+    const std::int64_t blockStart = sampleClock;
+    const std::int64_t releaseTime =
+        voice.releaseTime >= 0 ? voice.releaseTime : blockStart + 10000 + frames;
+    if (!isPost) {
+        controllers.setBuiltin(mcc::kKey, voice.key);
+        controllers.setBuiltin(mcc::kKeyF, voice.tunedPitch);
+        controllers.setBuiltin(mcc::kOnVelocity, voice.onVelocity);
+        controllers.setBuiltin(mcc::kOffVelocity, voice.releaseVelocity);
+    }
+    Stereo* const regs = voice.registers.data();
+    Stereo* const r = regs + voice.slotCount;
+    r[reg::Key] = both(voice.key);
+    r[reg::KeyF] = both(voice.tunedPitch);
+    r[reg::OnVelocity] = both(voice.onVelocity);
+    r[reg::OffVelocity] = both(voice.releaseVelocity);
+    r[reg::Temperament] = both(static_cast<float>(voice.temperament));
+
+    const float inverseRate = 1.0f / sampleRate;
+    const float crossfade = voice.crossfadeGain;
+    const int count = voice.operationCount;
+    ResolvedOperation* const program = voice.resolved.data();
+    Stereo args[compiler::Operation::kMaxOperands];
+    SampleFrame frame{};
+    float blockLevel = 0.0f;
+    float lowestStage = 5.0f;
+
+    for (int i = 0; i < frames; ++i) {
+        const std::int64_t t = blockStart + i;
+        const bool gliding = voice.glideRatio > 0.0f && voice.glideRatio < 100000.0f;
+        if (t < voice.startTime) {
+            voice.currentFrequency = gliding ? voice.glideStartFrequency : voice.frequency;
+            if (voice.retriggerMode <= 0) continue;
+        } else if (gliding) {
+            voice.glideStartFrequency *= voice.glideRatio;
+            const bool reached = voice.glideRatio > 1.0f
+                                     ? voice.glideStartFrequency >= voice.frequency
+                                     : voice.glideStartFrequency <= voice.frequency;
+            if (reached) {
+                voice.glideRatio = 0.0f;
+                voice.glideEndTime = t;
+                voice.currentFrequency = voice.frequency;
+            } else {
+                voice.currentFrequency = voice.glideStartFrequency;
+            }
+        } else {
+            voice.currentFrequency = voice.frequency;
+        }
+        frame.index = i;
+        frame.t = t;
+        frame.time = static_cast<float>(t - voice.startTime) * inverseRate;
+        frame.lowestStage = 5.0f;
+        r[reg::Freq] = both(voice.currentFrequency);
+        r[reg::Gain] = both(isPost ? 1.0f : voice.gain);
+        r[reg::Out] = isPost ? Stereo{outputs[0][i], outputs[1][i]} : Stereo{};
+        r[reg::In] = {inLeft_[i], inRight_[i]};
+        r[reg::Time] = both(frame.time);
+        r[reg::DefaultFc] = both(defaultFc);
+        r[reg::Duration] = both(t >= releaseTime
+                                    ? static_cast<float>(releaseTime - voice.startTime) * inverseRate
+                                    : frame.time);
+        for (int bus = 0; bus < kSendBuses; ++bus)
+            r[reg::Sends1 + bus] = {send(bus, 0)[i], send(bus, 1)[i]};
+
+        const bool firstSample = isPost ? voice.startTime >= 0 : t == voice.startTime;
+        int jumps = 0;
+        for (int j = 0; j < count; ++j) {
+            const ResolvedOperation& op = program[j];
+            if (op.hold != 0 && !firstSample) continue;
+            for (int a = 0; a < op.operandCount; ++a) {
+                const std::int32_t source = op.sources[a];
+                args[a] = source >= 0 ? regs[source] : both(controllers.mccRead(-1 - source, t));
+            }
+            if (op.code == compiler::kCodeIf) {
+                const float x = args[0].l;
+                const float y = args[1].l;
+                bool holds = false;
+                switch (op.comparison) {
+                    case compiler::Comparison::Equal: holds = x == y; break;
+                    case compiler::Comparison::Less: holds = x < y; break;
+                    case compiler::Comparison::Greater: holds = x > y; break;
+                    case compiler::Comparison::LessOrEqual: holds = x <= y; break;
+                    case compiler::Comparison::GreaterOrEqual: holds = x >= y; break;
+                    case compiler::Comparison::NotEqual: holds = x != y; break;
+                    default: break;
+                }
+                if (holds) {
+                    // A jump backwards can loop; a sample gets a bounded number of jumps so
+                    // that a program that never leaves its loop cannot stall the host.
+                    if (++jumps > kMaxJumpsPerSample) break;
+                    j = op.jumpTarget;
+                }
+                continue;
+            }
+            Stereo result;
+            switch (op.code) {  // the operators run here; functions go through call()
+                case compiler::kCodeAssign: result = args[0]; break;
+                case 0: result = {args[0].l + args[1].l, args[0].r + args[1].r}; break;
+                case 1: result = {args[0].l - args[1].l, args[0].r - args[1].r}; break;
+                case 2: result = {args[0].l * args[1].l, args[0].r * args[1].r}; break;
+                case 3: result = {args[0].l / args[1].l, args[0].r / args[1].r}; break;
+                default:
+                    result = call(op.code, voice.operations[static_cast<std::size_t>(j)],
+                                  voice.states[static_cast<std::size_t>(j)], args, voice, frame);
+                    break;
+            }
+            const std::int32_t destination = op.destination;
+            if (destination >= 0) {
+                regs[destination] = result;
+            } else if (destination > ResolvedOperation::kNoDestination) {
+                const int bus = ResolvedOperation::kSendDestination - destination;
+                const Stereo scaled{result.l * crossfade, result.r * crossfade};
+                send(bus, 0)[i] += scaled.l;
+                send(bus, 1)[i] += scaled.r;
+                r[reg::Sends1 + bus].l += scaled.l;
+                r[reg::Sends1 + bus].r += scaled.r;
+            }
+        }
+
+        const Stereo out = r[reg::Out];
+        if (isPost) {
+            outputs[0][i] = out.l;
+            outputs[1][i] = out.r;
+        } else {
+            const float left = out.l * crossfade;
+            const float right = out.r * crossfade;
+            outputs[0][i] += left;
+            outputs[1][i] += right;
+            blockLevel = std::max(blockLevel, std::fabs(left) + std::fabs(right));
+        }
+        lowestStage = frame.lowestStage;
+    }
+
+    if (isPost) return;
+    const std::int64_t last = blockStart + frames - 1;
+    const bool keep = blockLevel > silenceThreshold ||
+                      last <= voice.startTime + static_cast<std::int64_t>(sampleRate) / 10 ||
+                      (lowestStage <= 1.0f && last <= releaseTime);
+    voice.level = blockLevel;
+    if (!keep) voice.release();
+}
+
+}  // namespace tess

@@ -1,0 +1,60 @@
+// One voice: the running copy of a layer's program plus the note's registers, clocks and
+// state. Its frequency is also its state: above 0 active, exactly 0 freed when the next block
+// reaches it, below 0 idle.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "compiler/Operation.h"
+#include "engine/OperationState.h"
+#include "engine/Stereo.h"
+
+namespace tess {
+
+struct Voice {
+    float gain = 1.0f;
+    float frequency = -1.0f;
+    float key = 0.0f;
+    float tunedPitch = 0.0f;  // KEYF
+    float onVelocity = 0.0f;
+    float releaseVelocity = 0.0f;
+    float level = 0.0f;  // peak of the last rendered block
+    std::uint8_t sostenutoAll = 0;
+    std::uint8_t sostenutoRange = 0;
+    float currentFrequency = 0.0f;
+    float glideStartFrequency = 0.0f;
+    float glideRatio = 0.0f;
+    std::int8_t retriggerMode = 0;
+    std::uint8_t fresh = 0;
+    std::int64_t glideEndTime = 0;
+    std::int32_t temperament = 0;
+    std::uint8_t midiKey = 0;
+    std::int32_t layer = -1;
+    std::int64_t startTime = 0;
+    std::int64_t releaseTime = -1;  // below 0 while the note is held
+    float crossfadeGain = 1.0f;
+    float forcedReleaseTime = 0.0f;
+    std::int16_t sampleOffset = 0;
+
+    // The voice's own program. The arrays keep their capacity between notes, so a note that
+    // fits in what the voice held before starts without allocating.
+    int operationCount = 0;
+    std::vector<compiler::Operation> operations;
+    std::vector<ResolvedOperation> resolved;  // the same operations with operands as registers
+    std::vector<OperationState> states;
+    // The ResultSlots (0 .. slotCount-1) followed by the keyword registers the program reads.
+    std::vector<Stereo> registers;
+    int slotCount = 0;
+
+    Stereo slot(int index) const { return registers[static_cast<std::size_t>(index)]; }
+
+    bool active() const { return frequency > 0.0f; }
+    // Ends the voice: idle, no program. The storage is kept for the next note.
+    void release() {
+        frequency = -1.0f;
+        operationCount = 0;
+    }
+};
+
+}  // namespace tess

@@ -1,0 +1,116 @@
+#include <cmath>
+
+#include "engine/Engine.h"
+
+namespace tess {
+
+namespace {
+
+std::int32_t controllerRead(int number) { return -1 - number; }
+
+// Where an operand of a voice's program comes from: a register index, or a controller read.
+std::int32_t resolveSource(std::int32_t code, int slotCount, int midiKey) {
+    if (code >= 0 && code < slotCount) return code;
+    const std::int64_t number = 99999 - static_cast<std::int64_t>(code);
+    if (number < 0 || number >= mcc::kCount) return controllerRead(mcc::kCount);  // reads 0
+    const int n = static_cast<int>(number);
+    const int base = slotCount;
+    switch (n) {
+        case mcc::kKey: return base + reg::Key;
+        case mcc::kKeyF: return base + reg::KeyF;
+        case mcc::kOnVelocity: return base + reg::OnVelocity;
+        case mcc::kOffVelocity: return base + reg::OffVelocity;
+        case mcc::kPolyAftertouch: return controllerRead(mcc::kPolyAftertouchBase + midiKey);
+        case mcc::kGain: return base + reg::Gain;
+        case mcc::kFreq: return base + reg::Freq;
+        case mcc::kOut: return base + reg::Out;
+        case mcc::kIn: return base + reg::In;
+        case mcc::kTemperament: return base + reg::Temperament;
+        case mcc::kTime: return base + reg::Time;
+        case mcc::kDefaultFc: return base + reg::DefaultFc;
+        case mcc::kDuration: return base + reg::Duration;
+        default:
+            if (n >= mcc::kSends1 && n < mcc::kSends1 + Engine::kSendBuses)
+                return base + reg::Sends1 + (n - mcc::kSends1);
+            return controllerRead(n);
+    }
+}
+
+std::int32_t resolveDestination(std::int32_t code, int slotCount) {
+    if (code >= 0 && code < slotCount) return code;
+    const std::int64_t number = 99999 - static_cast<std::int64_t>(code);
+    if (number == mcc::kOut) return slotCount + reg::Out;
+    if (number >= mcc::kSends1 && number < mcc::kSends1 + Engine::kSendBuses)
+        return ResolvedOperation::kSendDestination - static_cast<std::int32_t>(number - mcc::kSends1);
+    return ResolvedOperation::kNoDestination;
+}
+
+}  // namespace
+
+void Engine::copyProgram(Voice& voice, const compiler::LayerProgram& program) {
+    // assign() and resize() reuse the vectors' storage when it is large enough.
+    const std::size_t count = program.operations.size();
+    const int slots = static_cast<int>(program.left.size());
+    voice.operations.assign(program.operations.begin(), program.operations.end());
+    voice.states.assign(count, OperationState{});
+    voice.resolved.resize(count);
+    for (std::size_t j = 0; j < count; ++j) {
+        const compiler::Operation& op = program.operations[j];
+        ResolvedOperation& r = voice.resolved[j];
+        r.code = op.code;
+        r.hold = op.hold;
+        r.operandCount = op.operandCount;
+        r.comparison = op.comparison;
+        r.jumpTarget = op.jumpTarget;
+        r.destination = op.isJump() ? ResolvedOperation::kNoDestination : resolveDestination(op.output, slots);
+        for (int a = 0; a < op.operandCount && a < compiler::Operation::kMaxOperands; ++a)
+            r.sources[a] = resolveSource(op.operands[static_cast<std::size_t>(a)], slots, voice.midiKey);
+    }
+    voice.slotCount = slots;
+    voice.registers.resize(static_cast<std::size_t>(slots + reg::Count));
+    for (int i = 0; i < slots; ++i)
+        voice.registers[static_cast<std::size_t>(i)] = {program.left[static_cast<std::size_t>(i)],
+                                                        program.right[static_cast<std::size_t>(i)]};
+    for (int i = slots; i < slots + reg::Count; ++i) voice.registers[static_cast<std::size_t>(i)] = Stereo{};
+    voice.operationCount = static_cast<int>(count);
+}
+
+void Engine::installPost(const compiler::CompiledInstrument& instrument) {
+    Voice& post = voices.post();
+    post.midiKey = 255;
+    copyProgram(post, instrument.post);
+    post.gain = 1.0f;
+    post.crossfadeGain = 1.0f;
+    post.startTime = 0;
+    post.releaseTime = -1;
+    post.frequency = post.operationCount > 0 ? instrument.postFrequency : -1.0f;
+}
+
+int Engine::startVoice(const compiler::CompiledInstrument& instrument, int layer, float key,
+                       float velocity, std::int64_t startTime) {
+    if (layer < 0 || layer >= instrument.layerCount) return -1;
+    int index = -1;
+    for (int v = VoiceTable::kNoteVoices - 1; v >= 0 && index < 0; --v)
+        if (voices[v].frequency < 0.0f) index = v;
+    if (index < 0) return -1;
+    Voice& voice = voices[index];
+    voice.midiKey = static_cast<std::uint8_t>(key < 0.0f ? 0 : key > 127.0f ? 127 : key);
+    copyProgram(voice, instrument.layers[static_cast<std::size_t>(layer)]);
+    voice.layer = layer;
+    voice.key = key;
+    voice.tunedPitch = key;
+    voice.onVelocity = velocity;
+    voice.releaseVelocity = 0.0f;
+    voice.gain = 1.0f;
+    voice.crossfadeGain = 1.0f;
+    voice.startTime = startTime;
+    voice.releaseTime = -1;
+    voice.glideRatio = 0.0f;
+    voice.retriggerMode = 0;
+    voice.level = 0.0f;
+    voice.frequency = 440.0f * std::pow(2.0f, (key - 69.0f) / 12.0f);
+    voice.currentFrequency = voice.frequency;
+    return index;
+}
+
+}  // namespace tess
