@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
         compiler.compileFile(0, path);
         tess::Engine engine(log);
         engine.sampleRate = rate;
-        engine.installPost(compiler.instrument());
+        engine.installInstrument(compiler.instrument());
         for (int v = 0; v < voices; ++v)
             engine.startVoice(compiler.instrument(), 0, 36.0f + static_cast<float>(v % 60), 100.0f, 0);
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "compiler/CurveTable.h"
 #include "compiler/Operation.h"
 #include "compiler/OperationLimits.h"
 
@@ -34,9 +35,57 @@ struct LayerProgram {
     }
 };
 
-// Settings of the COMMON directives handled by the compiler itself.
+// Interpolation quality: the kernel the sample players read is built from these values.
+struct QualitySettings {
+    int tableSize = 4096;
+    int zeroCrossings = 7;  // the kernel's half-width
+    int windowType = 6;     // 0 Hamming, 1 Hann, 2 cosine, 3 Lanczos, 4 Gaussian, 5 none, 6 Kaiser
+    float windowParameter = 15.0f;
+    bool operator==(const QualitySettings&) const = default;
+};
+
+// Polyphony, retrigger mode and glide (POLY). Negative retrigger and glide values name a
+// controller read when a note starts (see the POLY directive).
+struct PolySettings {
+    int voices = 256;
+    int option = 0;
+    int retrigger = 0;
+    float glide = 0.0f;
+    bool operator==(const PolySettings&) const = default;
+};
+
+// One labelled sample button of the editor (SAMPLEUI).
+struct SampleUiEntry {
+    std::int16_t slot = 0;
+    std::int16_t x = 0;
+    std::int16_t y = 0;
+    char caption[128] = {};
+};
+
+// Position and size override of one editor item (UIMOD); -32768 leaves a value as laid out.
+struct UiOverride {
+    static constexpr std::int16_t kUnchanged = -32768;
+    std::int16_t x = kUnchanged;
+    std::int16_t y = kUnchanged;
+    std::int16_t size = kUnchanged;
+};
+
+// Settings of the COMMON directives. The load driver gives the defaults before each compile.
 struct CommonSettings {
+    static constexpr int kMaxSampleUi = 32;
+    static constexpr int kUiItems = 734;
+
     int numVstVars = 16;  // host parameters shown; VSTVARS changes it
+    QualitySettings quality;
+    PolySettings poly;
+    float silenceThreshold = 1e-7f;
+    int midiChannelMin = 0;
+    int midiChannelMax = 15;
+    int editorWidth = 800;
+    int editorHeight = 400;
+    int sampleUiCount = 0;
+    SampleUiEntry sampleUi[kMaxSampleUi];
+    UiOverride uiOverrides[kUiItems];
 };
 
 struct CompiledInstrument {
@@ -50,6 +99,7 @@ struct CompiledInstrument {
     // Defaults that each new LAYER receives, including lists declared for all future layers.
     LayerSettings defaultLayerSettings;
     CommonSettings common;
+    CurveTable curves;  // the CURVE directive's breakpoint curves
 
     // Empties every program and layer setting; keeps the host parameter count.
     void clear() {
@@ -58,6 +108,7 @@ struct CompiledInstrument {
         postFrequency = -1.0f;
         layerCount = 0;
         defaultLayerSettings = LayerSettings{};
+        curves.clear();
     }
 };
 

@@ -9,7 +9,7 @@
 
 #include "common/Log.h"
 #include "compiler/CompiledInstrument.h"
-#include "engine/CurveTable.h"
+#include "compiler/CurveTable.h"
 #include "engine/Noise.h"
 #include "engine/Stereo.h"
 #include "engine/Transport.h"
@@ -39,8 +39,9 @@ public:
     int startVoice(const compiler::CompiledInstrument& instrument, int layer, float key,
                    float velocity, std::int64_t startTime);
 
-    // Copies the POST program into the POST voice (after a load).
-    void installPost(const compiler::CompiledInstrument& instrument);
+    // Takes a freshly compiled instrument: the POST program goes into the POST voice, and the
+    // curves and settings the engine reads are taken from it.
+    void installInstrument(const compiler::CompiledInstrument& instrument);
 
     // Gives `voice` its own copy of `program`, reusing the voice's storage when it is large
     // enough, with fresh running state.

@@ -75,7 +75,9 @@ void Engine::copyProgram(Voice& voice, const compiler::LayerProgram& program) {
     voice.operationCount = static_cast<int>(count);
 }
 
-void Engine::installPost(const compiler::CompiledInstrument& instrument) {
+void Engine::installInstrument(const compiler::CompiledInstrument& instrument) {
+    curves = &instrument.curves;
+    silenceThreshold = instrument.common.silenceThreshold;
     Voice& post = voices.post();
     post.midiKey = 255;
     copyProgram(post, instrument.post);

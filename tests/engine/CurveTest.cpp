@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/CurveTable.h"
+#include "compiler/CurveTable.h"
 #include "engine/math/Curve.h"
 
 namespace tess::math {

@@ -11,7 +11,7 @@ EngineHarness::EngineHarness(const std::string& instrumentText, int debugLevel) 
     compiler->reset();
     compiler->compileFile(0, dir.file("instrument.txt"));
     engine = std::make_unique<Engine>(log);
-    engine->installPost(compiler->instrument());
+    engine->installInstrument(compiler->instrument());
 }
 
 void EngineHarness::render(int frames, std::vector<float>& left, std::vector<float>& right,

@@ -1,7 +1,7 @@
 // CURVE and MOD2: shaping a value through a built-in shape or a breakpoint curve.
 #pragma once
 
-#include "engine/CurveTable.h"
+#include "compiler/CurveTable.h"
 #include "engine/Stereo.h"
 
 namespace tess::math {

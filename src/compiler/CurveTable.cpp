@@ -1,4 +1,4 @@
-#include "engine/CurveTable.h"
+#include "compiler/CurveTable.h"
 
 #include <algorithm>
 
