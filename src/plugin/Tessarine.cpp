@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "compiler/InstrumentCompiler.h"
 #include "editor/TessarineEditor.h"
 #include "platform/Platform.h"
 #include "plugin/EffectMode.h"
@@ -22,6 +23,8 @@ Tessarine::Tessarine(vst::AudioMasterCallback master, vst::VstInt32 programs,
 
     userFolder = platform::userFolder();
     instrumentPath = "?";
+    compiler = std::make_unique<compiler::InstrumentCompiler>(log, userFolder);
+    compiler->settings().numVstVars = params;
 
     canProcessReplacing();
     programsAreChunks();
@@ -104,10 +107,15 @@ vst::VstInt32 Tessarine::canDo(char* text) {
     return -1;
 }
 
+bool Tessarine::selectInstrument(const std::string& path) {
+    instrumentPath = "?";
+    restoreFlag = 0;
+    return loadInstrument(path, 1);
+}
+
 vst::VstIntPtr Tessarine::vendorSpecific(vst::VstInt32 index, vst::VstIntPtr, void* ptr, float) {
     if (index != vst::kTessarineLoadInstrument || ptr == nullptr) return 0;
-    // No instrument compiler in this build yet: nothing can be loaded.
-    return 0;
+    return selectInstrument(static_cast<const char*>(ptr)) ? 1 : 0;
 }
 
 }  // namespace tess

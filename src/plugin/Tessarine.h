@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "common/Log.h"
@@ -14,6 +15,9 @@
 namespace tess {
 
 class TessarineEditor;
+namespace compiler {
+class InstrumentCompiler;
+}
 
 class Tessarine : public vst::AudioEffectX {
 public:
@@ -46,6 +50,15 @@ public:
     vst::VstIntPtr vendorSpecific(vst::VstInt32 index, vst::VstIntPtr value, void* ptr,
                                   float opt) override;
 
+    // Loads an instrument file. mode -1 compiles and restores the saved parameter values,
+    // 1 compiles and announces the parameter values to the host as automation (nothing is
+    // compiled when the path is the loaded one), 0 only refreshes. "?" compiles Settings.ini
+    // alone. Returns true when the instrument file was found and read.
+    bool loadInstrument(const std::string& path, int mode);
+    // The host's or the editor's choice of a file: it counts as new even when it is the
+    // loaded one.
+    bool selectInstrument(const std::string& path);
+
     // The single way to write a log: ignored while the debug level is below 0.
     void appendLog(int pane, const char* text) { log.append(pane, text); }
 
@@ -56,15 +69,22 @@ public:
     bool isEffect = false;
     std::string userFolder = ".";
     std::string instrumentPath = "?";
+    std::string instrumentFolder;    // folder of the loaded instrument file
     std::string instrumentFileName;  // bare file name of the loaded instrument
+    int restoreFlag = 0;             // set by parameter changes and restores; a reload clears it
+    int loadDebugLevel = 0;          // the debug level a load starts from
     Log log;
     int numVstVars;
     int editorWidth;
     int editorHeight;
     Engine engine{log};
+    std::unique_ptr<compiler::InstrumentCompiler> compiler;
     AudioThreadGuard audioGuard;
 
 private:
+    std::string resolveInstrumentPath(const std::string& path) const;
+    void resetForLoad();
+
     TessarineEditor* tessarineEditor_ = nullptr;
 };
 

@@ -1,5 +1,8 @@
 #include "tessarine/Commands.h"
 
+#include <stdexcept>
+
+#include "tessarine/Check.h"
 #include "tessarine/CommandLine.h"
 #include "tessarine/ExitStatus.h"
 #include "tessarine/Info.h"
@@ -34,6 +37,33 @@ int infoCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     return runInfo(args[0], out, err);
 }
 
+int checkCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (wantsHelp(args)) {
+        out << usageText();
+        return kExitSuccess;
+    }
+    std::string file;
+    int debugLevel = 0;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--debug") {
+            if (i + 1 >= args.size()) return usageError("check", "--debug needs a level", err);
+            try {
+                std::size_t used = 0;
+                debugLevel = std::stoi(args[++i], &used);
+                if (used != args[i].size() || debugLevel < 0) throw std::invalid_argument("level");
+            } catch (const std::exception&) {
+                return usageError("check", "--debug needs a level of 0 or more", err);
+            }
+        } else if (file.empty() && !args[i].empty() && args[i][0] != '-') {
+            file = args[i];
+        } else {
+            return usageError("check", "unexpected argument \"" + args[i] + "\"", err);
+        }
+    }
+    if (file.empty()) return usageError("check", "needs an instrument file", err);
+    return runCheck(file, debugLevel, out, err);
+}
+
 const Command kCommands[] = {
     {"render",
      "[--plugin LIB] [--instrument FILE] [--midi FILE.mid] [--input IN.wav] [--seconds S] [--rate HZ]\n"
@@ -45,6 +75,11 @@ const Command kCommands[] = {
      "the MIDI file's length plus 2 s, else the input's length, else 5 s. --instrument asks\n"
      "Tessarine to load an instrument file; --param sets parameter I to V (0..1) before playing.",
      renderCommand},
+    {"check", "FILE [--debug N]",
+     "Compiles an instrument file after Settings.ini as the plug-in's load does and prints the log\n"
+     "and the accepted lines. Exit status 0 when no line was rejected, 1 when any was, 2 when the\n"
+     "file cannot be read. --debug N starts the compile at log level N.",
+     checkCommand},
     {"info", "LIB", "Prints what a host sees of a VST 2.4 library: names, IDs, flags, channels, parameters,\n"
                     "programs and the plug-in's canDo answers.",
      infoCommand},

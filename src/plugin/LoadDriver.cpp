@@ -1,0 +1,114 @@
+// loadInstrument: the one way an instrument file becomes the running sound. It decides
+// whether a compile is needed, returns the instrument to its defaults, compiles Settings.ini
+// and then the file, and hands the host its parameter values again.
+#include <cctype>
+
+#include "compiler/InstrumentCompiler.h"
+#include "editor/TessarineEditor.h"
+#include "platform/Platform.h"
+#include "plugin/Tessarine.h"
+#include "state/SettingsFile.h"
+
+namespace tess {
+
+namespace {
+
+bool equalNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// Splits at the last separator of either kind.
+void splitPath(const std::string& path, std::string& folder, std::string& name) {
+    const std::size_t cut = path.find_last_of("/\\");
+    if (cut == std::string::npos) {
+        folder.clear();
+        name = path;
+    } else {
+        folder = path.substr(0, cut);
+        name = path.substr(cut + 1);
+    }
+}
+
+}  // namespace
+
+std::string Tessarine::resolveInstrumentPath(const std::string& path) const {
+    if (platform::fileExists(path)) return path;
+    const std::string inUserFolder = userFolder + platform::pathSeparator() + path;
+    if (platform::fileExists(inUserFolder)) return inUserFolder;
+    return path;
+}
+
+void Tessarine::resetForLoad() {
+    log.debugLevel = loadDebugLevel;
+    compiler::CommonSettings& common = compiler->instrument().common;
+    common = compiler::CommonSettings{};
+    common.numVstVars = numVstVars;
+    common.editorWidth = editorWidth;
+    common.editorHeight = editorHeight;
+    for (int v = 0; v < VoiceTable::kCount; ++v) engine.voices[v].frequency = 0.0f;
+    engine.controllers.resetForLoad();
+    compiler->reset();
+}
+
+bool Tessarine::loadInstrument(const std::string& requestedPath, int mode) {
+    const std::string path = equalNoCase(requestedPath, "?") ? std::string() : requestedPath;
+    const bool restore = mode == -1;
+    const bool compile = restore || (mode != 0 && !equalNoCase(path, instrumentPath));
+    const bool editorOpen = tessarineEditor_ != nullptr && tessarineEditor_->isOpen();
+    bool fileRead = false;
+
+    if (compile) {
+        AudioThreadGuard::LoadScope load(audioGuard);
+        resetForLoad();
+        if (!restore) log.clear();
+        platform::deleteFile(compiler->lastFilePath());
+        compiler->compileFile(compiler::InstrumentCompiler::kSettingsLevel, settingsPath(userFolder));
+        if (!path.empty()) {
+            const std::string resolved = resolveInstrumentPath(path);
+            splitPath(resolved, instrumentFolder, instrumentFileName);
+            instrumentPath = path;
+            fileRead = platform::fileExists(resolved);
+            compiler->compileFile(0, resolved);
+        } else {
+            instrumentPath = "?";
+            instrumentFolder.clear();
+            instrumentFileName.clear();
+        }
+        platform::deleteFile(compiler->lastFilePath());
+        engine.installInstrument(compiler->instrument());
+        if (tessarineEditor_ != nullptr)
+            tessarineEditor_->setSize(compiler->instrument().common.editorWidth,
+                                      compiler->instrument().common.editorHeight);
+    }
+
+    // The host learns the parameter values again: as automation for a new file, so that it
+    // records a change even when a value is unchanged.
+    for (int i = 0; i < numVstVars && i < numParams; ++i) {
+        const float value = getParameter(i);
+        if (restore) {
+            setParameter(i, value);
+        } else if (mode == 1) {
+            setParameterAutomated(i, 0.0f);
+            setParameterAutomated(i, 1.0f);
+            setParameterAutomated(i, value);
+        } else {
+            setParameter(i, 0.0f);
+            setParameter(i, 1.0f);
+            setParameter(i, value);
+        }
+    }
+
+    if (editorOpen) {
+        if (!compile) log.changed = 1;
+        if (restore && log.debugLevel >= 2) appendLog(Log::kMain, "Slider positions restored.\r\n");
+        // An instrument that does not ask for a log runs without one while its window shows.
+        if (log.debugLevel == 0) log.debugLevel = -1;
+    }
+    return fileRead;
+}
+
+}  // namespace tess
