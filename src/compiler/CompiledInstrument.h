@@ -88,6 +88,15 @@ struct CommonSettings {
     UiOverride uiOverrides[kUiItems];
 };
 
+// What a load gives these settings before it compiles: every default above, with the editor
+// size and host parameter count the plug-in was created with.
+inline void resetCommonSettings(CommonSettings& settings, int editorWidth, int editorHeight, int numVstVars) {
+    settings = CommonSettings{};
+    settings.editorWidth = editorWidth;
+    settings.editorHeight = editorHeight;
+    settings.numVstVars = numVstVars;
+}
+
 struct CompiledInstrument {
     CompiledInstrument() : layers(kLayerCapacity) {}
 

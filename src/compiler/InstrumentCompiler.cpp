@@ -8,11 +8,13 @@ namespace tess::compiler {
 
 InstrumentCompiler::InstrumentCompiler(Log& log, std::string userFolder)
     : log_(log), userFolder_(std::move(userFolder)), staging_(log) {
-    installCommonDirectives(directives_, instrument_.common);
+    installCommonDirectives(directives_, instrument_);
 }
 
 void InstrumentCompiler::reset() {
     instrument_.clear();
+    CommonSettings& common = instrument_.common;
+    resetCommonSettings(common, common.editorWidth, common.editorHeight, common.numVstVars);
     staging_.reset();
     section_ = kSectionCommon;
     includedFiles_ = 0;

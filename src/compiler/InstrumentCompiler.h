@@ -33,7 +33,8 @@ public:
     InstrumentCompiler& operator=(const InstrumentCompiler&) = delete;
 
     // Empties the compiled instrument and the staging area; the current section becomes COMMON.
-    // The host parameter count is kept.
+    // The COMMON directive settings return to their defaults, except the host parameter count
+    // and the editor size, which are kept (a load sets them first with resetCommonSettings).
     void reset();
 
     // Compiles one file at the given include level; every outcome goes to the log.

@@ -30,8 +30,13 @@ std::vector<std::string_view> keywordsWithoutHandler() {
 
 class PlaceholderTest : public CompilerTest, public ::testing::WithParamInterface<std::string_view> {};
 
-TEST(DirectiveChain, OnlyDebugAndVstVarsAreHandledHere) {
-    EXPECT_EQ(keywordsWithoutHandler().size(), DirectiveDispatch::keywords().size() - 2);
+TEST(DirectiveChain, CommonDirectivesAreHandledHere) {
+    Log log;
+    InstrumentCompiler compiler(log, "");
+    for (std::string_view keyword : {"QUALITY", "CURVE", "POLY", "SILTH", "MIDICH", "DEBUG", "INTERFACE", "VSTVARS",
+                                     "SAMPLEUI", "UIMOD"})
+        EXPECT_TRUE(compiler.directives().hasHandler(keyword)) << keyword;
+    EXPECT_EQ(keywordsWithoutHandler().size(), DirectiveDispatch::keywords().size() - 10);
 }
 
 TEST_P(PlaceholderTest, WarnsAndConsumes) {

@@ -44,7 +44,6 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CompilerTest, MessagesKeepTheirOrder) {
     const std::string path = compileText("x = \"abc\nQUALITY 100\nLAYER 2\nLAYER\nPOST\ny = (1\n");
     EXPECT_EQ(mainLog(), opening(path) + lineError(1, path, "ERROR: unmatched quotes (1)...\r\n", "x = \"abc") +
-                             "WARNING: QUALITY directive not supported in this version, line ignored...\r\n" +
                              lineError(3, path, "ERROR: LAYER. No symbols allowed after keyword...\r\n", "LAYER 2") +
                              lineError(5, path, "ERROR: POST only after COMMON section...\r\n", "POST") +
                              lineError(6, path, "ERROR: unmatched parenthesis...\r\n", "y = (1") + ending(6, path));
