@@ -44,11 +44,7 @@ std::string Tessarine::resolveInstrumentPath(const std::string& path) const {
 
 void Tessarine::resetForLoad() {
     log.debugLevel = loadDebugLevel;
-    compiler::CommonSettings& common = compiler->instrument().common;
-    common = compiler::CommonSettings{};
-    common.numVstVars = numVstVars;
-    common.editorWidth = editorWidth;
-    common.editorHeight = editorHeight;
+    compiler::resetCommonSettings(compiler->instrument().common, editorWidth, editorHeight, numVstVars);
     for (int v = 0; v < VoiceTable::kCount; ++v) engine.voices[v].frequency = 0.0f;
     engine.controllers.resetForLoad();
     compiler->reset();
