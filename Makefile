@@ -1,7 +1,7 @@
 # The two commands a new user needs are `make demo` and `make test`; the rest are for us.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all linux windows asan demo test test-linux test-asan bench fuzz format clean packages-build packages-test
+.PHONY: all linux windows asan demo test test-sanitized test-asan bench fuzz format clean packages-build packages-test
 
 all: linux
 
@@ -26,9 +26,20 @@ asan: packages-build
 demo: linux windows
 	@scripts/demo.sh
 
-# Every test: the Linux build's suite (which also loads the Windows build under wine).
+# The test programs that hold the hostile-input corpora and drive the plug-in through its VST
+# interface also run under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer.
+SANITIZED_TESTS = test_plugin test_compiler test_samples
+
+# Every test: the sanitized programs, then the Linux build's whole suite (which also loads the
+# Windows build under wine).
 test: packages-test linux windows
+	$(MAKE) --no-print-directory test-sanitized
 	cd build/linux && ctest --output-on-failure -j $(JOBS)
+
+test-sanitized: packages-build
+	cmake --preset asan >/dev/null
+	cmake --build build/asan -j $(JOBS) --target $(SANITIZED_TESTS)
+	@for t in $(SANITIZED_TESTS); do echo "== $$t (sanitized)"; build/asan/tests/$$t --gtest_brief=1 || exit 1; done
 
 test-asan: packages-test asan
 	cd build/asan && ctest --output-on-failure -j $(JOBS) -E windows_under_wine
@@ -36,8 +47,18 @@ test-asan: packages-test asan
 bench: linux
 	build/linux/bench/tessarine_bench 64 2
 
-fuzz:
-	@echo "fuzz targets: see fuzz/README.md"
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS = CompilerFuzz AudioFileFuzz MidiFileFuzz
+
+fuzz: packages-build
+	@command -v clang++ >/dev/null || scripts/ensure-packages.sh fuzz
+	CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARINE_TESTS=OFF \
+	  -DTESSARINE_BENCH=OFF -DTESSARINE_FUZZ=ON -DTESSARINE_WERROR=OFF \
+	  "-DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link,address,undefined" >/dev/null
+	cmake --build build/fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+	@mkdir -p build/fuzz/corpus-CompilerFuzz && cp examples/*.txt tests/data/compiler/corpus/* build/fuzz/corpus-CompilerFuzz/
+	@for t in $(FUZZ_TARGETS); do mkdir -p build/fuzz/corpus-$$t; echo "== $$t for $(FUZZ_SECONDS) s"; \
+	  (cd build/fuzz && fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 corpus-$$t) || exit 1; done
 
 format:
 	find src tools tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i

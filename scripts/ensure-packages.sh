@@ -8,6 +8,7 @@ need=(cmake g++ make googletest libgtest-dev libbenchmark-dev
 case "${1:-build}" in
   test) need+=(sox dpf-plugins-vst libsndfile1-dev sndfile-programs alsa-utils xvfb imagemagick) ;;
   demo) need+=(sox) ;;
+  fuzz) need+=(clang libclang-rt-14-dev) ;;
 esac
 
 missing=()
