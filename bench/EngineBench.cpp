@@ -2,6 +2,8 @@
 // and prints, per patch, nanoseconds per voice-sample and the real-time factor (seconds of
 // audio rendered per second of computing, for all voices together).
 #include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +15,7 @@
 #include "common/Log.h"
 #include "compiler/InstrumentCompiler.h"
 #include "engine/Engine.h"
+#include "samples/SampleDirective.h"
 
 namespace {
 
@@ -34,7 +37,33 @@ const Patch kPatches[] = {
     {"post-sends",
      "POST\nOUT = OUT + SENDS1 * 0.5\n"
      "LAYER\nx = SIN(6.2831853 * FREQ * TIME) * 0.05\nSENDS1 = x\nOUT = x\n"},
+    // A looped stereo WAV read through the default kernel (15 taps per channel).
+    {"sample", "SAMPLE 0, \"bench.wav\", 1, 60, 0, 0, 0, 0, 1e10, 2000, 40000\nLAYER\nOUT = OSC0(0) * 0.05\n"},
+    {"sample-env", "SAMPLE 0, \"bench.wav\", 1, 60, 0, 0, 0, 0, 1e10, 2000, 40000\n"
+                   "LAYER\nOUT = OSCENV(0, 0.01, 0.2, 0.7, 0.3) * 0.05\n"},
+    {"additive8", "SAMPLE 1, 0, 0, 0.5, 2, 0, 0, 0.3, 3, 0, 0, 0.2, 4, 0, 0, 0.1, 5, 0, 0, 0.1, 6, 0, 0, 0.1, 7, 0, 0, 0.1, 8, 0\n"
+                  "LAYER\nOUT = OSC0(1) * 0.05\n"},
 };
+
+// A one-second stereo 16-bit WAV of two detuned saws at 261.63 Hz, written byte by byte.
+void writeBenchWav(const std::string& path) {
+    const int rate = 44100, frames = 44100;
+    std::string bytes;
+    auto u32 = [&](std::uint32_t v) { for (int i = 0; i < 4; ++i) bytes += static_cast<char>((v >> (8 * i)) & 0xFF); };
+    auto u16 = [&](std::uint32_t v) { for (int i = 0; i < 2; ++i) bytes += static_cast<char>((v >> (8 * i)) & 0xFF); };
+    bytes += "RIFF";
+    u32(36 + frames * 4);
+    bytes += "WAVEfmt ";
+    u32(16); u16(1); u16(2); u32(rate); u32(rate * 4); u16(4); u16(16);
+    bytes += "data";
+    u32(frames * 4);
+    for (int i = 0; i < frames; ++i)
+        for (double hz : {261.63, 262.4}) {
+            const double phase = i * hz / rate;
+            u16(static_cast<std::uint16_t>(static_cast<std::int16_t>((phase - std::floor(phase) - 0.5) * 20000)));
+        }
+    std::ofstream(path, std::ios::binary) << bytes;
+}
 
 }  // namespace
 
@@ -45,6 +74,7 @@ int main(int argc, char** argv) {
     const float rate = 44100.0f;
     const auto folder = std::filesystem::temp_directory_path() / "tessarine-bench";
     std::filesystem::create_directories(folder);
+    writeBenchWav((folder / "bench.wav").string());
 
     std::printf("%-12s %8s %8s %14s %12s\n", "patch", "voices", "seconds", "ns/voice-sample",
                 "realtime x");
@@ -53,10 +83,17 @@ int main(int argc, char** argv) {
         std::ofstream(path) << patch.text;
         tess::Log log;
         tess::compiler::InstrumentCompiler compiler(log, folder.string());
+        auto bank = std::make_unique<tess::SampleBank>();
+        tess::SampleContext samples;
+        samples.instrumentFolder = folder.string();
+        tess::installSampleDirective(compiler, *bank, samples);
         compiler.reset();
         compiler.compileFile(0, path);
         tess::Engine engine(log);
         engine.sampleRate = rate;
+        engine.samples = bank.get();
+        const tess::compiler::QualitySettings& q = compiler.instrument().common.quality;
+        engine.kernel.build(q.tableSize, q.zeroCrossings, q.windowType, q.windowParameter);
         engine.installInstrument(compiler.instrument());
         for (int v = 0; v < voices; ++v)
             engine.startVoice(compiler.instrument(), 0, 36.0f + static_cast<float>(v % 60), 100.0f, 0);

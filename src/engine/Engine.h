@@ -10,6 +10,7 @@
 #include "common/Log.h"
 #include "compiler/CompiledInstrument.h"
 #include "compiler/CurveTable.h"
+#include "engine/InterpolationKernel.h"
 #include "engine/Noise.h"
 #include "engine/Stereo.h"
 #include "engine/Transport.h"
@@ -17,6 +18,7 @@
 #include "engine/math/NoteRounding.h"
 #include "midi/ControllerSpace.h"
 #include "plugin/vst/VstAbi.h"
+#include "samples/SampleBank.h"
 
 namespace tess {
 
@@ -63,21 +65,31 @@ public:
     Noise noise;
     const CurveTable* curves = nullptr;
     math::TuningContext tuning;  // ROUNDF until layers carry their own tuning
+    // The slots the oscillators play (owned by the plug-in; null plays nothing) and the
+    // interpolation kernel they read through (rebuilt from QUALITY after each compile).
+    const SampleBank* samples = nullptr;
+    InterpolationKernel kernel;
 
 private:
     // The registers of the sample being rendered for one voice.
     struct SampleFrame {
         int index;  // position in the slice
         std::int64_t t;
+        std::int64_t releaseTime;  // the voice's note-off, or a time past the block while held
         float time;
         float lowestStage;
+        float phaseModulation;  // the phase modulator's value, in radians
+        bool pedalHeld;
+        bool isPost;
     };
 
     void renderSlice(float* const* inputs, float* const* outputs, int offset, int frames,
                      bool effectMode);
     void renderVoice(Voice& voice, bool isPost, float* const* outputs, int offset, int frames);
     Stereo call(int code, const compiler::Operation& op, OperationState& state,
-                const Stereo* args, const Voice& voice, const SampleFrame& frame);
+                const Stereo* args, const Voice& voice, SampleFrame& frame);
+    Stereo oscillator(int function, const compiler::Operation& op, OperationState& state,
+                      const Stereo* args, const Voice& voice, SampleFrame& frame);
 
     Log& log_;
     std::unique_ptr<float[]> inputLeft_;

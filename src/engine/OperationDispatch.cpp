@@ -1,8 +1,14 @@
 // The run-time body of every function: one switch on the function index. Table entries
 // without a body (the names that begin with '*', and PREV) produce silence, as does any code
 // outside the table.
+#include <algorithm>
+#include <cmath>
+
 #include "compiler/FunctionTable.h"
 #include "engine/Engine.h"
+#include "engine/envelopes/StageModel.h"
+#include "engine/oscillators/SamplePlayer.h"
+#include "engine/oscillators/WaveOscillators.h"
 #include "engine/math/Arithmetic.h"
 #include "engine/math/Curve.h"
 #include "engine/math/NoteRounding.h"
@@ -22,16 +28,20 @@ enum : int {
     Sin = 34, Cos, Rnd,
     Sign = 57, CopySign, Sinc,
     PowAbs = 61,
+    Wavetable = 63, GrainSynth, WaveScan,
     Round = 66, Floor, Ceil, RoundF, RoundF2, Frac, Tan, Asin, Acos, Atan,
     Curve = 78,
-    Mod2 = 81, Mcc2,
+    Mod2 = 81, Mcc2, Osc, OscSam,
+    OscSyn = 86,
+    OscEnvFm = 91, OscEnv, OscEnvMod,
+    Osc0 = 95, Osc0Fm, Osc0Mod, Osc1, Osc1Fm, Osc1Mod,
+    Osc0Auto = 102,
     Pan = 103,
 };
 }  // namespace fn
 
 Stereo Engine::call(int code, const compiler::Operation& op, OperationState& state,
-                    const Stereo* a, const Voice& voice, const SampleFrame& frame) {
-    (void)op;  // the folded constants, for the functions that have them
+                    const Stereo* a, const Voice& voice, SampleFrame& frame) {
     switch (code) {
         case compiler::kCodeAssign: return a[0];
         case 0: return math::opAdd(a[0], a[1]);
@@ -82,8 +92,113 @@ Stereo Engine::call(int code, const compiler::Operation& op, OperationState& sta
         case fn::Mod2: return math::opMod2(*curves, a[0], a[1], a[2], a[3], a[4], a[5]);
         case fn::Mcc2: return math::opMcc2(controllers, a[0], frame.t);
         case fn::Pan: return math::opPan(a[0], a[1]);
+        case fn::Wavetable: case fn::GrainSynth: case fn::WaveScan:
+        case fn::Osc: case fn::OscSam: case fn::OscSyn:
+        case fn::OscEnvFm: case fn::OscEnv: case fn::OscEnvMod:
+        case fn::Osc0: case fn::Osc0Fm: case fn::Osc0Mod:
+        case fn::Osc1: case fn::Osc1Fm: case fn::Osc1Mod: case fn::Osc0Auto:
+            return oscillator(code - 3, op, state, a, voice, frame);
         default: return Stereo{};
     }
+}
+
+namespace {
+
+Stereo scaled(Stereo v, Stereo by) { return {v.l * by.l, v.r * by.r}; }
+
+// The MOD forms: a gain in dB and a pitch offset in cents, per channel.
+Stereo decibels(Stereo db) {
+    return {std::pow(10.0f, db.l * 0.05f), std::pow(10.0f, db.r * 0.05f)};
+}
+Stereo cents(Stereo c) {
+    return {std::pow(2.0f, c.l * 0.00083333335f), std::pow(2.0f, c.r * 0.00083333335f)};
+}
+
+}  // namespace
+
+Stereo Engine::oscillator(int function, const compiler::Operation& op, OperationState& state,
+                          const Stereo* a, const Voice& voice, SampleFrame& frame) {
+    osc::OscillatorContext context;
+    context.bank = samples;
+    context.kernel = &kernel;
+    context.noise = &noise;
+    context.controllers = &controllers;
+    context.sampleRate = sampleRate;
+    context.silenceThreshold = silenceThreshold;
+    context.barsPerSecond = transport.barsPerSecond;
+    context.t = frame.t;
+    context.startTime = voice.startTime;
+    context.releaseTime = frame.releaseTime;
+    context.songAtStart = transport.songClock + (voice.startTime - sampleClock);
+    context.retriggerMode = voice.retriggerMode;
+    context.sampleOffset = voice.sampleOffset;
+    context.lowestStage = &frame.lowestStage;
+    osc::OscillatorState& s = state.osc;
+
+    switch (function) {
+        case fn::Wavetable: return osc::wavetable(s, context, op.num, a[0]);
+        case fn::GrainSynth: return osc::grainSynth(s, context, op.num, a[0], a[1], a[2]);
+        case fn::WaveScan: return osc::waveScan(s, context, op.num, a[0], a[1], a[2], a[3]);
+        case fn::OscSyn: return osc::oscSyn(s, context, a[0], a[1], a[2], a[3], a[4], a[5]);
+        case fn::OscSam: {
+            const osc::FrameRange range{a[1].l, a[2].l, a[3].l, a[4].l, a[5].l};
+            return osc::playFrames(s, context, a[0].l, range, a[6], a[7], a[8]);
+        }
+        case fn::Osc: {
+            osc::PlayInput in;
+            in.frequency = a[3];
+            in.gain = a[2];
+            in.readOffset = {a[4].l * sampleRate, a[4].r * sampleRate};
+            in.phaseOffset = a[4];
+            in.lockPhases = a[1].l > 0.0f && voice.retriggerMode == 0;
+            return osc::playSlot(s, context, a[0].l, in);
+        }
+        default: break;
+    }
+
+    // The OSC family plays at FREQ with GAIN; the FM forms take their own phase modulation.
+    const Stereo* registers = voice.registers.data() + voice.slotCount;
+    osc::PlayInput in;
+    in.frequency = registers[reg::Freq];
+    in.gain = registers[reg::Gain];
+    Stereo modulation = both(frame.phaseModulation);
+    int envelope = -1;  // first envelope argument
+    switch (function) {
+        case fn::Osc0: break;
+        case fn::Osc0Auto: in.lockPhases = voice.retriggerMode == 0; break;
+        case fn::Osc1: in.gain = scaled(in.gain, a[1]); break;
+        case fn::Osc0Fm: modulation = a[1]; break;
+        case fn::Osc1Fm: modulation = a[1]; in.gain = scaled(in.gain, a[2]); break;
+        case fn::Osc0Mod:
+        case fn::Osc1Mod:
+        case fn::OscEnvMod:
+            in.gain = scaled(in.gain, decibels(a[1]));
+            in.frequency = scaled(in.frequency, cents(a[2]));
+            if (function == fn::Osc1Mod) in.gain = scaled(in.gain, a[3]);
+            if (function == fn::OscEnvMod) envelope = 3;
+            break;
+        case fn::OscEnv: envelope = 1; break;
+        case fn::OscEnvFm: modulation = a[1]; envelope = 2; break;
+        default: return Stereo{};
+    }
+    in.readOffset = {modulation.l * sampleRate, modulation.r * sampleRate};
+    in.phaseOffset = modulation;
+    Stereo out = osc::playSlot(s, context, a[0].l, in);
+    if (envelope >= 0 && !frame.isPost) {
+        env::EnvelopeTiming timing;
+        timing.t = frame.t;
+        timing.startTime = voice.startTime;
+        timing.releaseTime = frame.releaseTime;
+        timing.blockStart = sampleClock;
+        timing.sampleRate = sampleRate;
+        timing.pedalHeld = frame.pedalHeld;
+        timing.forcedReleaseTime = voice.forcedReleaseTime;
+        const float level = env::runEnv0(state.envelope, a[envelope].l, a[envelope + 1].l, a[envelope + 2].l,
+                                         a[envelope + 3].l, timing);
+        frame.lowestStage = std::min(frame.lowestStage, state.envelope.stage);
+        out = {out.l * level, out.r * level};
+    }
+    return out;
 }
 
 }  // namespace tess

@@ -6,7 +6,9 @@
 #include <cstdint>
 
 #include "compiler/Operation.h"
+#include "engine/envelopes/StageModel.h"
 #include "engine/math/SampleHold.h"
+#include "engine/oscillators/OscillatorState.h"
 
 namespace tess {
 
@@ -38,6 +40,8 @@ struct ResolvedOperation {
 
 struct OperationState {
     math::SampleHoldState sampleHold;
+    osc::OscillatorState osc;
+    env::EnvelopeState envelope;
 };
 
 }  // namespace tess

@@ -20,7 +20,10 @@ Engine::Engine(Log& log)
 void Engine::suspend() {
     voices.releaseNoteVoices();
     sampleClock = 0;
-    voices.post().frequency = -1.0f;
+    // The POST step starts over: its oscillators choose their slots again at its next sample.
+    Voice& post = voices.post();
+    for (OperationState& state : post.states) state = OperationState{};
+    post.frequency = -1.0f;
 }
 
 void Engine::resume() {
@@ -83,6 +86,8 @@ void Engine::renderVoice(Voice& voice, bool isPost, float* const* outputs, int o
     const std::int64_t blockStart = sampleClock;
     const std::int64_t releaseTime =
         voice.releaseTime >= 0 ? voice.releaseTime : blockStart + 10000 + frames;
+    // A sostenuto latch keeps a released voice held for its envelopes.
+    const bool pedalHeld = !isPost && (voice.sostenutoAll != 0 || voice.sostenutoRange != 0);
     if (!isPost) {
         controllers.setBuiltin(mcc::kKey, voice.key);
         controllers.setBuiltin(mcc::kKeyF, voice.tunedPitch);
@@ -130,7 +135,11 @@ void Engine::renderVoice(Voice& voice, bool isPost, float* const* outputs, int o
         frame.index = i;
         frame.t = t;
         frame.time = static_cast<float>(t - voice.startTime) * inverseRate;
+        frame.releaseTime = releaseTime;
         frame.lowestStage = 5.0f;
+        frame.phaseModulation = 0.0f;
+        frame.pedalHeld = pedalHeld;
+        frame.isPost = isPost;
         r[reg::Freq] = both(voice.currentFrequency);
         r[reg::Gain] = both(isPost ? 1.0f : voice.gain);
         r[reg::Out] = isPost ? Stereo{outputs[0][i], outputs[1][i]} : Stereo{};

@@ -2,15 +2,22 @@
 
 #include <cmath>
 
+#include "samples/SampleDirective.h"
+
 namespace tess::test {
 
 EngineHarness::EngineHarness(const std::string& instrumentText, int debugLevel) {
     log.debugLevel = debugLevel;
     compiler = std::make_unique<compiler::InstrumentCompiler>(log, dir.path());
+    installSampleDirective(*compiler, *bank, sampleContext);
+    sampleContext.instrumentFolder = dir.path();
     writeFile(dir.file("instrument.txt"), instrumentText);
     compiler->reset();
     compiler->compileFile(0, dir.file("instrument.txt"));
     engine = std::make_unique<Engine>(log);
+    engine->samples = bank.get();
+    const compiler::QualitySettings& q = compiler->instrument().common.quality;
+    engine->kernel.build(q.tableSize, q.zeroCrossings, q.windowType, q.windowParameter);
     engine->installInstrument(compiler->instrument());
 }
 

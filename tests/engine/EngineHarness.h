@@ -8,6 +8,8 @@
 #include "common/Log.h"
 #include "compiler/InstrumentCompiler.h"
 #include "engine/Engine.h"
+#include "samples/SampleBank.h"
+#include "samples/SampleLoader.h"
 #include "support/TestSupport.h"
 
 namespace tess::test {
@@ -28,6 +30,9 @@ public:
 
     Log log;
     TempDir dir;
+    // The SAMPLE directive fills this bank while compiling; the engine plays from it.
+    std::unique_ptr<SampleBank> bank = std::make_unique<SampleBank>();
+    SampleContext sampleContext;
     std::unique_ptr<compiler::InstrumentCompiler> compiler;
     std::unique_ptr<Engine> engine;
     std::vector<float> input;

@@ -1,0 +1,78 @@
+#include "engine/Waveforms.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tess::wave {
+
+namespace {
+
+float sign(float x) { return x < 0.0f ? -1.0f : (x > 0.0f ? 1.0f : 0.0f); }
+
+// sign(p) * sin(|p|)^e. sinf(pi) is a hair below 0 in float; a negative base would make the
+// power NaN, so it is taken as 0.
+float squaredSine(float p, float e) {
+    const float s = std::max(0.0f, std::sin(std::fabs(p)));
+    return sign(p) * std::pow(s, e);
+}
+
+float roundedSaw(float p, int n) {
+    const float x = p / kPi;
+    float power = 1.0f;
+    for (int i = 0; i < n; ++i) power *= x;
+    return x - power;
+}
+
+}  // namespace
+
+float triangle(float p) {
+    constexpr float kHalfPi = kPi * 0.5f;
+    constexpr float kTwoOverPi = 2.0f / kPi;
+    if (std::fabs(p) <= kHalfPi) return p * kTwoOverPi;
+    if (p > 0.0f) return (kPi - p) * kTwoOverPi;
+    return (-kPi - p) * kTwoOverPi;
+}
+
+float basic(int code, float p, Noise& noise) {
+    switch (code) {
+        case 0: return std::sin(p);
+        case 1: return p < 0.0f ? -1.0f : 1.0f;
+        case 2: return p / kPi;
+        case 3: return triangle(p);
+        case 4: return noise.next();
+        case 5: return squaredSine(p, 0.3f);
+        case 6: return squaredSine(p, 0.1f);
+        case 7: return squaredSine(p, 0.03f);
+        case 8: return squaredSine(p, 0.01f);
+        case 9: return roundedSaw(p, 9);
+        case 10: return roundedSaw(p, 19);
+        case 11: return roundedSaw(p, 21);
+        case 12: return roundedSaw(p, 59);
+        default: return 0.0f;
+    }
+}
+
+float shaped(int code, float s, float p, Noise& noise) {
+    switch (code) {
+        case 0: return s == 1.0f ? std::sin(p) : squaredSine(p, s);
+        case 1: return p > (s - 0.5f) * kTwoPi ? -1.0f : 1.0f;
+        case 2: {
+            if (s <= 0.0f) return -p / kPi;
+            if (s >= 1.0f) return p / kPi;
+            const float u = p * 0.15915494f + 0.5f;
+            return u < s ? 2.0f * u / s - 1.0f : 1.0f - 2.0f * (u - s) / (1.0f - s);
+        }
+        case 3: {
+            const float x = p / kPi;
+            return x >= 0.0f ? x - std::pow(x, s) : std::pow(-x, s) + x;
+        }
+        case 4: {
+            const float y = triangle(p);
+            return s == 1.0f ? y : sign(y) * std::pow(std::fabs(y), s);
+        }
+        case 5: return noise.next();
+        default: return 0.0f;
+    }
+}
+
+}  // namespace tess::wave

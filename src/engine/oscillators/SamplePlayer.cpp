@@ -1,0 +1,341 @@
+#include "engine/oscillators/SamplePlayer.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/Waveforms.h"
+
+namespace tess::osc {
+
+int resolveSlot(float argument, const OscillatorContext& context) {
+    if (!(argument > -1e9f && argument < 1e9f)) return -1;
+    int n = static_cast<int>(argument);
+    if (n < 0 && context.controllers != nullptr) {
+        const ControllerSpace& c = *context.controllers;
+        if (n >= -199) n = static_cast<int>(std::lround(c.current(-n)));
+        else if (n <= -401 && n >= -527) n = c.keyswitch(-n - 400);
+        else if (n <= -601 && n >= -727) n = static_cast<int>(std::lround(c.vstVar(-n - 600)));
+        else return -1;
+    }
+    if (n >= 200) n += context.sampleOffset;
+    if (context.bank == nullptr) return -1;
+    const SampleSlot* slot = context.bank->find(n);
+    return slot != nullptr && slot->playable() ? n : -1;
+}
+
+double incrementPerHz(const SampleSlot& slot, float sampleRate) {
+    if (slot.kind == SampleSlot::kAdditive) return 6.283185307179586 / sampleRate;
+    return std::exp2((69.0 - slot.centreNote) / 12.0) * slot.fileRate / (440.0 * sampleRate);
+}
+
+float readFrames(const InterpolationKernel& kernel, const float* data, std::int64_t last, double position) {
+    const double whole = std::floor(position);
+    if (!(whole > -1e15 && whole < 1e15)) return 0.0f;
+    const auto i = static_cast<std::int64_t>(whole);
+    const int n = kernel.halfWidth();
+    if (n == 0) return i >= 0 && i <= last ? data[i] : 0.0f;
+    if (i - n >= 0 && i + n <= last) return kernel.read(data, position);
+    if (i + n < 0 || i - n > last) return 0.0f;
+    const double frac = position - whole;
+    float sum = 0.0f;
+    for (int k = -n; k <= n; ++k) {
+        const std::int64_t j = i + k;
+        if (j >= 0 && j <= last) sum += tapWeight(kernel, k, frac) * data[j];
+    }
+    return sum;
+}
+
+namespace {
+
+// Sums the kernel's taps around `position` over a frame function (which already returns 0
+// outside the material).
+template <class Frame>
+float readWith(const InterpolationKernel& kernel, double position, Frame frame) {
+    const double whole = std::floor(position);
+    if (!(whole > -1e15 && whole < 1e15)) return 0.0f;
+    const auto i = static_cast<std::int64_t>(whole);
+    const int n = kernel.halfWidth();
+    if (n == 0) return frame(i);
+    const double frac = position - whole;
+    float sum = 0.0f;
+    for (int k = -n; k <= n; ++k) sum += tapWeight(kernel, k, frac) * frame(i + k);
+    return sum;
+}
+
+void startSlot(OscillatorState& state, const OscillatorContext& context, float slotArgument) {
+    state.slot = resolveSlot(slotArgument, context);
+    state.passes[0] = state.passes[1] = 1;
+    state.insideLoop = false;
+    state.releaseNoted = false;
+    state.songStart = context.songAtStart;
+    if (state.slot < 0) return;
+    const SampleSlot& slot = (*context.bank)[state.slot];
+    state.incrementPerHz = incrementPerHz(slot, context.sampleRate);
+    state.mode = slot.loopFlags;
+}
+
+// Wraps a position that reached the loop end back by whole loop lengths; returns the wraps.
+int wrapForward(double& position, double loopStart, double loopEnd, double length) {
+    if (position < loopEnd) return 0;
+    const double wraps = std::floor((position - loopStart) / length);
+    position -= wraps * length;
+    return static_cast<int>(std::min(wraps, 1e6));
+}
+
+Stereo playSampled(OscillatorState& s, const OscillatorContext& context, const SampleSlot& slot,
+                   const PlayInput& input) {
+    const SampleMarkers& m = slot.markers;
+    const InterpolationKernel& kernel = *context.kernel;
+    const int n = kernel.halfWidth();
+    const float gain[2] = {input.gain.l, input.gain.r};
+    const double offset[2] = {input.readOffset.l, input.readOffset.r};
+    const float frequency[2] = {syncedFrequency(input.frequency.l, context.barsPerSecond),
+                                syncedFrequency(input.frequency.r, context.barsPerSecond)};
+    double increment[2];
+    for (int c = 0; c < 2; ++c) {
+        increment[c] = static_cast<double>(frequency[c]) * s.incrementPerHz;
+        if (!s.started) s.position[c] = -increment[c];  // the first advance lands on frame 0
+        s.position[c] += increment[c];
+    }
+
+    const bool held = context.held();
+    if (s.mode == SampleSlot::kHasRelease && held && s.position[0] >= m.releaseStart &&
+        s.position[1] >= m.releaseStart)
+        s.mode = 0;  // held past the release start: the release part is already playing
+    if ((s.mode & SampleSlot::kLoops) != 0 && m.loopLength >= 1) {
+        const double start = m.loopStart, end = m.loopEnd, length = m.loopLength;
+        if (s.position[0] >= start && s.position[1] >= start) s.insideLoop = true;
+        for (int c = 0; c < 2; ++c) {
+            const int wraps = wrapForward(s.position[c], start, end, length);
+            if (wraps > 0) {
+                if (slot.looped > 0) s.passes[c] += wraps;
+            } else if (s.insideLoop && increment[c] < 0.0 && s.position[c] <= start) {
+                s.position[c] += length;  // played backwards
+                if (slot.looped > 0) --s.passes[c];
+            }
+        }
+        if (slot.looped > 0 && s.passes[0] >= slot.looped && s.passes[1] >= slot.looped)
+            s.mode &= SampleSlot::kHasRelease;
+        else if (!held && s.mode == SampleSlot::kLoops && slot.looped > 0)
+            s.mode = 0;
+        else if (!held && s.mode == (SampleSlot::kLoops | SampleSlot::kHasRelease))
+            s.mode = SampleSlot::kHasRelease;  // the note-off leaves the loop for the release part
+    }
+
+    // The release part is reached from the positions the note-off found (after the loop's wrap).
+    if (!held && !s.releaseNoted) {
+        for (int c = 0; c < 2; ++c)
+            s.releasePosition[c] = static_cast<std::int32_t>(std::clamp(
+                std::floor(s.position[c] + offset[c]), -2147483647.0, 2147483647.0));
+        s.releaseNoted = true;
+    }
+
+    Stereo out;
+    const double read[2] = {s.position[0] + offset[0], s.position[1] + offset[1]};
+    const bool ended = s.mode < 1 && read[0] > m.lastIndex - n && read[1] > m.lastIndex - n;
+    if (!ended) {
+        const bool mixing = (s.mode & SampleSlot::kHasRelease) != 0 && !held && s.releaseNoted;
+        float w = 0.0f;
+        if (mixing) {
+            const double elapsed = static_cast<double>(context.t - context.releaseTime);
+            w = static_cast<float>(std::sqrt(std::min(1.0, elapsed / (slot.crossfades[2] + 1.0))));
+        }
+        const std::int64_t last = m.lastIndex;
+        // Both channels at one position (the usual case) share one set of kernel weights.
+        bool shared = false;
+        if (!mixing && read[0] == read[1] && n > 0 && n <= 100) {
+            const double whole = std::floor(read[0]);
+            const auto i = static_cast<std::int64_t>(whole);
+            if (whole > -1e15 && i - n >= 0 && i + n <= last) {
+                float weights[201];
+                const double frac = read[0] - whole;
+                for (int k = -n; k <= n; ++k) weights[k + n] = tapWeight(kernel, k, frac);
+                const float* left = slot.left.data() + i - n;
+                const float* right = slot.rightData() + i - n;
+                float l = 0.0f, r = 0.0f;
+                for (int k = 0; k <= 2 * n; ++k) {
+                    l += weights[k] * left[k];
+                    r += weights[k] * right[k];
+                }
+                out = {l * gain[0], r * gain[1]};
+                shared = true;
+            }
+        }
+        for (int c = 0; c < 2 && !shared; ++c) {
+            const float* data = c == 0 ? slot.left.data() : slot.rightData();
+            float v;
+            if (!mixing) {
+                v = readFrames(kernel, data, last, read[c]);
+            } else {
+                const std::int64_t jump = static_cast<std::int64_t>(m.releaseStart) - s.releasePosition[c];
+                v = readWith(kernel, read[c], [&](std::int64_t i) {
+                    const float here = i >= 0 && i <= last ? data[i] : 0.0f;
+                    const std::int64_t j = i + jump;
+                    const float there = j >= 0 && j <= last ? data[j] : 0.0f;
+                    return (1.0f - w) * here + w * there;
+                });
+            }
+            (c == 0 ? out.l : out.r) = v * gain[c];
+        }
+    }
+
+    for (int c = 0; c < 2; ++c)
+        if (std::fabs(gain[c]) < context.silenceThreshold) {
+            s.position[c] = -increment[c];  // silent: start again from the first frame
+            s.passes[c] = 1;
+        }
+    if (std::fabs(gain[0]) < context.silenceThreshold && std::fabs(gain[1]) < context.silenceThreshold) {
+        s.mode = slot.loopFlags;
+        s.insideLoop = false;
+    }
+    return out;
+}
+
+// The start phase of a partial: its slot phase, or locked to the song clock so that every note
+// of the same frequency is in phase with the song.
+float partialStart(const OscillatorState& s, const OscillatorContext& context, float frequency, float slotPhase,
+                   bool lock) {
+    if (!lock || frequency <= 0.0f) return slotPhase;
+    const double cycles = static_cast<double>(s.songStart) * frequency / context.sampleRate;
+    const double frac = cycles - std::floor(cycles);
+    return static_cast<float>(frac * 6.283185307179586) + slotPhase;
+}
+
+Stereo playAdditive(OscillatorState& s, const OscillatorContext& context, const SampleSlot& slot,
+                    const PlayInput& input) {
+    const float gain[2] = {input.gain.l, input.gain.r};
+    const float frequency[2] = {syncedFrequency(input.frequency.l, context.barsPerSecond),
+                                syncedFrequency(input.frequency.r, context.barsPerSecond)};
+    const float extra[2] = {input.phaseOffset.l, input.phaseOffset.r};
+    const int count = std::min(slot.harmonicCount, kHarmonics);
+    float out[2] = {0.0f, 0.0f};
+    for (int c = 0; c < 2; ++c) {
+        const bool silent = std::fabs(gain[c]) < context.silenceThreshold;
+        float sum = 0.0f;
+        for (int k = 0; k < count; ++k) {
+            const float hz = frequency[c] * slot.ratios[static_cast<std::size_t>(k)];
+            const float increment = static_cast<float>(hz * s.incrementPerHz);
+            float& phase = s.harmonicPhase[c][k];
+            if (!s.started) {
+                s.harmonicStart[c][k] =
+                    partialStart(s, context, hz, slot.phases[static_cast<std::size_t>(k)], input.lockPhases);
+                phase = -increment;
+            }
+            phase += increment;
+            const float p = phase + s.harmonicStart[c][k] + extra[c];
+            const float turn = wave::wrapOffset(p);
+            phase += turn;
+            sum += wave::basic(slot.codes[static_cast<std::size_t>(k)], p + turn, *context.noise) *
+                   slot.amplitudes[static_cast<std::size_t>(k)];
+            if (silent) {
+                s.harmonicStart[c][k] =
+                    partialStart(s, context, hz, slot.phases[static_cast<std::size_t>(k)], input.lockPhases);
+                phase = -increment;
+            }
+        }
+        out[c] = sum * gain[c];
+    }
+    return {out[0], out[1]};
+}
+
+}  // namespace
+
+Stereo playSlot(OscillatorState& state, const OscillatorContext& context, float slotArgument,
+                const PlayInput& input) {
+    if (!state.started || context.firstSample()) startSlot(state, context, slotArgument);
+    if (state.slot < 0) {
+        state.started = true;
+        return {};
+    }
+    const SampleSlot& slot = (*context.bank)[state.slot];
+    context.keepAlive();
+    const Stereo out = slot.kind == SampleSlot::kAdditive ? playAdditive(state, context, slot, input)
+                                                          : playSampled(state, context, slot, input);
+    state.started = true;
+    return out;
+}
+
+Stereo playFrames(OscillatorState& s, const OscillatorContext& context, float slotArgument,
+                  const FrameRange& range, Stereo gain, Stereo frequency, Stereo offsetSeconds) {
+    if (!s.started || context.firstSample()) startSlot(s, context, slotArgument);
+    if (s.slot < 0 || (*context.bank)[s.slot].kind != SampleSlot::kSampled) {
+        s.started = true;
+        return {};
+    }
+    const SampleSlot& slot = (*context.bank)[s.slot];
+    context.keepAlive();
+    const InterpolationKernel& kernel = *context.kernel;
+    const int n = kernel.halfWidth();
+    const std::int64_t last = slot.markers.lastIndex;
+    auto frame = [](float v) {
+        return v > -2e9f && v < 2e9f ? static_cast<std::int64_t>(v) : (v > 0.0f ? INT32_MAX : 0);
+    };
+    const std::int64_t first = std::clamp<std::int64_t>(frame(range.start), 0, last);
+    const std::int64_t end = std::clamp<std::int64_t>(frame(range.end), first, last);
+    const std::int64_t loopStart = frame(range.loopStart);
+    const std::int64_t loopEnd = frame(range.loopEnd);
+    const std::int64_t length = loopEnd - loopStart;
+    const int loopMode = static_cast<int>(std::clamp(range.loopMode, -1.0f, 1e6f));
+    const bool held = context.held();
+
+    const float gains[2] = {gain.l, gain.r};
+    const double offset[2] = {static_cast<double>(offsetSeconds.l) * context.sampleRate,
+                              static_cast<double>(offsetSeconds.r) * context.sampleRate};
+    double increment[2];
+    for (int c = 0; c < 2; ++c) {
+        increment[c] = static_cast<double>(syncedFrequency(c == 0 ? frequency.l : frequency.r,
+                                                           context.barsPerSecond)) *
+                       s.incrementPerHz;
+        if (!s.started) s.position[c] = -increment[c];
+        s.position[c] += increment[c];
+    }
+    // Looping: mode 0 always; n >= 2 for n passes while the note is held (the note-off freezes
+    // the count and leaves the loop where the position stands); 1 never.
+    if (!held) s.releaseNoted = true;
+    const bool wantsLoop = loopMode == 0 || (loopMode >= 2 && !s.releaseNoted &&
+                                             (s.passes[0] < loopMode || s.passes[1] < loopMode));
+    const bool looping = wantsLoop && length >= 1 && loopStart >= first && loopEnd <= end;
+    if (looping) {
+        for (int c = 0; c < 2; ++c) {
+            double index = static_cast<double>(first) + s.position[c];
+            const int wraps = wrapForward(index, static_cast<double>(loopStart), static_cast<double>(loopEnd),
+                                          static_cast<double>(length));
+            if (wraps > 0) {
+                s.position[c] = index - static_cast<double>(first);
+                if (loopMode >= 2) s.passes[c] += wraps;
+            }
+        }
+        if (s.position[0] + first >= loopStart + n && s.position[1] + first >= loopStart + n) s.insideLoop = true;
+    }
+
+    Stereo out;
+    const double read[2] = {first + s.position[0] + offset[0], first + s.position[1] + offset[1]};
+    const bool ended = !looping && read[0] > end - n && read[1] > end - n;
+    if (!ended) {
+        const bool crossfade = looping && s.insideLoop;
+        const double fade = slot.crossfades[0] + 1.0;
+        for (int c = 0; c < 2; ++c) {
+            const float* data = c == 0 ? slot.left.data() : slot.rightData();
+            float v;
+            if (!crossfade) {
+                v = readFrames(kernel, data, end, read[c]);
+            } else {
+                v = readWith(kernel, read[c], [&](std::int64_t i) {
+                    const float here = i >= 0 && i <= end ? data[i] : 0.0f;
+                    const std::int64_t earlier = i - length;
+                    if (earlier < first || i > end) return here;
+                    const double f = static_cast<double>(std::llabs(loopEnd - i)) / fade;
+                    if (f >= 1.0) return here;
+                    return static_cast<float>(std::sqrt(f)) * here + static_cast<float>(std::sqrt(1.0 - f)) * data[earlier];
+                });
+            }
+            (c == 0 ? out.l : out.r) = v * gains[c];
+        }
+    }
+    for (int c = 0; c < 2; ++c)
+        if (std::fabs(gains[c]) < context.silenceThreshold) s.position[c] = -increment[c];
+    s.started = true;
+    return out;
+}
+
+}  // namespace tess::osc

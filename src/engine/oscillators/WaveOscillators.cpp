@@ -1,0 +1,129 @@
+#include "engine/oscillators/WaveOscillators.h"
+
+#include <cmath>
+
+#include "engine/Waveforms.h"
+#include "engine/oscillators/SamplePlayer.h"
+
+namespace tess::osc {
+
+namespace {
+
+float channel(Stereo v, int c) { return c == 0 ? v.l : v.r; }
+
+// The sampled slot a constant slot number names, resolved at the voice's first sample.
+const SampleSlot* frameSlot(OscillatorState& state, const OscillatorContext& context, int slotNumber) {
+    if (!state.started || context.firstSample())
+        state.slot = resolveSlot(static_cast<float>(slotNumber), context);
+    if (state.slot < 0) return nullptr;
+    const SampleSlot& slot = (*context.bank)[state.slot];
+    return slot.kind == SampleSlot::kSampled ? &slot : nullptr;
+}
+
+float readChannel(const OscillatorContext& context, const SampleSlot& slot, int c, double position) {
+    return readFrames(*context.kernel, c == 0 ? slot.left.data() : slot.rightData(), slot.markers.lastIndex,
+                      position);
+}
+
+}  // namespace
+
+Stereo oscSyn(OscillatorState& s, const OscillatorContext& context, Stereo wave, Stereo shape, Stereo sync,
+              Stereo gain, Stereo frequency, Stereo phase) {
+    context.keepAlive();
+    float out[2];
+    for (int c = 0; c < 2; ++c) {
+        const float hz = syncedFrequency(channel(frequency, c), context.barsPerSecond);
+        const float increment = wave::kTwoPi * hz / context.sampleRate;
+        if (!s.started) {
+            float start = 0.0f;
+            if (channel(sync, c) > 0.0f && context.retriggerMode == 0 && hz > 0.0f) {
+                const double cycles = static_cast<double>(context.songAtStart) * hz / context.sampleRate;
+                start = static_cast<float>((cycles - std::floor(cycles)) * 6.283185307179586);
+            }
+            s.startPhase[c] = start;
+            s.phase[c] = -increment;  // the first sample sounds the start phase
+        }
+        s.phase[c] = wave::wrap(s.phase[c] + increment);
+        const float p = wave::wrap(s.phase[c] + s.startPhase[c] + channel(phase, c));
+        out[c] = wave::shaped(static_cast<int>(channel(wave, c)), channel(shape, c), p, *context.noise) *
+                 channel(gain, c);
+    }
+    s.started = true;
+    return {out[0], out[1]};
+}
+
+Stereo wavetable(OscillatorState& s, const OscillatorContext& context, int slotNumber, Stereo position) {
+    const SampleSlot* slot = frameSlot(s, context, slotNumber);
+    s.started = true;
+    if (slot == nullptr) return {};
+    float out[2];
+    for (int c = 0; c < 2; ++c)
+        out[c] = readChannel(context, *slot, c, static_cast<double>(channel(position, c)) * context.sampleRate);
+    return {out[0], out[1]};
+}
+
+Stereo grainSynth(OscillatorState& s, const OscillatorContext& context, int slotNumber, Stereo period,
+                  Stereo fade, Stereo grain) {
+    const SampleSlot* slot = frameSlot(s, context, slotNumber);
+    const bool first = !s.started;
+    s.started = true;
+    if (slot == nullptr) return {};
+    float out[2] = {0.0f, 0.0f};
+    for (int c = 0; c < 2; ++c) {
+        const double p = channel(period, c);
+        if (!(p > 0.0 && p < 1e12)) continue;  // no grain length: nothing to repeat
+        double& counter = s.counter[c];
+        if (first) {
+            counter = 0.0;
+            s.index[c] = std::trunc(channel(grain, c));
+        } else {
+            counter += 1.0;
+            if (counter >= p) {
+                counter = std::fmod(counter, p);
+                s.index[c] = std::trunc(channel(grain, c));
+            }
+        }
+        const double f = channel(fade, c);
+        double envelope = 1.0;
+        if (f > 0.0) {
+            if (counter < f) envelope = (counter + 1.0) / f;
+            else if (counter >= p - f) envelope = (p - counter + 1.0) / f;
+            envelope = std::min(envelope, 1.0);
+        }
+        const double at = counter + static_cast<double>(s.index[c]) * p;
+        out[c] = readChannel(context, *slot, c, at) * static_cast<float>(envelope);
+    }
+    return {out[0], out[1]};
+}
+
+Stereo waveScan(OscillatorState& s, const OscillatorContext& context, int slotNumber, Stereo length,
+                Stereo window, Stereo speed, Stereo offset) {
+    const SampleSlot* slot = frameSlot(s, context, slotNumber);
+    const bool first = !s.started;
+    s.started = true;
+    if (slot == nullptr) return {};
+    float out[2] = {0.0f, 0.0f};
+    for (int c = 0; c < 2; ++c) {
+        const double l = channel(length, c);
+        if (!(l > 0.0 && l < 1e12)) continue;
+        const double o = channel(offset, c);
+        double& counter = s.counter[c];
+        bool wrapped = first;
+        if (first) {
+            counter = 0.0;
+        } else {
+            counter += l * channel(speed, c) / context.sampleRate;
+        }
+        const double where = counter + o;
+        if (where >= l || where < 0.0) {
+            counter -= std::floor(where / l) * l;
+            wrapped = true;
+        }
+        if (wrapped) s.index[c] = std::trunc(channel(window, c));
+        const double at = counter + o + static_cast<double>(s.index[c]) * l;
+        out[c] = readChannel(context, *slot, c, at);
+    }
+    return {out[0], out[1]};
+}
+
+}  // namespace tess::osc
