@@ -47,6 +47,8 @@ void Tessarine::resetForLoad() {
     compiler::resetCommonSettings(compiler->instrument().common, editorWidth, editorHeight, numVstVars);
     for (int v = 0; v < VoiceTable::kCount; ++v) engine.voices[v].frequency = 0.0f;
     engine.controllers.resetForLoad();
+    samples->reset();
+    engine.kernel.buildDefault();
     compiler->reset();
 }
 
@@ -66,6 +68,7 @@ bool Tessarine::loadInstrument(const std::string& requestedPath, int mode) {
         if (!path.empty()) {
             const std::string resolved = resolveInstrumentPath(path);
             splitPath(resolved, instrumentFolder, instrumentFileName);
+            sampleContext.instrumentFolder = instrumentFolder;
             instrumentPath = path;
             fileRead = platform::fileExists(resolved);
             compiler->compileFile(0, resolved);
@@ -75,6 +78,9 @@ bool Tessarine::loadInstrument(const std::string& requestedPath, int mode) {
             instrumentFileName.clear();
         }
         platform::deleteFile(compiler->lastFilePath());
+        const compiler::QualitySettings& quality = compiler->instrument().common.quality;
+        engine.kernel.build(quality.tableSize, quality.zeroCrossings, quality.windowType,
+                            quality.windowParameter);
         engine.installInstrument(compiler->instrument());
         if (tessarineEditor_ != nullptr)
             tessarineEditor_->setSize(compiler->instrument().common.editorWidth,

@@ -6,6 +6,7 @@
 #include "editor/TessarineEditor.h"
 #include "platform/Platform.h"
 #include "plugin/EffectMode.h"
+#include "samples/SampleDirective.h"
 
 namespace tess {
 
@@ -25,6 +26,10 @@ Tessarine::Tessarine(vst::AudioMasterCallback master, vst::VstInt32 programs,
     instrumentPath = "?";
     compiler = std::make_unique<compiler::InstrumentCompiler>(log, userFolder);
     compiler->settings().numVstVars = params;
+    samples = std::make_unique<SampleBank>();
+    installSampleDirective(*compiler, *samples, sampleContext);
+    engine.samples = samples.get();
+    engine.kernel.buildDefault();
 
     canProcessReplacing();
     programsAreChunks();

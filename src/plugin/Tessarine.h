@@ -10,6 +10,8 @@
 #include "common/Log.h"
 #include "engine/Engine.h"
 #include "plugin/AudioThreadGuard.h"
+#include "samples/SampleBank.h"
+#include "samples/SampleLoader.h"
 #include "plugin/vst/AudioEffectX.h"
 
 namespace tess {
@@ -79,6 +81,8 @@ public:
     int editorHeight;
     Engine engine{log};
     std::unique_ptr<compiler::InstrumentCompiler> compiler;
+    std::unique_ptr<SampleBank> samples;  // the SAMPLE directive's slots, played by the engine
+    SampleContext sampleContext;          // where the SAMPLE directive looks for files
     AudioThreadGuard audioGuard;
 
 private:

@@ -101,6 +101,23 @@ TEST_F(LoadDriver, TheDefaultSettingsCompileWithoutErrors) {
     EXPECT_EQ(quality.windowType, 6);
 }
 
+TEST_F(LoadDriver, SamplesAreFoundBesideTheInstrumentAndTheKernelFollowsQuality) {
+    test::TempDir elsewhere;
+    std::string out;
+    ASSERT_EQ(test::runCommand("sox -n -r 44100 -c 1 -b 16 '" + elsewhere.file("tone.wav") + "' synth 0.1 sine 440", &out), 0) << out;
+    test::writeFile(elsewhere.file("sampled.txt"),
+                    "QUALITY 1024, 3, 0, 1\nSAMPLE 5, \"tone.wav\"\nLAYER\nOUT = OSC0(5)\n");
+    plugin->selectInstrument(elsewhere.file("sampled.txt"));
+    EXPECT_EQ(plugin->log.main.view().find("ERROR"), std::string::npos) << plugin->log.main.view();
+    EXPECT_EQ((*plugin->samples)[5].frames, 4410);
+    EXPECT_EQ(plugin->engine.kernel.halfWidth(), 3);
+    EXPECT_EQ(plugin->engine.kernel.size(), 1024);
+    // The next load starts from empty slots and the default kernel.
+    plugin->selectInstrument(home.file("tone.txt"));
+    EXPECT_EQ((*plugin->samples)[5].frames, 0);
+    EXPECT_EQ(plugin->engine.kernel.halfWidth(), 7);
+}
+
 TEST_F(LoadDriver, LastTextIsGoneAfterALoadAndItsLinesEndEveryLayer) {
     test::writeFile(home.file("last.txt"), "LAST OUT = OUT + 0.125\nLAYER\nOUT = 0.25\nLAYER\nOUT = 0.5\n");
     plugin->selectInstrument(home.file("last.txt"));
