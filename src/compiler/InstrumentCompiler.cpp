@@ -2,6 +2,7 @@
 
 #include "compiler/CommonDirectives.h"
 #include "compiler/OperationLimits.h"
+#include "compiler/directives/KeyMappingDirectives.h"
 #include "platform/Platform.h"
 
 namespace tess::compiler {
@@ -9,6 +10,7 @@ namespace tess::compiler {
 InstrumentCompiler::InstrumentCompiler(Log& log, std::string userFolder)
     : log_(log), userFolder_(std::move(userFolder)), staging_(log) {
     installCommonDirectives(directives_, instrument_);
+    installNoteDirectives(directives_, instrument_);
 }
 
 void InstrumentCompiler::reset() {

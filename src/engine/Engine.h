@@ -17,6 +17,7 @@
 #include "engine/VoiceTable.h"
 #include "engine/math/NoteRounding.h"
 #include "midi/ControllerSpace.h"
+#include "midi/NoteRepeater.h"
 #include "plugin/vst/VstAbi.h"
 #include "samples/SampleBank.h"
 
@@ -65,6 +66,8 @@ public:
     Noise noise;
     const CurveTable* curves = nullptr;
     math::TuningContext tuning;  // ROUNDF until layers carry their own tuning
+    // Plays an arpeggio pattern again when a voice's repeat time has passed (the note path).
+    NoteRepeater* repeater = nullptr;
     // The slots the oscillators play (owned by the plug-in; null plays nothing) and the
     // interpolation kernel they read through (rebuilt from QUALITY after each compile).
     const SampleBank* samples = nullptr;

@@ -68,10 +68,16 @@ void Engine::renderSlice(float* const* inputs, float* const* outputs, int offset
     float* const sliceOutputs[2] = {outputs[0] + offset, outputs[1] + offset};
     for (int v = 0; v < VoiceTable::kNoteVoices; ++v) {
         Voice& voice = voices[v];
-        if (voice.frequency > 0.0f)
+        if (voice.frequency > 0.0f) {
+            // An arpeggio's last note plays the pattern again once its repeat time has passed.
+            if (repeater != nullptr && voice.repeat.due(sampleClock)) {
+                voice.repeat.pending = 0;
+                repeater->repeatNote(voice);
+            }
             renderVoice(voice, false, sliceOutputs, offset, frames);
-        else if (voice.frequency == 0.0f)
+        } else if (voice.frequency == 0.0f) {
             voice.release();
+        }
     }
     Voice& post = voices.post();
     if (post.frequency > 0.0f) {
@@ -86,8 +92,9 @@ void Engine::renderVoice(Voice& voice, bool isPost, float* const* outputs, int o
     const std::int64_t blockStart = sampleClock;
     const std::int64_t releaseTime =
         voice.releaseTime >= 0 ? voice.releaseTime : blockStart + 10000 + frames;
-    // A sostenuto latch keeps a released voice held for its envelopes.
-    const bool pedalHeld = !isPost && (voice.sostenutoAll != 0 || voice.sostenutoRange != 0);
+    // A sostenuto latch or a sustain pedal keeps a released voice held for its envelopes.
+    const bool pedalHeld =
+        !isPost && controllers.pedals.holds(voice.midiKey, voice.sostenutoAll != 0 || voice.sostenutoRange != 0);
     if (!isPost) {
         controllers.setBuiltin(mcc::kKey, voice.key);
         controllers.setBuiltin(mcc::kKeyF, voice.tunedPitch);

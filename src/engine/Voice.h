@@ -12,6 +12,27 @@
 
 namespace tess {
 
+// An arpeggio's repetition: the voice playing a pattern's last note plays the whole pattern
+// again `step` samples after `baseTime`, once its next repeat time has passed.
+struct NoteRepeat {
+    std::uint8_t pending = 0;   // the pattern's last note, not yet repeated
+    std::uint8_t enabled = 0;   // an arpeggio note
+    std::uint8_t blocking = 0;  // a chord note: chords never repeat
+    std::uint8_t reverse = 0;   // the pattern's step was negative
+    std::int32_t key = 0;
+    std::int32_t velocity = 0;
+    std::int32_t detune = 0;
+    std::int32_t layer = 0;
+    std::int32_t channel = 0;
+    std::int64_t baseTime = 0;
+    std::int64_t step = 0;
+    std::int64_t nextTime = 0;
+
+    bool due(std::int64_t blockStart) const {
+        return enabled != 0 && blocking == 0 && pending != 0 && nextTime < blockStart;
+    }
+};
+
 struct Voice {
     float gain = 1.0f;
     float frequency = -1.0f;
@@ -36,6 +57,20 @@ struct Voice {
     float crossfadeGain = 1.0f;
     float forcedReleaseTime = 0.0f;
     std::int16_t sampleOffset = 0;
+
+    // What note-on, note-off, legato and arpeggio repetition keep about the note.
+    std::int8_t channel = 0;
+    std::int8_t previousKey = -1;     // the key a legato voice returns to on release, -1 none
+    std::int32_t glideSource = -1;    // the voice this one glided from (itself when it took over)
+    float glideTime = 0.0f;           // seconds
+    float previousFrequency = 0.0f;   // the frequency a legato return glides back to
+    float random = 0.0f;              // RANDOM at the note-on
+    std::int32_t shift = 0;           // start delay in samples
+    std::int32_t spread = 0;          // duration spread in samples
+    std::int32_t rounding = 1;        // trigger rounding in samples (>= 1)
+    std::int32_t group = -1;
+    std::int32_t noteVelocity = 0;    // the event's velocity; a release may take it
+    NoteRepeat repeat;
 
     // The voice's own program. The arrays keep their capacity between notes, so a note that
     // fits in what the voice held before starts without allocating.

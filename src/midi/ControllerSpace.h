@@ -24,6 +24,8 @@
 
 #include <cstdint>
 
+#include "midi/PedalState.h"
+
 namespace tess {
 
 namespace mcc {
@@ -127,6 +129,9 @@ public:
     // Pitch bend from its two 7-bit data bytes: lsb / 8128 + msb / 64 - 1, so 0/64 is exactly
     // 0, 0/0 is -1 and 127/127 is +1. Bytes outside 0..127 are clamped.
     static float pitchBendValue(int lsb, int msb);
+
+    // The pedal flags the MIDI path sets and the render loop reads.
+    PedalState pedals;
 
 private:
     // 0..199 and the aftertouch block 200..327 share one set of arrays indexed by MCC number.

@@ -49,6 +49,7 @@ void Tessarine::resetForLoad() {
     engine.controllers.resetForLoad();
     samples->reset();
     engine.kernel.buildDefault();
+    notes.resetForLoad();
     compiler->reset();
 }
 
@@ -82,6 +83,7 @@ bool Tessarine::loadInstrument(const std::string& requestedPath, int mode) {
         engine.kernel.build(quality.tableSize, quality.zeroCrossings, quality.windowType,
                             quality.windowParameter);
         engine.installInstrument(compiler->instrument());
+        notes.installInstrument(compiler->instrument());
         if (tessarineEditor_ != nullptr)
             tessarineEditor_->setSize(compiler->instrument().common.editorWidth,
                                       compiler->instrument().common.editorHeight);

@@ -82,6 +82,18 @@ void Tessarine::processReplacing(float** inputs, float** outputs, vst::VstInt32 
 
 vst::VstInt32 Tessarine::processEvents(vst::VstEvents* events) {
     if (events == nullptr) return 1;
+    {
+        // Nothing of the instrument is touched while a load rebuilds it.
+        AudioThreadGuard::AudioScope scope(audioGuard);
+        if (scope) {
+            engine.sampleRate = sampleRate;
+            if (notes.instrument() == nullptr) notes.installInstrument(compiler->instrument());
+            // Trigger rounding follows the host's timeline while its transport plays.
+            const vst::VstTimeInfo* time = getTimeInfo(vst::kVstTempoValid | vst::kVstTimeSigValid);
+            const bool playing = time != nullptr && (time->flags & vst::kVstTransportPlaying) != 0;
+            notes.processEvents(*events, playing ? static_cast<std::int64_t>(time->samplePos) : -1);
+        }
+    }
     // MIDI thru: the received list goes back to the host unchanged.
     sendVstEventsToHost(events);
     return 1;

@@ -9,6 +9,7 @@
 
 #include "common/Log.h"
 #include "engine/Engine.h"
+#include "midi/NotePlayer.h"
 #include "plugin/AudioThreadGuard.h"
 #include "samples/SampleBank.h"
 #include "samples/SampleLoader.h"
@@ -84,6 +85,20 @@ public:
     std::unique_ptr<SampleBank> samples;  // the SAMPLE directive's slots, played by the engine
     SampleContext sampleContext;          // where the SAMPLE directive looks for files
     AudioThreadGuard audioGuard;
+
+    // ---- The note path: MIDI events, note-on, voice start, note-off ----
+    // processEvents hands the host's events to `notes`; these three are the same steps for
+    // callers inside the plug-in (layer numbers are 0-based).
+    void noteOn(int key, int velocity, std::int64_t t, int detune, int layer, int channel) {
+        notes.noteOn(key, velocity, t, detune, layer, channel);
+    }
+    int startVoice(const midi::NoteStart& note) { return notes.startVoice(note); }
+    void noteOff(int key, int velocity, std::int64_t t, int status, float forcedRelease, int mcc, float mccValue,
+                 int channel) {
+        notes.noteOff(key, velocity, t, status, forcedRelease, mcc, mccValue, channel);
+    }
+    midi::NotePlayer notes{engine, log};
+    // ---- end of the note path ----
 
 private:
     std::string resolveInstrumentPath(const std::string& path) const;

@@ -1,0 +1,171 @@
+#include "midi/PluginHarness.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "plugin/CreateInstance.h"
+
+namespace tess::test {
+
+namespace {
+PluginHarness* current = nullptr;
+}
+
+vst::VstIntPtr PluginHarness::callback(vst::AEffect*, vst::VstInt32 opcode, vst::VstInt32, vst::VstIntPtr, void* ptr,
+                                       float) {
+    switch (opcode) {
+        case vst::audioMasterVersion:
+            return 2400;
+        case vst::audioMasterGetTime:
+            if (current == nullptr) return 0;
+            current->time.samplePos = static_cast<double>(current->position_ + current->hostStart);
+            current->time.flags = vst::kVstTempoValid | vst::kVstTimeSigValid |
+                                  (current->transportPlaying ? vst::kVstTransportPlaying : 0);
+            return reinterpret_cast<vst::VstIntPtr>(&current->time);
+        case vst::audioMasterProcessEvents:
+            if (current != nullptr) {
+                ++current->eventListsReturned;
+                const auto* list = static_cast<const vst::VstEvents*>(ptr);
+                current->lastReturnedList = list;
+                current->returnedEvents.clear();
+                for (int i = 0; list != nullptr && i < list->numEvents; ++i)
+                    current->returnedEvents.push_back(*reinterpret_cast<const vst::VstMidiEvent*>(list->events[i]));
+            }
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+PluginHarness::PluginHarness(const std::string& instrumentText, float rate) : sampleRate(rate) {
+    current = this;
+    time.tempo = 120.0;
+    time.timeSigNumerator = 4;
+    time.timeSigDenominator = 4;
+    time.sampleRate = sampleRate;
+    plugin_.reset(createEffectInstance(&PluginHarness::callback));
+    vst::AEffect* effect = plugin_->getAeffect();
+    effect->dispatcher(effect, vst::effSetSampleRate, 0, 0, nullptr, sampleRate);
+    const std::string path = home.file("instrument.txt");
+    writeFile(path, instrumentText);
+    effect->dispatcher(effect, vst::effVendorSpecific, vst::kTessarineLoadInstrument, 0, const_cast<char*>(path.c_str()),
+                       0.0f);
+    effect->dispatcher(effect, vst::effMainsChanged, 0, 1, nullptr, 0.0f);
+}
+
+PluginHarness::~PluginHarness() {
+    if (current == this) current = nullptr;
+}
+
+std::vector<float> PluginHarness::block(int frames, const std::vector<MidiMessage>& events) {
+    current = this;
+    vst::AEffect* effect = plugin_->getAeffect();
+    if (!events.empty()) {
+        std::vector<vst::VstMidiEvent> midi(events.size());
+        std::vector<unsigned char> list(sizeof(vst::VstEvents) + events.size() * sizeof(vst::VstEvent*));
+        auto* header = reinterpret_cast<vst::VstEvents*>(list.data());
+        header->numEvents = static_cast<vst::VstInt32>(events.size());
+        for (std::size_t i = 0; i < events.size(); ++i) {
+            vst::VstMidiEvent& e = midi[i];
+            std::memset(&e, 0, sizeof e);
+            e.type = vst::kVstMidiType;
+            e.byteSize = sizeof e;
+            e.deltaFrames = events[i].deltaFrames;
+            e.noteOffset = events[i].noteOffset;
+            e.midiData[0] = static_cast<char>(events[i].status);
+            e.midiData[1] = static_cast<char>(events[i].data1);
+            e.midiData[2] = static_cast<char>(events[i].data2);
+            e.detune = static_cast<char>(events[i].detune);
+            e.noteOffVelocity = static_cast<char>(events[i].noteOffVelocity);
+            header->events[i] = reinterpret_cast<vst::VstEvent*>(&e);
+        }
+        lastSentList = header;
+        effect->dispatcher(effect, vst::effProcessEvents, 0, 0, header, 0.0f);
+    }
+    std::vector<float> left(static_cast<std::size_t>(frames)), right(static_cast<std::size_t>(frames));
+    std::vector<float> input(static_cast<std::size_t>(frames), 0.0f);
+    float* inputs[2] = {input.data(), input.data()};
+    float* outputs[2] = {left.data(), right.data()};
+    effect->processReplacing(effect, inputs, outputs, frames);
+    position_ += frames;
+    return left;
+}
+
+std::vector<float> PluginHarness::render(int frames, std::vector<MidiMessage> events, int blockSize) {
+    std::stable_sort(events.begin(), events.end(),
+                     [](const MidiMessage& a, const MidiMessage& b) { return a.deltaFrames < b.deltaFrames; });
+    std::vector<float> all;
+    std::size_t next = 0;
+    for (int start = 0; start < frames; start += blockSize) {
+        const int n = std::min(blockSize, frames - start);
+        std::vector<MidiMessage> inBlock;
+        for (; next < events.size() && events[next].deltaFrames < start + n; ++next) {
+            MidiMessage m = events[next];
+            m.deltaFrames -= start;
+            inBlock.push_back(m);
+        }
+        const std::vector<float> left = block(n, inBlock);
+        all.insert(all.end(), left.begin(), left.end());
+    }
+    return all;
+}
+
+int PluginHarness::activeVoices() {
+    int n = 0;
+    for (int i = 0; i < VoiceTable::kNoteVoices; ++i) n += plugin_->engine.voices[i].active() ? 1 : 0;
+    return n;
+}
+
+Voice* PluginHarness::voiceOn(int key) {
+    Voice* found = nullptr;
+    for (int i = 0; i < VoiceTable::kNoteVoices; ++i) {
+        Voice& v = plugin_->engine.voices[i];
+        if (v.active() && v.midiKey == key && (found == nullptr || v.startTime >= found->startTime)) found = &v;
+    }
+    return found;
+}
+
+double measuredFrequency(const std::vector<float>& signal, double sampleRate) {
+    double first = -1.0, last = -1.0;
+    long count = 0;
+    for (std::size_t i = 1; i < signal.size(); ++i)
+        if (signal[i - 1] < 0.0f && signal[i] >= 0.0f) {
+            const double at = static_cast<double>(i - 1) + signal[i - 1] / (signal[i - 1] - signal[i]);
+            if (first < 0.0) first = at;
+            last = at;
+            ++count;
+        }
+    if (count < 2) return 0.0;
+    return static_cast<double>(count - 1) * sampleRate / (last - first);
+}
+
+long onsetSample(const std::vector<float>& signal, float threshold, std::size_t from) {
+    for (std::size_t i = from; i < signal.size(); ++i)
+        if (std::fabs(signal[i]) > threshold) return static_cast<long>(i);
+    return -1;
+}
+
+float peakLevel(const std::vector<float>& signal, std::size_t from, std::size_t to) {
+    float p = 0.0f;
+    for (std::size_t i = from; i < signal.size() && i < to; ++i) p = std::max(p, std::fabs(signal[i]));
+    return p;
+}
+
+double toneAmplitude(const std::vector<float>& signal, double frequency, double sampleRate) {
+    double re = 0.0, im = 0.0;
+    const double w = 2.0 * 3.14159265358979323846 * frequency / sampleRate;
+    for (std::size_t i = 0; i < signal.size(); ++i) {
+        re += signal[i] * std::cos(w * static_cast<double>(i));
+        im -= signal[i] * std::sin(w * static_cast<double>(i));
+    }
+    return signal.empty() ? 0.0 : 2.0 * std::sqrt(re * re + im * im) / static_cast<double>(signal.size());
+}
+
+std::vector<float> slice(const std::vector<float>& signal, std::size_t from, std::size_t to) {
+    to = std::min(to, signal.size());
+    from = std::min(from, to);
+    return std::vector<float>(signal.begin() + static_cast<long>(from), signal.begin() + static_cast<long>(to));
+}
+
+}  // namespace tess::test
