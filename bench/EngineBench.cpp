@@ -33,7 +33,7 @@ const Patch kPatches[] = {
      "b = SAT(SIGM(a, 3) * 1.5)\n"
      "c = CURVE(-4, ABS(b))\n"
      "OUT = PAN(b * c * 0.05, SIN(TIME) * 100)\n"},
-    {"controllers", "LAYER\nOUT = SIN(6.2831853 * FREQ * TIME) * MCC2(7) * MCC(1) * 0.01\n"},
+    {"controllers", "LAYER\nOUT = SIN(6.2831853 * FREQ * TIME) * (MCC2(7) + 0.5) * (MCC(1) + PBEND + 1) * 0.01\n"},
     {"post-sends",
      "POST\nOUT = OUT + SENDS1 * 0.5\n"
      "LAYER\nx = SIN(6.2831853 * FREQ * TIME) * 0.05\nSENDS1 = x\nOUT = x\n"},
