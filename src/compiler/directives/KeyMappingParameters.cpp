@@ -33,11 +33,8 @@ void reportWithLine(const DirectiveLine& line, const std::string& message) {
     reportLineError(*line.log, {line.lineNumber, line.fileName, line.raw}, message);
 }
 
-bool checkNumericShape(const DirectiveLine& line, const NumericDirective& directive,
-                       std::vector<std::string>& fields) {
-    const std::string keyword(directive.keyword);
-    if (!checkSection(line, keyword, SectionRule::CommonOnly)) return false;
-    fields = splitParameters(line, keyword);
+bool checkSingleTokenFields(const DirectiveLine& line, const std::string& keyword,
+                            const std::vector<std::string>& fields, bool checkQuotes) {
     for (const std::string& field : fields)
         if (hasSeveralTokens(field)) {
             reportWithLine(line, format("ERROR: invalid %s syntax...\r\n", keyword.c_str()));
@@ -47,11 +44,20 @@ bool checkNumericShape(const DirectiveLine& line, const NumericDirective& direct
         reportWithLine(line, format("ERROR: %s. Parenthesis not allowed...\r\n", keyword.c_str()));
         return false;
     }
+    if (checkQuotes && line.counts.quotes % 2 != 0) {
+        reportWithLine(line, format("ERROR: %s. Unmatched quotes...\r\n", keyword.c_str()));
+        return false;
+    }
+    return true;
+}
+
+bool checkNumericShape(const DirectiveLine& line, const NumericDirective& directive,
+                       std::vector<std::string>& fields) {
+    const std::string keyword(directive.keyword);
+    if (!checkSection(line, keyword, SectionRule::CommonOnly)) return false;
+    fields = splitParameters(line, keyword);
+    if (!checkSingleTokenFields(line, keyword, fields, directive.checkQuotesAndCount)) return false;
     if (directive.checkQuotesAndCount) {
-        if (line.counts.quotes % 2 != 0) {
-            reportWithLine(line, format("ERROR: %s. Unmatched quotes...\r\n", keyword.c_str()));
-            return false;
-        }
         if (fields.size() < 2) {
             reportWithLine(line, format("ERROR: %s. At least 2 parameters needed...\r\n", keyword.c_str()));
             return false;

@@ -20,6 +20,11 @@ std::string_view quotedText(std::string_view field);
 // "************ Line %d, file %s\r\n" + message + the raw line + "\r\n".
 void reportWithLine(const DirectiveLine& line, const std::string& message);
 
+// The token checks every note directive makes, in this order: each field a single token, no
+// parentheses, and (when asked) an even number of quotes. Reports the first failure.
+bool checkSingleTokenFields(const DirectiveLine& line, const std::string& keyword,
+                            const std::vector<std::string>& fields, bool checkQuotes);
+
 // A directive made of numeric parameters: the shape checks, then each parameter in order.
 struct NumericDirective {
     const char* keyword;

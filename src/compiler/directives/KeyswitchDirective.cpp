@@ -16,7 +16,7 @@ namespace tess::compiler {
 
 namespace {
 
-using directives::hasSeveralTokens;
+using directives::checkSingleTokenFields;
 using directives::isQuoted;
 using directives::quotedText;
 using directives::reportWithLine;
@@ -44,19 +44,7 @@ void handleKeyswitch(const DirectiveLine& line, KeyswitchTable& table) {
     }
 
     const std::vector<std::string> fields = splitParameters(line, "KEYSWITCH");
-    for (const std::string& field : fields)
-        if (hasSeveralTokens(field)) {
-            reportWithLine(line, "ERROR: invalid KEYSWITCH syntax...\r\n");
-            return;
-        }
-    if (line.counts.parentheses > 0) {
-        reportWithLine(line, "ERROR: KEYSWITCH. Parenthesis not allowed...\r\n");
-        return;
-    }
-    if (line.counts.quotes % 2 != 0) {
-        reportWithLine(line, "ERROR: KEYSWITCH. Unmatched quotes...\r\n");
-        return;
-    }
+    if (!checkSingleTokenFields(line, "KEYSWITCH", fields, true)) return;
     if (line.counts.separators < 6) {
         reportWithLine(line, "ERROR: KEYSWITCH. At least 7 parameters needed...\r\n");
         return;

@@ -13,7 +13,7 @@ namespace tess::compiler {
 
 namespace {
 
-using directives::hasSeveralTokens;
+using directives::checkSingleTokenFields;
 using directives::isQuoted;
 using directives::quotedText;
 using directives::reportWithLine;
@@ -71,19 +71,7 @@ void handleTemperament(const DirectiveLine& line, TemperamentTable& table) {
         return;
     }
     const std::vector<std::string> fields = splitParameters(line, "TEMPERAMENT");
-    for (const std::string& field : fields)
-        if (hasSeveralTokens(field)) {
-            reportWithLine(line, "ERROR: invalid TEMPERAMENT syntax...\r\n");
-            return;
-        }
-    if (line.counts.parentheses > 0) {
-        reportWithLine(line, "ERROR: TEMPERAMENT. Parenthesis not allowed...\r\n");
-        return;
-    }
-    if (line.counts.quotes % 2 != 0) {
-        reportWithLine(line, "ERROR: TEMPERAMENT. Unmatched quotes...\r\n");
-        return;
-    }
+    if (!checkSingleTokenFields(line, "TEMPERAMENT", fields, true)) return;
     if (line.counts.separators != 0 && line.counts.separators != 12) {
         reportWithLine(line, "ERROR: TEMPERAMENT. 1 or 13 parameters needed...\r\n");
         return;
