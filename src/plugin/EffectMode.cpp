@@ -1,17 +1,12 @@
 #include "plugin/EffectMode.h"
 
-#include <cctype>
+#include "compiler/Text.h"
 
 namespace tess {
 
 bool endsWithNoCase(std::string_view modulePath, std::string_view suffix) {
-    if (modulePath.size() < suffix.size()) return false;
-    const std::string_view tail = modulePath.substr(modulePath.size() - suffix.size());
-    for (std::size_t i = 0; i < suffix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(tail[i])) !=
-            std::tolower(static_cast<unsigned char>(suffix[i])))
-            return false;
-    return true;
+    return modulePath.size() >= suffix.size() &&
+           compiler::equalsIgnoreCase(modulePath.substr(modulePath.size() - suffix.size()), suffix);
 }
 
 std::string_view effectModuleSuffix() {

@@ -1,9 +1,8 @@
 // loadInstrument: the one way an instrument file becomes the running sound. It decides
 // whether a compile is needed, returns the instrument to its defaults, compiles Settings.ini
 // and then the file, and hands the host its parameter values again.
-#include <cctype>
-
 #include "compiler/InstrumentCompiler.h"
+#include "compiler/Text.h"
 #include "editor/TessarineEditor.h"
 #include "platform/Platform.h"
 #include "plugin/Tessarine.h"
@@ -12,14 +11,6 @@
 namespace tess {
 
 namespace {
-
-bool equalNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 // Splits at the last separator of either kind.
 void splitPath(const std::string& path, std::string& folder, std::string& name) {
@@ -54,9 +45,9 @@ void Tessarine::resetForLoad() {
 }
 
 bool Tessarine::loadInstrument(const std::string& requestedPath, int mode) {
-    const std::string path = equalNoCase(requestedPath, "?") ? std::string() : requestedPath;
+    const std::string path = compiler::equalsIgnoreCase(requestedPath, "?") ? std::string() : requestedPath;
     const bool restore = mode == -1;
-    const bool compile = restore || (mode != 0 && !equalNoCase(path, instrumentPath));
+    const bool compile = restore || (mode != 0 && !compiler::equalsIgnoreCase(path, instrumentPath));
     const bool editorOpen = tessarineEditor_ != nullptr && tessarineEditor_->isOpen();
     bool fileRead = false;
 

@@ -17,6 +17,7 @@ namespace tess::compiler {
 namespace {
 
 using directives::checkSingleTokenFields;
+using directives::readNumericField;
 using directives::isQuoted;
 using directives::quotedText;
 using directives::reportWithLine;
@@ -71,16 +72,8 @@ void handleKeyswitch(const DirectiveLine& line, KeyswitchTable& table) {
             (p == 1 ? name : optionNames.emplace_back()) = std::string(text);
             continue;
         }
-        if (isQuoted(field)) {
-            reportWithLine(line, format("ERROR: KEYSWITCH. Parameter %d MUST be numeric constant...\r\n", p));
-            return;
-        }
-        if (!isNumericConstant(field)) {
-            reportWithLine(line, format("ERROR: KEYSWITCH. Parameter %d MUST be valid numeric constant...\r\n", p));
-            return;
-        }
         double value = 0.0;
-        readDecimal(field, &value);
+        if (!readNumericField(line, "KEYSWITCH", field, p, value)) return;
         numbers[p - 2] = toIntSaturated(value);
     }
     const int type = numbers[0], initial = numbers[1], key1 = numbers[2], key2 = numbers[3], min = numbers[4],

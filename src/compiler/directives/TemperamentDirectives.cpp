@@ -14,6 +14,7 @@ namespace tess::compiler {
 namespace {
 
 using directives::checkSingleTokenFields;
+using directives::readNumericField;
 using directives::isQuoted;
 using directives::quotedText;
 using directives::reportWithLine;
@@ -97,16 +98,8 @@ void handleTemperament(const DirectiveLine& line, TemperamentTable& table) {
             name = std::string(text);
             continue;
         }
-        if (isQuoted(field)) {
-            reportWithLine(line, format("ERROR: TEMPERAMENT. Parameter %d MUST be numeric constant...\r\n", p));
-            return;
-        }
-        if (!isNumericConstant(field)) {
-            reportWithLine(line, format("ERROR: TEMPERAMENT. Parameter %d MUST be valid numeric constant...\r\n", p));
-            return;
-        }
         double value = 0.0;
-        readDecimal(field, &value);
+        if (!readNumericField(line, "TEMPERAMENT", field, p, value)) return;
         entry.cents[static_cast<std::size_t>(p - 2)] = toFloat(value);
     }
 
