@@ -8,6 +8,7 @@
 
 #include "compiler/Diagnostics.h"
 #include "platform/Platform.h"
+#include "sf2import/FileHandle.h"
 #include "sf2import/LayerWriter.h"
 #include "sf2import/SafeName.h"
 #include "sf2import/SampleWavWriter.h"
@@ -22,11 +23,6 @@ namespace {
 constexpr int kFirstSlot = 200;
 constexpr int kLastSlot = 8191;
 
-struct FileCloser {
-    void operator()(std::FILE* f) const {
-        if (f != nullptr) std::fclose(f);
-    }
-};
 
 // A zone is its owner's global zone when it is the first and does not end with the owner's
 // terminal generator (instrument for presets, sample for instruments).
@@ -58,7 +54,7 @@ public:
                 return {};
             }
         const std::string instrumentPath = presetFolder_ + separator + "Instrument.txt";
-        std::unique_ptr<std::FILE, FileCloser> file(platform::openFile(instrumentPath, "wb"));
+        FileHandle file(platform::openFile(instrumentPath, "wb"));
         if (!file) {
             log_.printf("Can't open file %s...\r\n", instrumentPath.c_str());
             return {};

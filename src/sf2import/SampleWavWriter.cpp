@@ -6,16 +6,12 @@
 #include <memory>
 
 #include "platform/Platform.h"
+#include "sf2import/FileHandle.h"
 
 namespace tess::sf2 {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const {
-        if (f != nullptr) std::fclose(f);
-    }
-};
 
 void putLE16(unsigned char* p, std::uint32_t v) {
     p[0] = static_cast<unsigned char>(v);
@@ -78,7 +74,7 @@ std::int64_t writeSampleWav(const Bank& bank, const std::vector<std::uint32_t>& 
         }
     }
 
-    std::unique_ptr<std::FILE, FileCloser> file(platform::openFile(path, "wb"));
+    FileHandle file(platform::openFile(path, "wb"));
     if (!file) return -1;
     unsigned char header[44];
     std::memcpy(header, "RIFF", 4);

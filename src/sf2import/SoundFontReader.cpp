@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/Platform.h"
+#include "sf2import/FileHandle.h"
 #include "samples/ByteOrder.h"
 
 namespace tess::sf2 {
@@ -44,11 +45,6 @@ private:
     std::uint64_t offset_ = 0;
 };
 
-struct FileCloser {
-    void operator()(std::FILE* f) const {
-        if (f != nullptr) std::fclose(f);
-    }
-};
 
 std::string fixedName(const unsigned char* p, std::size_t size) {
     std::string name;
@@ -72,7 +68,7 @@ public:
     Reader(const std::string& path, Bank& bank, const ImportLog& log) : path_(path), bank_(bank), log_(log) {}
 
     bool run() {
-        std::unique_ptr<std::FILE, FileCloser> file(platform::openFile(path_, "rb"));
+        FileHandle file(platform::openFile(path_, "rb"));
         if (!file) {
             log_.printf("Can't open file %s...\r\n", path_.c_str());
             return false;
