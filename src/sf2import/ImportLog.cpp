@@ -11,8 +11,9 @@ void emit(const ImportLog& log, const char* format, va_list args) {
     char buffer[4096];
     const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
     if (n < 0) return;
-    const std::size_t length = static_cast<std::size_t>(n) < sizeof buffer ? static_cast<std::size_t>(n)
-                                                                            : sizeof buffer - 1;
+    const std::size_t length = static_cast<std::size_t>(n) < sizeof buffer
+                                   ? static_cast<std::size_t>(n)
+                                   : sizeof buffer - 1;
     log.write(std::string_view(buffer, length));
 }
 

@@ -12,7 +12,8 @@ class ImportLog {
 public:
     using Sink = std::function<void(std::string_view)>;
 
-    explicit ImportLog(Sink sink, int debugLevel = 0) : sink_(std::move(sink)), debugLevel_(debugLevel) {}
+    explicit ImportLog(Sink sink, int debugLevel = 0)
+        : sink_(std::move(sink)), debugLevel_(debugLevel) {}
 
     int debugLevel() const { return debugLevel_; }
     bool detailed() const { return debugLevel_ > 1; }

@@ -12,8 +12,12 @@ namespace tess::sf2 {
 
 using compiler::format;
 
-double timecentsToSeconds(int timecents) { return std::pow(2.0, timecents / 1200.0); }
-double absoluteCentsToHertz(int cents) { return 8.176 * std::pow(2.0, cents / 1200.0); }
+double timecentsToSeconds(int timecents) {
+    return std::pow(2.0, timecents / 1200.0);
+}
+double absoluteCentsToHertz(int cents) {
+    return 8.176 * std::pow(2.0, cents / 1200.0);
+}
 
 namespace {
 
@@ -44,7 +48,9 @@ struct Value {
     }
 };
 
-std::string seconds(double s) { return format("%.7f", s); }
+std::string seconds(double s) {
+    return format("%.7f", s);
+}
 
 std::string joined(const std::vector<std::string>& parts, const char* separator) {
     std::string s;
@@ -58,8 +64,10 @@ public:
         : zone_(zone), g_(zone.generators), sample_(sample), log_(log) {}
 
     bool build(std::string& text) {
-        const int keyLow = g_.rangeLow(gen::KeyRange), keyHigh = std::min(127, g_.rangeHigh(gen::KeyRange));
-        const int velLow = g_.rangeLow(gen::VelRange), velHigh = std::min(127, g_.rangeHigh(gen::VelRange));
+        const int keyLow = g_.rangeLow(gen::KeyRange),
+                  keyHigh = std::min(127, g_.rangeHigh(gen::KeyRange));
+        const int velLow = g_.rangeLow(gen::VelRange),
+                  velHigh = std::min(127, g_.rangeHigh(gen::VelRange));
         if (keyLow > keyHigh || velLow > velHigh) {
             log_.detail("The zone's key or velocity ranges do not overlap: skipping...\r\n");
             return false;
@@ -91,7 +99,8 @@ private:
         const bool fixedVelocity = g_.value(gen::Velocity) >= 0 && g_.value(gen::Velocity) <= 127;
         bool defaultVelocityCurve = false;
         for (const MergedModulator& m : zone_.modulators)
-            if (m.isDefault && m.modulator.source == 0x0502 && m.modulator.destination == gen::Attenuation)
+            if (m.isDefault && m.modulator.source == 0x0502 &&
+                m.modulator.destination == gen::Attenuation)
                 defaultVelocityCurve = true;
         // The voice's own velocity curve, (velocity / 127)^2, is exactly the default velocity
         // to attenuation modulator; it gives way to a zone's own velocity modulator or fixed
@@ -102,29 +111,63 @@ private:
             const Modulator& m = merged.modulator;
             if (m.amount == 0) continue;
             if (merged.isDefault && m.source == 0x0502 && !velocityTrackingOff_) continue;
-            if (merged.isDefault && m.source == 0x020E) continue;  // the pitch wheel is the COMPLEXMOD line
+            if (merged.isDefault && m.source == 0x020E)
+                continue;  // the pitch wheel is the COMPLEXMOD line
             Value* target = nullptr;
             double scale = 1.0;
             switch (m.destination) {
-                case gen::ModLfoToPitch: target = &modLfoToPitch_; break;
-                case gen::VibLfoToPitch: target = &vibLfoToPitch_; break;
-                case gen::ModEnvToPitch: target = &modEnvToPitch_; break;
-                case gen::CoarseTune: target = &pitchCents_; scale = 100.0; break;
-                case gen::FineTune: target = &pitchCents_; break;
-                case gen::FilterFc: target = &filterCents_; break;
-                case gen::FilterQ: target = &filterQ_; scale = 0.1; break;
-                case gen::ModLfoToFilterFc: target = &modLfoToFc_; break;
-                case gen::ModEnvToFilterFc: target = &modEnvToFc_; break;
-                case gen::ModLfoToVolume: target = &modLfoToVolume_; scale = 0.1; break;
-                case gen::Pan: target = &pan_; scale = 0.1; break;
-                case gen::Attenuation: target = &attenuation_; scale = 0.1; break;
-                case gen::ChorusSend: case gen::ReverbSend: break;  // sends are not converted
+                case gen::ModLfoToPitch:
+                    target = &modLfoToPitch_;
+                    break;
+                case gen::VibLfoToPitch:
+                    target = &vibLfoToPitch_;
+                    break;
+                case gen::ModEnvToPitch:
+                    target = &modEnvToPitch_;
+                    break;
+                case gen::CoarseTune:
+                    target = &pitchCents_;
+                    scale = 100.0;
+                    break;
+                case gen::FineTune:
+                    target = &pitchCents_;
+                    break;
+                case gen::FilterFc:
+                    target = &filterCents_;
+                    break;
+                case gen::FilterQ:
+                    target = &filterQ_;
+                    scale = 0.1;
+                    break;
+                case gen::ModLfoToFilterFc:
+                    target = &modLfoToFc_;
+                    break;
+                case gen::ModEnvToFilterFc:
+                    target = &modEnvToFc_;
+                    break;
+                case gen::ModLfoToVolume:
+                    target = &modLfoToVolume_;
+                    scale = 0.1;
+                    break;
+                case gen::Pan:
+                    target = &pan_;
+                    scale = 0.1;
+                    break;
+                case gen::Attenuation:
+                    target = &attenuation_;
+                    scale = 0.1;
+                    break;
+                case gen::ChorusSend:
+                case gen::ReverbSend:
+                    break;  // sends are not converted
                 default:
-                    log_.detail("Warning: modulator to generator %d not converted...\r\n", m.destination);
+                    log_.detail("Warning: modulator to generator %d not converted...\r\n",
+                                m.destination);
                     break;
             }
             if (target == nullptr) continue;
-            if (std::optional<std::string> term = modulatorTerm(m, g_, scale)) target->terms.push_back(*term);
+            if (std::optional<std::string> term = modulatorTerm(m, g_, scale))
+                target->terms.push_back(*term);
         }
         if (g_.value(gen::ChorusSend) > 0) log_.printf("Warning: chorus SENDS ignored...\r\n");
         if (g_.value(gen::ReverbSend) > 0) log_.printf("Warning: reverb SENDS ignored...\r\n");
@@ -138,7 +181,8 @@ private:
         filterQ_.constant = std::clamp(g_.value(gen::FilterQ), 0, 960) * 0.1;
         filterCents_.constant = std::clamp(g_.value(gen::FilterFc), 1500, 13500);
         pan_.constant = std::clamp(g_.value(gen::Pan), -500, 500) * 0.1;
-        attenuation_.constant = std::clamp(g_.value(gen::Attenuation), 0, 1440) * kAttenuationFactor * 0.1;
+        attenuation_.constant =
+            std::clamp(g_.value(gen::Attenuation), 0, 1440) * kAttenuationFactor * 0.1;
     }
 
     // A named value: the constant itself, or a line computing it and its name.
@@ -158,7 +202,8 @@ private:
     }
 
     void writeLfos() {
-        usesModLfo_ = !modLfoToPitch_.isZero() || !modLfoToFc_.isZero() || !modLfoToVolume_.isZero();
+        usesModLfo_ =
+            !modLfoToPitch_.isZero() || !modLfoToFc_.isZero() || !modLfoToVolume_.isZero();
         usesVibLfo_ = !vibLfoToPitch_.isZero();
         if (usesModLfo_) writeLfo("MODLFO", gen::ModLfoDelay, gen::ModLfoFreq);
         if (usesVibLfo_) writeLfo("VIBLFO", gen::VibLfoDelay, gen::VibLfoFreq);
@@ -181,12 +226,18 @@ private:
         // Volume envelope: attack linear in amplitude, decay and release linear in decibels.
         {
             Envelope e;
-            const double delay = timecentsToSeconds(std::clamp(g_.value(gen::VolEnvDelay), -12000, 5000));
-            const double attack = timecentsToSeconds(std::clamp(g_.value(gen::VolEnvAttack), -12000, 8000));
-            const double hold = timecentsToSeconds(std::clamp(g_.value(gen::VolEnvHold), -12000, 5000));
-            const double decay = timecentsToSeconds(std::clamp(g_.value(gen::VolEnvDecay), -12000, 8000));
-            const double release = timecentsToSeconds(std::clamp(g_.value(gen::VolEnvRelease), -12000, 8000));
-            const double sustainDb = kSustainDbPerCentibel * std::clamp(g_.value(gen::VolEnvSustain), 0, 1000);
+            const double delay =
+                timecentsToSeconds(std::clamp(g_.value(gen::VolEnvDelay), -12000, 5000));
+            const double attack =
+                timecentsToSeconds(std::clamp(g_.value(gen::VolEnvAttack), -12000, 8000));
+            const double hold =
+                timecentsToSeconds(std::clamp(g_.value(gen::VolEnvHold), -12000, 5000));
+            const double decay =
+                timecentsToSeconds(std::clamp(g_.value(gen::VolEnvDecay), -12000, 8000));
+            const double release =
+                timecentsToSeconds(std::clamp(g_.value(gen::VolEnvRelease), -12000, 8000));
+            const double sustainDb =
+                kSustainDbPerCentibel * std::clamp(g_.value(gen::VolEnvSustain), 0, 1000);
             // Decay: to a near sustain a straight line in amplitude is closest to the
             // reference's decibel line; to a far one the exponential segment at the same slope.
             double decayTime = kMinTime;
@@ -199,20 +250,22 @@ private:
             }
             e.delay = seconds(std::max(delay, kMinTime));
             e.attack = seconds(-std::max(attack, kMinTime));
-            e.hold = keyScaled("VKEY2HOLD", std::max(hold, kMinTime), g_.value(gen::KeyToVolEnvHold), e);
-            const std::string decayText =
-                keyScaled("VKEY2DECAY", std::max(decayTime, kMinTime), g_.value(gen::KeyToVolEnvDecay), e);
+            e.hold =
+                keyScaled("VKEY2HOLD", std::max(hold, kMinTime), g_.value(gen::KeyToVolEnvHold), e);
+            const std::string decayText = keyScaled("VKEY2DECAY", std::max(decayTime, kMinTime),
+                                                    g_.value(gen::KeyToVolEnvDecay), e);
             // A negative time asks for the straight segment.
-            e.decay = decaySign > 0 ? decayText : (compiler::isDigit(decayText[0]) ? "-" : "0 - ") + decayText;
+            e.decay = decaySign > 0 ? decayText
+                                    : (compiler::isDigit(decayText[0]) ? "-" : "0 - ") + decayText;
             e.sustain = format("%.7f", std::pow(10.0, -sustainDb / 20.0));
             e.release = seconds(std::max(release * kExponentialShare, kMinTime));
             if (e.constant) {
-                line(format("GAINENV 1,%s,%s,%s,%s,%s,%s", e.delay.c_str(), e.attack.c_str(), e.hold.c_str(),
-                            e.decay.c_str(), e.sustain.c_str(), e.release.c_str()));
+                line(format("GAINENV 1,%s,%s,%s,%s,%s,%s", e.delay.c_str(), e.attack.c_str(),
+                            e.hold.c_str(), e.decay.c_str(), e.sustain.c_str(), e.release.c_str()));
                 volumeEnvelope_ = "1";
             } else {
-                line(format("VOLENV = ENV1(%s,%s,%s,%s,%s,%s)", e.attack.c_str(), e.decay.c_str(), e.sustain.c_str(),
-                            e.release.c_str(), e.delay.c_str(), e.hold.c_str()));
+                line(format("VOLENV = ENV1(%s,%s,%s,%s,%s,%s)", e.attack.c_str(), e.decay.c_str(),
+                            e.sustain.c_str(), e.release.c_str(), e.delay.c_str(), e.hold.c_str()));
                 volumeEnvelope_ = "VOLENV";
             }
         }
@@ -221,19 +274,25 @@ private:
         // Modulation envelope: straight lines in its level throughout.
         Envelope e;
         const double sustain = 1.0 - 0.001 * std::clamp(g_.value(gen::ModEnvSustain), 0, 1000);
-        const double decay = timecentsToSeconds(std::clamp(g_.value(gen::ModEnvDecay), -12000, 8000));
-        const double release = timecentsToSeconds(std::clamp(g_.value(gen::ModEnvRelease), -12000, 8000));
-        e.delay = seconds(std::max(timecentsToSeconds(std::clamp(g_.value(gen::ModEnvDelay), -12000, 5000)), kMinTime));
-        e.attack = seconds(-std::max(timecentsToSeconds(std::clamp(g_.value(gen::ModEnvAttack), -12000, 8000)), kMinTime));
-        e.hold = keyScaled("MKEY2HOLD",
-                           std::max(timecentsToSeconds(std::clamp(g_.value(gen::ModEnvHold), -12000, 5000)), kMinTime),
-                           g_.value(gen::KeyToModEnvHold), e);
+        const double decay =
+            timecentsToSeconds(std::clamp(g_.value(gen::ModEnvDecay), -12000, 8000));
+        const double release =
+            timecentsToSeconds(std::clamp(g_.value(gen::ModEnvRelease), -12000, 8000));
+        e.delay = seconds(std::max(
+            timecentsToSeconds(std::clamp(g_.value(gen::ModEnvDelay), -12000, 5000)), kMinTime));
+        e.attack = seconds(-std::max(
+            timecentsToSeconds(std::clamp(g_.value(gen::ModEnvAttack), -12000, 8000)), kMinTime));
+        e.hold = keyScaled(
+            "MKEY2HOLD",
+            std::max(timecentsToSeconds(std::clamp(g_.value(gen::ModEnvHold), -12000, 5000)),
+                     kMinTime),
+            g_.value(gen::KeyToModEnvHold), e);
         e.decay = "0 - " + keyScaled("MKEY2DECAY", std::max(decay * (1.0 - sustain), kMinTime),
                                      g_.value(gen::KeyToModEnvDecay), e);
         e.sustain = format("%.7f", sustain);
         e.release = seconds(-std::max(release * sustain, kMinTime));
-        line(format("MODENV = ENV1(%s,%s,%s,%s,%s,%s)", e.attack.c_str(), e.decay.c_str(), e.sustain.c_str(),
-                    e.release.c_str(), e.delay.c_str(), e.hold.c_str()));
+        line(format("MODENV = ENV1(%s,%s,%s,%s,%s,%s)", e.attack.c_str(), e.decay.c_str(),
+                    e.sustain.c_str(), e.release.c_str(), e.delay.c_str(), e.hold.c_str()));
     }
 
     void writeTuning() {
@@ -244,7 +303,8 @@ private:
         const int scale = std::clamp(g_.value(gen::ScaleTuning), 0, 1200);
         const int fixedKey = g_.value(gen::Keynum);
         // The SAMPLE line centres the file on its own root; a zone's root key moves it.
-        double detune = g_.value(gen::CoarseTune) + g_.value(gen::FineTune) * 0.01 + (original - root);
+        double detune =
+            g_.value(gen::CoarseTune) + g_.value(gen::FineTune) * 0.01 + (original - root);
         if (fixedKey >= 0 && fixedKey <= 127) {
             line("KEYTRACK 0");
             line("KEYCENTER 60");
@@ -292,27 +352,33 @@ private:
         const bool loops = mode == 1 || mode == 3;
         const long start = g_.value(gen::StartOffset) + 32768L * g_.value(gen::StartCoarseOffset);
         const long endShift = g_.value(gen::EndOffset) + 32768L * g_.value(gen::EndCoarseOffset);
-        const long loopStartShift = g_.value(gen::LoopStartOffset) + 32768L * g_.value(gen::LoopStartCoarseOffset);
-        const long loopEndShift = g_.value(gen::LoopEndOffset) + 32768L * g_.value(gen::LoopEndCoarseOffset);
-        const bool offsets = start != 0 || endShift != 0 || loopStartShift != 0 || loopEndShift != 0;
+        const long loopStartShift =
+            g_.value(gen::LoopStartOffset) + 32768L * g_.value(gen::LoopStartCoarseOffset);
+        const long loopEndShift =
+            g_.value(gen::LoopEndOffset) + 32768L * g_.value(gen::LoopEndCoarseOffset);
+        const bool offsets =
+            start != 0 || endShift != 0 || loopStartShift != 0 || loopEndShift != 0;
         const std::string cents = pitchCentsText_;
         if (!loops && !offsets) {
-            line(format("OUT = OSC1MOD(%d,%s,%s,%s)", sample_.slot, gainDbText_.c_str(), cents.c_str(),
-                        volumeEnvelope_.c_str()));
+            line(format("OUT = OSC1MOD(%d,%s,%s,%s)", sample_.slot, gainDbText_.c_str(),
+                        cents.c_str(), volumeEnvelope_.c_str()));
         } else {
             const long last = static_cast<long>(sample_.frames) - 1;
             const long length = static_cast<long>(s.end) - static_cast<long>(s.start);
             const long first = std::clamp(start, 0L, last);
             const long end = std::clamp(length + endShift, first, last);
-            const long loopStart = std::clamp(static_cast<long>(s.loopStart) - static_cast<long>(s.start) + loopStartShift, 0L, last);
-            const long loopEnd = std::clamp(static_cast<long>(s.loopEnd) - static_cast<long>(s.start) + loopEndShift, 0L, last);
+            const long loopStart = std::clamp(
+                static_cast<long>(s.loopStart) - static_cast<long>(s.start) + loopStartShift, 0L,
+                last);
+            const long loopEnd = std::clamp(
+                static_cast<long>(s.loopEnd) - static_cast<long>(s.start) + loopEndShift, 0L, last);
             // 0 loops for ever; a large count loops while the key is held and plays on after.
             const long loopMode = !loops ? 1 : (mode == 1 ? 0 : 1000000);
             std::string gain = "GAIN * DB2LIN(" + gainDbText_ + ")";
             if (volumeEnvelope_ != "1") gain += " * " + volumeEnvelope_;
             const std::string frequency = cents == "0" ? "FREQ" : "CENTS(FREQ, " + cents + ")";
-            line(format("OUT = OSCSAM(%d,%ld,%ld,%ld,%ld,%ld,%s,%s,0)", sample_.slot, first, end, loopStart, loopEnd,
-                        loopMode, gain.c_str(), frequency.c_str()));
+            line(format("OUT = OSCSAM(%d,%ld,%ld,%ld,%ld,%ld,%s,%s,0)", sample_.slot, first, end,
+                        loopStart, loopEnd, loopMode, gain.c_str(), frequency.c_str()));
         }
         // A linked stereo file carries both samples; this zone plays its own one.
         if (sample_.stereo) line(s.isRight() ? "OUT = RIGHT(OUT)" : "OUT = LEFT(OUT)");
@@ -322,7 +388,8 @@ private:
         const bool closed = g_.has(gen::FilterFc) && g_.value(gen::FilterFc) < 13500;
         bool modulated = false;
         for (const MergedModulator& m : zone_.modulators)
-            modulated |= !m.isDefault && m.modulator.amount != 0 && m.modulator.destination == gen::FilterFc;
+            modulated |=
+                !m.isDefault && m.modulator.amount != 0 && m.modulator.destination == gen::FilterFc;
         const bool lfo = usesModLfo_ && !modLfoToFc_.isZero();
         const bool env = usesModEnv_ && !modEnvToFc_.isZero();
         // A filter left open at 13500 cents (about 20 kHz) with only the default velocity
@@ -345,7 +412,8 @@ private:
         // Resonance: the reference's 0 dB is a flat (Butterworth) response, its peak Q dB above
         // that, and the level drops by half the peak in dB. The engine's damping is 2 (1 - q).
         line(format("Q = %s", filterQ_.text("%.1f").c_str()));
-        line(format("OUT = DB2LIN(0 - Q / 2) * FILT(0, OUT, %s, 1 - 0.7071068 / DB2LIN(Q))", cutoff.c_str()));
+        line(format("OUT = DB2LIN(0 - Q / 2) * FILT(0, OUT, %s, 1 - 0.7071068 / DB2LIN(Q))",
+                    cutoff.c_str()));
     }
 
     void writePan() {
@@ -376,7 +444,8 @@ private:
 
 }  // namespace
 
-bool writeLayer(const MergedZone& zone, const LayerSample& sample, const ImportLog& log, std::string& text) {
+bool writeLayer(const MergedZone& zone, const LayerSample& sample, const ImportLog& log,
+                std::string& text) {
     LayerBuilder builder(zone, sample, log);
     return builder.build(text);
 }

@@ -14,8 +14,12 @@ enum Curve { kLinear = 0, kConcave = 1, kConvex = 2, kSwitch = 3 };
 
 // The reference curves on a value 0 .. 1 (index / 127): concave -(5/12)·log10(1 - v), convex
 // 1 + (5/12)·log10(v), both clamped to 0 .. 1. 0.1809566 is 5 / (12 · ln 10).
-std::string concave(const std::string& v) { return "SAT(-0.1809566 * LOG(1.000001 - " + v + "))"; }
-std::string convex(const std::string& v) { return "SAT(1 + 0.1809566 * LOG(" + v + " + 0.000001))"; }
+std::string concave(const std::string& v) {
+    return "SAT(-0.1809566 * LOG(1.000001 - " + v + "))";
+}
+std::string convex(const std::string& v) {
+    return "SAT(1 + 0.1809566 * LOG(" + v + " + 0.000001))";
+}
 
 struct Shaped {
     std::string expression;
@@ -55,16 +59,24 @@ std::optional<std::string> sourceReader(std::uint16_t source, const ZoneGenerato
             if (fixed >= 0 && fixed <= 127) return compiler::format("%.7f", fixed / 128.0);
             return std::string("MCC2(128)");
         }
-        case 10: return std::string("MCC2(132)");
-        case 13: return std::string("MCC2(133)");
-        case 14: return std::string("(MCC2(135) * .5 + .5)");
-        case 16: return std::string("(MCC(607) * 0.0078125)");  // pitch-wheel sensitivity in semitones / 128
-        default: return std::nullopt;
+        case 10:
+            return std::string("MCC2(132)");
+        case 13:
+            return std::string("MCC2(133)");
+        case 14:
+            return std::string("(MCC2(135) * .5 + .5)");
+        case 16:
+            return std::string(
+                "(MCC(607) * 0.0078125)");  // pitch-wheel sensitivity in semitones / 128
+        default:
+            return std::nullopt;
     }
 }
 
-std::optional<std::string> modulatorTerm(const Modulator& modulator, const ZoneGenerators& generators, double scale) {
-    if ((modulator.source & (kIndexMask | kControllerBit)) == 0) return std::nullopt;  // no primary source
+std::optional<std::string> modulatorTerm(const Modulator& modulator,
+                                         const ZoneGenerators& generators, double scale) {
+    if ((modulator.source & (kIndexMask | kControllerBit)) == 0)
+        return std::nullopt;  // no primary source
     const std::optional<Shaped> a = shapedSource(modulator.source, generators);
     if (!a) return std::nullopt;
     Shaped b{"1", -2};
@@ -74,8 +86,9 @@ std::optional<std::string> modulatorTerm(const Modulator& modulator, const ZoneG
         b = *second;
     }
     const int transform = modulator.transform == 2 ? -1 : -2;  // absolute value, else linear
-    return compiler::format("MOD2(%s, %s, %d, %d, %.7f, %d)", a->expression.c_str(), b.expression.c_str(), a->curve,
-                            b.curve, modulator.amount * scale, transform);
+    return compiler::format("MOD2(%s, %s, %d, %d, %.7f, %d)", a->expression.c_str(),
+                            b.expression.c_str(), a->curve, b.curve, modulator.amount * scale,
+                            transform);
 }
 
 }  // namespace tess::sf2

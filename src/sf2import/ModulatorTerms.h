@@ -20,6 +20,7 @@ std::optional<std::string> sourceReader(std::uint16_t source, const ZoneGenerato
 
 // The whole term: "MOD2(a, b, curve a, curve b, amount * scale, transform)". Empty when the
 // primary source is "no controller" or unknown (the modulator then contributes nothing).
-std::optional<std::string> modulatorTerm(const Modulator& modulator, const ZoneGenerators& generators, double scale);
+std::optional<std::string> modulatorTerm(const Modulator& modulator,
+                                         const ZoneGenerators& generators, double scale);
 
 }  // namespace tess::sf2

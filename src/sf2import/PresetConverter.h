@@ -17,8 +17,8 @@ struct PresetResult {
 };
 
 // `guards` from guardEnds(bank); `folder` must exist.
-PresetResult convertPreset(const Bank& bank, const std::vector<std::uint32_t>& guards, std::size_t preset,
-                           const std::string& folder, const ImportLog& log);
+PresetResult convertPreset(const Bank& bank, const std::vector<std::uint32_t>& guards,
+                           std::size_t preset, const std::string& folder, const ImportLog& log);
 
 // The COMMON lines every imported instrument shares after its SAMPLE lines: host parameters for
 // the reverb and volume, General MIDI controller start values, pitch bend, volume, and the POST

@@ -9,8 +9,8 @@ namespace {
 bool isDeviceName(const std::string& name) {
     std::string stem = foldedName(name.substr(0, name.find('.')));
     if (stem == "con" || stem == "prn" || stem == "aux" || stem == "nul") return true;
-    return stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) && stem[3] >= '0' &&
-           stem[3] <= '9';
+    return stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) &&
+           stem[3] >= '0' && stem[3] <= '9';
 }
 
 }  // namespace
@@ -22,7 +22,8 @@ std::string foldedName(std::string_view name) {
 }
 
 std::string safeFileName(std::string_view name) {
-    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);  // bank names are often blank-padded
+    while (!name.empty() && name.back() == ' ')
+        name.remove_suffix(1);  // bank names are often blank-padded
     std::string safe;
     for (char c : name) {
         const auto u = static_cast<unsigned char>(c);

@@ -12,7 +12,6 @@ namespace tess::sf2 {
 
 namespace {
 
-
 void putLE16(unsigned char* p, std::uint32_t v) {
     p[0] = static_cast<unsigned char>(v);
     p[1] = static_cast<unsigned char>(v >> 8);
@@ -41,7 +40,8 @@ std::vector<std::uint32_t> guardEnds(const Bank& bank) {
     for (std::size_t i = 0; i + 1 < bank.samples.size(); ++i) {
         const SampleHeader& s = bank.samples[i];
         if (s.isRom()) continue;
-        std::uint32_t limit = std::min<std::uint64_t>(static_cast<std::uint64_t>(s.end) + kGuardPoints, words);
+        std::uint32_t limit =
+            std::min<std::uint64_t>(static_cast<std::uint64_t>(s.end) + kGuardPoints, words);
         const auto next = std::upper_bound(starts.begin(), starts.end(), s.start);
         auto after = std::lower_bound(next, starts.end(), s.end);
         if (after != starts.end()) limit = std::min(limit, std::max(*after, s.end));
@@ -50,8 +50,8 @@ std::vector<std::uint32_t> guardEnds(const Bank& bank) {
     return ends;
 }
 
-std::int64_t writeSampleWav(const Bank& bank, const std::vector<std::uint32_t>& guards, const WavPlan& plan,
-                            const std::string& path) {
+std::int64_t writeSampleWav(const Bank& bank, const std::vector<std::uint32_t>& guards,
+                            const WavPlan& plan, const std::string& path) {
     const SampleHeader& own = bank.samples[plan.sampleIndex];
     const std::int64_t frames = static_cast<std::int64_t>(own.end) - own.start + kGuardPoints;
     const bool wide = bank.has24Bit();
@@ -65,7 +65,8 @@ std::int64_t writeSampleWav(const Bank& bank, const std::vector<std::uint32_t>& 
     if (plan.stereo) {
         const std::size_t link = own.sampleLink;
         const SampleHeader& partner = bank.samples[link];
-        const Channel other = partner.isRom() ? Channel{0, 0} : Channel{partner.start, guards[link]};
+        const Channel other =
+            partner.isRom() ? Channel{0, 0} : Channel{partner.start, guards[link]};
         if (own.isRight()) {
             sources[1] = sources[0];
             sources[0] = other;
@@ -103,12 +104,15 @@ std::int64_t writeSampleWav(const Bank& bank, const std::vector<std::uint32_t>& 
     for (std::int64_t k = 0; k < frames; ++k) {
         for (int c = 0; c < channels; ++c) {
             const Channel& source = sources[c];
-            const std::uint64_t at = static_cast<std::uint64_t>(source.start) + static_cast<std::uint64_t>(k);
+            const std::uint64_t at =
+                static_cast<std::uint64_t>(source.start) + static_cast<std::uint64_t>(k);
             const bool inside = at < source.limit;
             unsigned char* out = buffer.data() + filled * static_cast<std::size_t>(bytesPerValue);
             if (wide) {
                 const std::int32_t value =
-                    inside ? static_cast<std::int32_t>(bank.sampleWords[at]) * 256 + bank.sampleLowBytes[at] : 0;
+                    inside ? static_cast<std::int32_t>(bank.sampleWords[at]) * 256 +
+                                 bank.sampleLowBytes[at]
+                           : 0;
                 const float f = static_cast<float>(value) * (1.0f / 8388608.0f);
                 std::uint32_t bits;
                 std::memcpy(&bits, &f, 4);

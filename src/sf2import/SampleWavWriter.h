@@ -20,14 +20,14 @@ constexpr std::uint32_t kGuardPoints = 46;
 std::vector<std::uint32_t> guardEnds(const Bank& bank);
 
 struct WavPlan {
-    std::size_t sampleIndex = 0;      // the zone's sample
+    std::size_t sampleIndex = 0;  // the zone's sample
     std::uint32_t sampleRate = 44100;
-    bool stereo = false;              // the pair of the zone's sample and its link
+    bool stereo = false;  // the pair of the zone's sample and its link
 };
 
 // Writes the file; returns the number of frames written (end - start + 46), or -1 when the file
 // cannot be created or written.
-std::int64_t writeSampleWav(const Bank& bank, const std::vector<std::uint32_t>& guards, const WavPlan& plan,
-                            const std::string& path);
+std::int64_t writeSampleWav(const Bank& bank, const std::vector<std::uint32_t>& guards,
+                            const WavPlan& plan, const std::string& path);
 
 }  // namespace tess::sf2

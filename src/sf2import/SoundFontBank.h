@@ -26,7 +26,8 @@ struct Generator {  // pgen and igen, 4 bytes
     std::uint16_t amount = 0;  // the raw word: signed, unsigned or two range bytes by operator
 
     std::int16_t signedAmount() const {
-        return static_cast<std::int16_t>(amount < 0x8000u ? amount : static_cast<int>(amount) - 65536);
+        return static_cast<std::int16_t>(amount < 0x8000u ? amount
+                                                          : static_cast<int>(amount) - 65536);
     }
     int low() const { return amount & 0xFF; }
     int high() const { return amount >> 8; }
@@ -42,7 +43,8 @@ struct Modulator {  // pmod and imod, 10 bytes
     // Two modulators are the same modulator (one replaces the other) when their sources and
     // destination agree; the amount and the transform do not take part.
     bool sameAs(const Modulator& other) const {
-        return source == other.source && destination == other.destination && amountSource == other.amountSource;
+        return source == other.source && destination == other.destination &&
+               amountSource == other.amountSource;
     }
 };
 
@@ -77,7 +79,7 @@ struct Bank {
     std::vector<Bag> instrumentBags;
     std::vector<Modulator> instrumentModulators;
     std::vector<Generator> instrumentGenerators;
-    std::vector<SampleHeader> samples;  // the terminal record included
+    std::vector<SampleHeader> samples;         // the terminal record included
     std::vector<std::int16_t> sampleWords;     // smpl
     std::vector<std::uint8_t> sampleLowBytes;  // sm24, empty when the bank has none
 

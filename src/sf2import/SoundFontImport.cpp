@@ -7,7 +7,9 @@
 
 namespace tess::sf2 {
 
-std::string defaultImportFolder() { return platform::userFolder() + platform::pathSeparator() + "Imported"; }
+std::string defaultImportFolder() {
+    return platform::userFolder() + platform::pathSeparator() + "Imported";
+}
 
 namespace {
 
@@ -17,14 +19,16 @@ bool ensureFolder(const std::string& folder, const ImportLog& log) {
     return false;
 }
 
-ImportSummary convert(const ImportRequest& request, const ImportLog& log, const ProgressCallback& progress) {
+ImportSummary convert(const ImportRequest& request, const ImportLog& log,
+                      const ProgressCallback& progress) {
     ImportSummary summary;
     log.printf("User selected file %s...\r\n\r\n\r\nLoading file...\r\n", request.bankPath.c_str());
     Bank bank;
     if (!readBank(request.bankPath, bank, log)) return summary;
-    log.printf("****************************************************************\r\n"
-               "*** THE FILE IS OK. PROCEEDING WITH THE PRESETS PROCESSING... ***\r\n"
-               "****************************************************************\r\n");
+    log.printf(
+        "****************************************************************\r\n"
+        "*** THE FILE IS OK. PROCEEDING WITH THE PRESETS PROCESSING... ***\r\n"
+        "****************************************************************\r\n");
 
     std::string folder = request.outputFolder;
     if (folder.empty()) {
@@ -34,10 +38,12 @@ ImportSummary convert(const ImportRequest& request, const ImportLog& log, const 
     if (!ensureFolder(folder, log)) return summary;
 
     const std::vector<std::uint32_t> guards = guardEnds(bank);
-    const int count = static_cast<int>(bank.presets.size()) - 1;  // the terminal record is not a preset
+    const int count =
+        static_cast<int>(bank.presets.size()) - 1;  // the terminal record is not a preset
     for (int p = 0; p < count; ++p) {
         if (progress) progress({p + 1, count, bank.presets[static_cast<std::size_t>(p)].name});
-        const PresetResult result = convertPreset(bank, guards, static_cast<std::size_t>(p), folder, log);
+        const PresetResult result =
+            convertPreset(bank, guards, static_cast<std::size_t>(p), folder, log);
         if (!result.written) return summary;
         ++summary.presets;
         summary.layers += result.layers;

@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "platform/Platform.h"
-#include "sf2import/FileHandle.h"
 #include "samples/ByteOrder.h"
+#include "sf2import/FileHandle.h"
 
 namespace tess::sf2 {
 
@@ -26,7 +26,8 @@ public:
 
     bool read(void* target, std::uint64_t count) {
         if (count > left_) return false;
-        if (count > 0 && std::fread(target, 1, static_cast<std::size_t>(count), file_) != count) return false;
+        if (count > 0 && std::fread(target, 1, static_cast<std::size_t>(count), file_) != count)
+            return false;
         left_ -= count;
         offset_ += count;
         return true;
@@ -45,14 +46,15 @@ private:
     std::uint64_t offset_ = 0;
 };
 
-
 std::string fixedName(const unsigned char* p, std::size_t size) {
     std::string name;
     for (std::size_t i = 0; i < size && p[i] != 0; ++i) name += static_cast<char>(p[i]);
     return name;
 }
 
-bool idIs(const unsigned char* p, const char* id) { return std::memcmp(p, id, 4) == 0; }
+bool idIs(const unsigned char* p, const char* id) {
+    return std::memcmp(p, id, 4) == 0;
+}
 
 std::string printableText(const std::vector<unsigned char>& body) {
     std::string text;
@@ -65,7 +67,8 @@ std::string printableText(const std::vector<unsigned char>& body) {
 
 class Reader {
 public:
-    Reader(const std::string& path, Bank& bank, const ImportLog& log) : path_(path), bank_(bank), log_(log) {}
+    Reader(const std::string& path, Bank& bank, const ImportLog& log)
+        : path_(path), bank_(bank), log_(log) {}
 
     bool run() {
         FileHandle file(platform::openFile(path_, "rb"));
@@ -80,7 +83,8 @@ public:
         in_ = &input;
         bank_ = Bank{};
         bank_.fileName = path_;
-        return readRiff() && readInfo() && readSampleData() && readPresetData() && validateBank(bank_, log_);
+        return readRiff() && readInfo() && readSampleData() && readPresetData() &&
+               validateBank(bank_, log_);
     }
 
 private:
@@ -110,13 +114,17 @@ private:
     }
 
     // Reads a LIST header; returns the bytes of the list after its type.
-    bool readList(const char* type, const char* notList, const char* otherType, std::uint32_t& length) {
+    bool readList(const char* type, const char* notList, const char* otherType,
+                  std::uint32_t& length) {
         unsigned char h[12];
         if (!read(h, 12)) return false;
         if (!idIs(h, "LIST")) return fail(notList);
         if (!idIs(h + 8, type)) return fail(otherType);
         const std::uint32_t size = le32(h + 4);
-        if (size < 4) return fail("%s : invalid Soundfont file: a LIST chunk is shorter than its type. Skipping...\r\n");
+        if (size < 4)
+            return fail(
+                "%s : invalid Soundfont file: a LIST chunk is shorter than its type. "
+                "Skipping...\r\n");
         length = size - 4;
         log_.detail("LIST \"%s\" chunk detected: %u bytes...\r\n", type, size);
         return true;
@@ -125,19 +133,27 @@ private:
     bool readInfo() {
         std::uint32_t left = 0;
         if (!readList("INFO",
-                      "%s : invalid Soundfont file: first chunk must be the INFO chunk of LIST type. Skipping...\r\n",
+                      "%s : invalid Soundfont file: first chunk must be the INFO chunk of LIST "
+                      "type. Skipping...\r\n",
                       "%s : other LIST chunk: invalid soundfont file...\r\n", left))
             return false;
         while (left > 0) {
             unsigned char h[8];
-            if (left < 8) return fail("%s : invalid Soundfont file: INFO-list sub-chunks exceed their list. Skipping...\r\n");
+            if (left < 8)
+                return fail(
+                    "%s : invalid Soundfont file: INFO-list sub-chunks exceed their list. "
+                    "Skipping...\r\n");
             if (!read(h, 8)) return false;
             if (idIs(h, "LIST") || idIs(h, "RIFF"))
-                return fail("%s : invalid Soundfont file: INFO-list sub-chunks can't be of list type. Skipping...\r\n");
+                return fail(
+                    "%s : invalid Soundfont file: INFO-list sub-chunks can't be of list type. "
+                    "Skipping...\r\n");
             const std::uint32_t size = le32(h + 4);
             const std::uint64_t padded = static_cast<std::uint64_t>(size) + (size & 1u);
             if (padded > left - 8)
-                return fail("%s : invalid Soundfont file: INFO-list sub-chunks exceed their list. Skipping...\r\n");
+                return fail(
+                    "%s : invalid Soundfont file: INFO-list sub-chunks exceed their list. "
+                    "Skipping...\r\n");
             std::vector<unsigned char> body;
             if (!readBody(size, body)) return false;
             if ((size & 1u) != 0 && !in_->skip(1)) return shortRead();
@@ -155,8 +171,10 @@ private:
     bool readSampleData() {
         std::uint32_t left = 0;
         if (!readList("sdta",
-                      "%s : invalid Soundfont file: second chunk must be the sdta chunk of LIST type. Skipping...\r\n",
-                      "%s : invalid Soundfont file: second chunk must be the sdta chunk of LIST type. Skipping...\r\n",
+                      "%s : invalid Soundfont file: second chunk must be the sdta chunk of LIST "
+                      "type. Skipping...\r\n",
+                      "%s : invalid Soundfont file: second chunk must be the sdta chunk of LIST "
+                      "type. Skipping...\r\n",
                       left))
             return false;
         unsigned char h[8];
@@ -164,37 +182,56 @@ private:
         if (!read(h, 8)) return false;
         if (!idIs(h, "smpl")) return fail("%s : other chunk: invalid soundfont file...\r\n");
         const std::uint32_t size = le32(h + 4);
-        log_.detail("smpl-ck sub-chunk detected. Start: %llu, length %u bytes...\r\n",
-                    static_cast<unsigned long long>(in_->offset()), size);
-        if (size > left - 8) return fail("%s : invalid Soundfont file: smpl-ck sub-chunk exceeds the sdta list. Skipping...\r\n");
-        if (size < 2) return fail("%s : invalid Soundfont file: smpl-ck sub-chunk holds no sample data. Skipping...\r\n");
+        log_.detail("smpl-ck sub-chunk detected. Start: %ld, length %u bytes...\r\n",
+                    static_cast<long>((in_->offset())), size);
+        if (size > left - 8)
+            return fail(
+                "%s : invalid Soundfont file: smpl-ck sub-chunk exceeds the sdta list. "
+                "Skipping...\r\n");
+        if (size < 2)
+            return fail(
+                "%s : invalid Soundfont file: smpl-ck sub-chunk holds no sample data. "
+                "Skipping...\r\n");
         std::vector<unsigned char> body;
         if (!readBody(size, body)) return false;
         bank_.sampleWords.resize(size / 2);
         for (std::size_t i = 0; i < bank_.sampleWords.size(); ++i)
-            bank_.sampleWords[i] = static_cast<std::int16_t>(bytes::signed16(le16(body.data() + 2 * i)));
+            bank_.sampleWords[i] =
+                static_cast<std::int16_t>(bytes::signed16(le16(body.data() + 2 * i)));
         std::uint64_t rest = left - 8 - size;
         if ((size & 1u) != 0 && rest > 0) {
             if (!in_->skip(1)) return shortRead();
             --rest;
         }
         if (rest > 0) {
-            if (rest < 8) return fail("%s : invalid Soundfont file: sdta-list second sub-chunk must be of sm24 type. Skipping...\r\n");
+            if (rest < 8)
+                return fail(
+                    "%s : invalid Soundfont file: sdta-list second sub-chunk must be of sm24 type. "
+                    "Skipping...\r\n");
             if (!read(h, 8)) return false;
             if (!idIs(h, "sm24"))
-                return fail("%s : invalid Soundfont file: sdta-list second sub-chunk must be of sm24 type. Skipping...\r\n");
+                return fail(
+                    "%s : invalid Soundfont file: sdta-list second sub-chunk must be of sm24 type. "
+                    "Skipping...\r\n");
             std::uint32_t length = le32(h + 4);
             length += length & 1u;  // the extension is padded to an even byte count
-            if (length > rest - 8) return fail("%s : invalid Soundfont file: sm24-ck sub-chunk exceeds the sdta list. Skipping...\r\n");
-            log_.detail("sm24-ck sub-chunk detected. Start: %llu, length %u bytes...\r\n",
-                        static_cast<unsigned long long>(in_->offset()), length);
+            if (length > rest - 8)
+                return fail(
+                    "%s : invalid Soundfont file: sm24-ck sub-chunk exceeds the sdta list. "
+                    "Skipping...\r\n");
+            log_.detail("sm24-ck sub-chunk detected. Start: %ld, length %u bytes...\r\n",
+                        static_cast<long>((in_->offset())), length);
             std::vector<unsigned char> low;
             if (!readBody(length, low)) return false;
             if (low.size() >= bank_.sampleWords.size()) {
-                bank_.sampleLowBytes.assign(low.begin(), low.begin() + static_cast<std::ptrdiff_t>(bank_.sampleWords.size()));
+                bank_.sampleLowBytes.assign(
+                    low.begin(),
+                    low.begin() + static_cast<std::ptrdiff_t>(bank_.sampleWords.size()));
             } else {
-                log_.printf("Warning: sm24-ck sub-chunk holds %u bytes for %zu sample points: 24-bit extension ignored...\r\n",
-                            length, bank_.sampleWords.size());
+                log_.printf(
+                    "Warning: sm24-ck sub-chunk holds %u bytes for %d sample points: 24-bit "
+                    "extension ignored...\r\n",
+                    length, static_cast<int>(bank_.sampleWords.size()));
             }
             if (!in_->skip(rest - 8 - length)) return shortRead();
         }
@@ -209,21 +246,27 @@ private:
         if (listLeft < 8) return shortRead();
         if (!read(h, 8)) return false;
         if (!idIs(h, id)) {
-            log_.printf("%s : invalid Soundfont file: pdta-list sub-chunk #%d must be of %s type. Skipping...\r\n",
-                        path_.c_str(), number, id);
+            log_.printf(
+                "%s : invalid Soundfont file: pdta-list sub-chunk #%d must be of %s type. "
+                "Skipping...\r\n",
+                path_.c_str(), number, id);
             return false;
         }
         const std::uint32_t size = le32(h + 4);
         log_.detail("%s-ck sub-chunk detected. %u bytes...\r\n", id, size);
         if (size > listLeft - 8) {
             if (size > in_->left()) return shortRead();
-            log_.printf("%s : invalid Soundfont file: %s-ck sub-chunk exceeds the pdta list. Skipping...\r\n",
-                        path_.c_str(), id);
+            log_.printf(
+                "%s : invalid Soundfont file: %s-ck sub-chunk exceeds the pdta list. "
+                "Skipping...\r\n",
+                path_.c_str(), id);
             return false;
         }
         if (size % recordSize != 0 || size == 0) {
-            log_.printf("Invalid %s sub-chunk: %u bytes is not a whole number of %u-byte records. Skipping...\r\n", id,
-                        size, recordSize);
+            log_.printf(
+                "Invalid %s sub-chunk: %u bytes is not a whole number of %u-byte records. "
+                "Skipping...\r\n",
+                id, size, recordSize);
             return false;
         }
         if (!readBody(size, body)) return false;
@@ -233,13 +276,15 @@ private:
 
     bool tooMany(const char* what, std::size_t count) {
         if (count <= kMaxRecords) return false;
-        log_.printf("Too many %s: %zu instead of max %zu. Skipping...\r\n", what, count, kMaxRecords);
+        log_.printf("Too many %s: %d instead of max %d. Skipping...\r\n", what,
+                    static_cast<int>(count), static_cast<int>(kMaxRecords));
         return true;
     }
 
     bool countMismatch(const char* what, std::size_t size, std::size_t expected) {
         if (size == expected) return false;
-        log_.printf("Invalid %s: %zu instead of %zu. Skipping...\r\n", what, size, expected);
+        log_.printf("Invalid %s: %d instead of %d. Skipping...\r\n", what, static_cast<int>(size),
+                    static_cast<int>(expected));
         return true;
     }
 
@@ -259,7 +304,8 @@ private:
         std::vector<Modulator> result(body.size() / 10);
         for (std::size_t i = 0; i < result.size(); ++i) {
             const unsigned char* p = &body[10 * i];
-            result[i] = {le16(p), le16(p + 2), static_cast<std::int16_t>(bytes::signed16(le16(p + 4))), le16(p + 6),
+            result[i] = {le16(p), le16(p + 2),
+                         static_cast<std::int16_t>(bytes::signed16(le16(p + 4))), le16(p + 6),
                          le16(p + 8)};
         }
         return result;
@@ -268,15 +314,20 @@ private:
     void listGenerators(const char* kind, const std::vector<Generator>& list) {
         if (!log_.detailed()) return;
         for (std::size_t i = 0; i < list.size(); ++i)
-            log_.printf("%s generator #%zu: sfGenOper=%d, genAmountU=%d, genAmountS=%hi, genAmountHL=%d,%d\r\n", kind, i,
-                        list[i].oper, list[i].amount, list[i].signedAmount(), list[i].high(), list[i].low());
+            log_.printf(
+                "%s generator #%d: sfGenOper=%d, genAmountU=%d, genAmountS=%hi, "
+                "genAmountHL=%d,%d\r\n",
+                kind, static_cast<int>(i), list[i].oper, list[i].amount, list[i].signedAmount(),
+                list[i].high(), list[i].low());
     }
 
     bool readPresetData() {
         std::uint32_t left = 0;
         if (!readList("pdta",
-                      "%s : invalid Soundfont file: third chunk must be the pdta chunk of LIST type. Skipping...\r\n",
-                      "%s : invalid Soundfont file: third chunk must be the pdta chunk of LIST type. Skipping...\r\n",
+                      "%s : invalid Soundfont file: third chunk must be the pdta chunk of LIST "
+                      "type. Skipping...\r\n",
+                      "%s : invalid Soundfont file: third chunk must be the pdta chunk of LIST "
+                      "type. Skipping...\r\n",
                       left))
             return false;
         std::vector<unsigned char> body;
@@ -291,23 +342,27 @@ private:
             h.preset = le16(p + 20);
             h.bank = le16(p + 22);
             h.bagIndex = le16(p + 24);
-            log_.detail("Preset #%zu: \"%s\", wPreset=%d, wBank=%d, wPresetBagNdx=%d\r\n", i, h.name.c_str(), h.preset,
-                        h.bank, h.bagIndex);
+            log_.detail("Preset #%d: \"%s\", wPreset=%d, wBank=%d, wPresetBagNdx=%d\r\n",
+                        static_cast<int>(i), h.name.c_str(), h.preset, h.bank, h.bagIndex);
         }
 
         if (!readRecords(2, "pbag", 4, left, body)) return false;
-        if (countMismatch("preset bag", body.size(), 4u * (bank_.presets.back().bagIndex + 1u))) return false;
+        if (countMismatch("preset bag", body.size(), 4u * (bank_.presets.back().bagIndex + 1u)))
+            return false;
         bank_.presetBags = bags(body);
-        log_.printf("Total preset bag: %zu, Last wGenNdx=%d, Last wModNdx=%d\r\n", bank_.presetBags.size(),
+        log_.printf("Total preset bag: %d, Last wGenNdx=%d, Last wModNdx=%d\r\n",
+                    static_cast<int>(bank_.presetBags.size()),
                     bank_.presetBags.back().generatorIndex, bank_.presetBags.back().modulatorIndex);
 
         if (!readRecords(3, "pmod", 10, left, body)) return false;
-        if (countMismatch("preset modulators", body.size(), 10u * (bank_.presetBags.back().modulatorIndex + 1u)))
+        if (countMismatch("preset modulators", body.size(),
+                          10u * (bank_.presetBags.back().modulatorIndex + 1u)))
             return false;
         bank_.presetModulators = modulators(body);
 
         if (!readRecords(4, "pgen", 4, left, body)) return false;
-        if (countMismatch("preset generators", body.size(), 4u * (bank_.presetBags.back().generatorIndex + 1u)))
+        if (countMismatch("preset generators", body.size(),
+                          4u * (bank_.presetBags.back().generatorIndex + 1u)))
             return false;
         bank_.presetGenerators = generators(body);
         listGenerators("Preset", bank_.presetGenerators);
@@ -317,15 +372,19 @@ private:
         bank_.instruments.resize(body.size() / 22);
         for (std::size_t i = 0; i < bank_.instruments.size(); ++i) {
             bank_.instruments[i] = {fixedName(&body[22 * i], 20), le16(&body[22 * i + 20])};
-            log_.detail("Instrument #%zu: \"%s\", wInstBagNdx=%d\r\n", i, bank_.instruments[i].name.c_str(),
-                        bank_.instruments[i].bagIndex);
+            log_.detail("Instrument #%d: \"%s\", wInstBagNdx=%d\r\n", static_cast<int>(i),
+                        bank_.instruments[i].name.c_str(), bank_.instruments[i].bagIndex);
         }
 
         if (!readRecords(6, "ibag", 4, left, body)) return false;
-        if (countMismatch("instrument bag", body.size(), 4u * (bank_.instruments.back().bagIndex + 1u))) return false;
+        if (countMismatch("instrument bag", body.size(),
+                          4u * (bank_.instruments.back().bagIndex + 1u)))
+            return false;
         bank_.instrumentBags = bags(body);
-        log_.printf("Total instrument bag: %zu, Last wGenNdx=%d, Last wModNdx=%d\r\n", bank_.instrumentBags.size(),
-                    bank_.instrumentBags.back().generatorIndex, bank_.instrumentBags.back().modulatorIndex);
+        log_.printf("Total instrument bag: %d, Last wGenNdx=%d, Last wModNdx=%d\r\n",
+                    static_cast<int>(bank_.instrumentBags.size()),
+                    bank_.instrumentBags.back().generatorIndex,
+                    bank_.instrumentBags.back().modulatorIndex);
 
         if (!readRecords(7, "imod", 10, left, body)) return false;
         if (countMismatch("instrument modulators", body.size(),
@@ -335,9 +394,11 @@ private:
         if (log_.detailed())
             for (std::size_t i = 0; i < bank_.instrumentModulators.size(); ++i) {
                 const Modulator& m = bank_.instrumentModulators[i];
-                log_.printf("Instrument modulator #%zu: sfModSrcOper=%d, sfModDestOper=%d, modAmount=%hi, "
-                            "sfModAmtSrcOper=%d, stTransOper=%d\r\n",
-                            i, m.source, m.destination, m.amount, m.amountSource, m.transform);
+                log_.printf(
+                    "Instrument modulator #%d: sfModSrcOper=%d, sfModDestOper=%d, modAmount=%hi, "
+                    "sfModAmtSrcOper=%d, stTransOper=%d\r\n",
+                    static_cast<int>(i), m.source, m.destination, m.amount, m.amountSource,
+                    m.transform);
             }
 
         if (!readRecords(8, "igen", 4, left, body)) return false;
@@ -363,10 +424,12 @@ private:
             s.pitchCorrection = static_cast<std::int8_t>(bytes::signed8(p[41]));
             s.sampleLink = le16(p + 42);
             s.sampleType = le16(p + 44);
-            log_.detail("Sample #%zu: \"%s\", (%u:%u), Loop (%u:%u), SampleRate=%u, Pitch=%d+%hi cents, "
-                        "wSampleLink=%d, sfSampleType=%d\r\n",
-                        i, s.name.c_str(), s.start, s.end, s.loopStart, s.loopEnd, s.sampleRate, s.originalPitch,
-                        static_cast<short>(s.pitchCorrection), s.sampleLink, s.sampleType);
+            log_.detail(
+                "Sample #%d: \"%s\", (%u:%u), Loop (%u:%u), SampleRate=%u, Pitch=%d+%hi cents, "
+                "wSampleLink=%d, sfSampleType=%d\r\n",
+                static_cast<int>(i), s.name.c_str(), s.start, s.end, s.loopStart, s.loopEnd,
+                s.sampleRate, s.originalPitch, static_cast<short>(s.pitchCorrection), s.sampleLink,
+                s.sampleType);
         }
         return true;
     }
@@ -378,14 +441,17 @@ private:
 };
 
 // The zones of a preset or an instrument: bags first .. last - 1.
-bool checkZones(const ImportLog& log, const char* kind, std::size_t owner, const std::string& name, std::size_t first,
-                std::size_t last, const std::vector<Bag>& bagTable, const std::vector<Generator>& generatorTable,
-                std::uint16_t terminal, std::size_t targetCount) {
+bool checkZones(const ImportLog& log, const char* kind, std::size_t owner, const std::string& name,
+                std::size_t first, std::size_t last, const std::vector<Bag>& bagTable,
+                const std::vector<Generator>& generatorTable, std::uint16_t terminal,
+                std::size_t targetCount) {
     for (std::size_t zone = first; zone < last; ++zone) {
         const Bag& bag = bagTable[zone];
         const Bag& next = bagTable[zone + 1];
         if (next.generatorIndex < bag.generatorIndex || next.modulatorIndex < bag.modulatorIndex) {
-            log.printf("Invalid %s bag #%zu: its generators or modulators run backwards. Skipping...\r\n", kind, zone);
+            log.printf(
+                "Invalid %s bag #%d: its generators or modulators run backwards. Skipping...\r\n",
+                kind, static_cast<int>(zone));
             return false;
         }
         const bool terminated = next.generatorIndex > bag.generatorIndex &&
@@ -395,13 +461,16 @@ bool checkZones(const ImportLog& log, const char* kind, std::size_t owner, const
                 log.printf("Invalid preset zone: does not terminate with an instrument...\r\n");
             else
                 log.printf("Invalid instrument zone: does not terminate with a sample...\r\n");
-            log.printf("(%s #%zu \"%s\", zone #%zu)\r\n", kind, owner, name.c_str(), zone - first + 1);
+            log.printf("(%s #%d \"%s\", zone #%d)\r\n", kind, static_cast<int>(owner), name.c_str(),
+                       static_cast<int>(zone - first + 1));
             return false;
         }
         if (terminated && generatorTable[next.generatorIndex - 1u].amount + 1u >= targetCount) {
-            log.printf("Invalid %s zone: %s #%zu \"%s\", zone #%zu names %s %d of %zu. Skipping...\r\n", kind, kind,
-                       owner, name.c_str(), zone - first + 1, terminal == 41 ? "instrument" : "sample",
-                       generatorTable[next.generatorIndex - 1u].amount, targetCount - 1);
+            log.printf(
+                "Invalid %s zone: %s #%d \"%s\", zone #%d names %s %d of %d. Skipping...\r\n", kind,
+                kind, static_cast<int>(owner), name.c_str(), static_cast<int>(zone - first + 1),
+                terminal == 41 ? "instrument" : "sample",
+                generatorTable[next.generatorIndex - 1u].amount, static_cast<int>(targetCount - 1));
             return false;
         }
     }
@@ -416,13 +485,15 @@ bool readBank(const std::string& path, Bank& bank, const ImportLog& log) {
 }
 
 bool validateBank(const Bank& bank, const ImportLog& log) {
-    if (bank.presets.empty() || bank.instruments.empty() || bank.samples.empty() || bank.presetBags.empty() ||
-        bank.instrumentBags.empty() || bank.presetGenerators.empty() || bank.instrumentGenerators.empty()) {
+    if (bank.presets.empty() || bank.instruments.empty() || bank.samples.empty() ||
+        bank.presetBags.empty() || bank.instrumentBags.empty() || bank.presetGenerators.empty() ||
+        bank.instrumentGenerators.empty()) {
         log.printf("Invalid Soundfont file: a pdta table has no terminal record. Skipping...\r\n");
         return false;
     }
     if (bank.sampleWords.empty()) {
-        log.printf("Invalid Soundfont file: smpl-ck sub-chunk holds no sample data. Skipping...\r\n");
+        log.printf(
+            "Invalid Soundfont file: smpl-ck sub-chunk holds no sample data. Skipping...\r\n");
         return false;
     }
     // Bag indices must rise through their tables so that every zone lies inside them; the
@@ -430,48 +501,60 @@ bool validateBank(const Bank& bank, const ImportLog& log) {
     for (std::size_t i = 0; i + 1 < bank.presets.size(); ++i)
         if (bank.presets[i + 1].bagIndex < bank.presets[i].bagIndex ||
             bank.presets[i + 1].bagIndex >= bank.presetBags.size()) {
-            log.printf("Invalid preset #%zu \"%s\": bag index %d past the next preset's %d. Skipping...\r\n", i,
-                       bank.presets[i].name.c_str(), bank.presets[i].bagIndex, bank.presets[i + 1].bagIndex);
+            log.printf(
+                "Invalid preset #%d \"%s\": bag index %d past the next preset's %d. "
+                "Skipping...\r\n",
+                static_cast<int>(i), bank.presets[i].name.c_str(), bank.presets[i].bagIndex,
+                bank.presets[i + 1].bagIndex);
             return false;
         }
     for (std::size_t i = 0; i + 1 < bank.instruments.size(); ++i)
         if (bank.instruments[i + 1].bagIndex < bank.instruments[i].bagIndex ||
             bank.instruments[i + 1].bagIndex >= bank.instrumentBags.size()) {
-            log.printf("Invalid instrument #%zu \"%s\": bag index %d past the next instrument's %d. Skipping...\r\n", i,
-                       bank.instruments[i].name.c_str(), bank.instruments[i].bagIndex,
-                       bank.instruments[i + 1].bagIndex);
+            log.printf(
+                "Invalid instrument #%d \"%s\": bag index %d past the next instrument's %d. "
+                "Skipping...\r\n",
+                static_cast<int>(i), bank.instruments[i].name.c_str(), bank.instruments[i].bagIndex,
+                bank.instruments[i + 1].bagIndex);
             return false;
         }
     if (bank.presetBags.back().generatorIndex >= bank.presetGenerators.size() ||
         bank.presetBags.back().modulatorIndex >= bank.presetModulators.size() + 1 ||
         bank.instrumentBags.back().generatorIndex >= bank.instrumentGenerators.size() ||
         bank.instrumentBags.back().modulatorIndex >= bank.instrumentModulators.size() + 1) {
-        log.printf("Invalid Soundfont file: a bag table points past its generators or modulators. Skipping...\r\n");
+        log.printf(
+            "Invalid Soundfont file: a bag table points past its generators or modulators. "
+            "Skipping...\r\n");
         return false;
     }
     for (std::size_t i = 0; i + 1 < bank.presets.size(); ++i)
-        if (!checkZones(log, "preset", i, bank.presets[i].name, bank.presets[i].bagIndex, bank.presets[i + 1].bagIndex,
-                        bank.presetBags, bank.presetGenerators, 41, bank.instruments.size()))
+        if (!checkZones(log, "preset", i, bank.presets[i].name, bank.presets[i].bagIndex,
+                        bank.presets[i + 1].bagIndex, bank.presetBags, bank.presetGenerators, 41,
+                        bank.instruments.size()))
             return false;
     for (std::size_t i = 0; i + 1 < bank.instruments.size(); ++i)
-        if (!checkZones(log, "instrument", i, bank.instruments[i].name, bank.instruments[i].bagIndex,
-                        bank.instruments[i + 1].bagIndex, bank.instrumentBags, bank.instrumentGenerators, 53,
-                        bank.samples.size()))
+        if (!checkZones(log, "instrument", i, bank.instruments[i].name,
+                        bank.instruments[i].bagIndex, bank.instruments[i + 1].bagIndex,
+                        bank.instrumentBags, bank.instrumentGenerators, 53, bank.samples.size()))
             return false;
     const std::uint64_t words = bank.sampleWords.size();
     for (std::size_t i = 0; i + 1 < bank.samples.size(); ++i) {
         const SampleHeader& s = bank.samples[i];
         if (s.isRom()) continue;
         if (s.start > s.end || s.end > words || s.loopStart > words || s.loopEnd > words) {
-            log.printf("Invalid sample #%zu \"%s\": points %u to %u (loop %u to %u) are past the smpl-ck sub-chunk "
-                       "of %llu sample points. Skipping...\r\n",
-                       i, s.name.c_str(), s.start, s.end, s.loopStart, s.loopEnd,
-                       static_cast<unsigned long long>(words));
+            log.printf(
+                "Invalid sample #%d \"%s\": points %u to %u (loop %u to %u) are past the smpl-ck "
+                "sub-chunk "
+                "of %ld sample points. Skipping...\r\n",
+                static_cast<int>(i), s.name.c_str(), s.start, s.end, s.loopStart, s.loopEnd,
+                static_cast<long>((words)));
             return false;
         }
         if (s.isStereo() && s.sampleLink + 1u >= bank.samples.size()) {
-            log.printf("Invalid sample #%zu \"%s\": linked sample %d past the sample table. Skipping...\r\n", i,
-                       s.name.c_str(), s.sampleLink);
+            log.printf(
+                "Invalid sample #%d \"%s\": linked sample %d past the sample table. "
+                "Skipping...\r\n",
+                static_cast<int>(i), s.name.c_str(), s.sampleLink);
             return false;
         }
     }

@@ -20,10 +20,13 @@ void putName(std::string& s, const std::string& name) {
     s += field;
 }
 
-SfChunk leaf(const std::string& id, std::string body) { return {id, "", std::move(body), {}}; }
+SfChunk leaf(const std::string& id, std::string body) {
+    return {id, "", std::move(body), {}};
+}
 
 // bag, generator and modulator records of presets or instruments, with their terminal records.
-void zoneTables(const std::vector<SfOwner>& owners, std::string& bags, std::string& mods, std::string& gens,
+void zoneTables(const std::vector<SfOwner>& owners, std::string& bags, std::string& mods,
+                std::string& gens,
                 const std::function<void(const SfOwner&, std::uint16_t)>& header) {
     std::uint16_t bag = 0, gen = 0, mod = 0;
     for (const SfOwner& owner : owners) {
@@ -102,9 +105,12 @@ SfChunk SfBank::tree() const {
         putName(inst, o.name);
         put16(inst, bag);
     });
-    SfChunk pdta{"LIST", "pdta", "", {leaf("phdr", phdr), leaf("pbag", pbag), leaf("pmod", pmod), leaf("pgen", pgen),
-                                      leaf("inst", inst), leaf("ibag", ibag), leaf("imod", imod), leaf("igen", igen),
-                                      leaf("shdr", shdr)}};
+    SfChunk pdta{"LIST",
+                 "pdta",
+                 "",
+                 {leaf("phdr", phdr), leaf("pbag", pbag), leaf("pmod", pmod), leaf("pgen", pgen),
+                  leaf("inst", inst), leaf("ibag", ibag), leaf("imod", imod), leaf("igen", igen),
+                  leaf("shdr", shdr)}};
     return {"RIFF", "sfbk", "", {info, sdta, pdta}};
 }
 
@@ -133,7 +139,8 @@ SfBank simpleBank(int points) {
     SfBank bank;
     SfSample s;
     s.name = "Sine";
-    for (int k = 0; k < points; ++k) s.points.push_back(static_cast<std::int16_t>(16000 * ((k % 20) - 10) / 10));
+    for (int k = 0; k < points; ++k)
+        s.points.push_back(static_cast<std::int16_t>(16000 * ((k % 20) - 10) / 10));
     s.loopStart = 10;
     s.loopEnd = static_cast<std::uint32_t>(points - 10);
     bank.samples.push_back(s);

@@ -60,7 +60,11 @@ SfChunk* findChunk(SfChunk& root, const std::string& id);  // depth first, by id
 // A bank with one preset, one instrument and one mono sample of `points` points.
 SfBank simpleBank(int points = 100);
 
-inline std::uint16_t rangeAmount(int low, int high) { return static_cast<std::uint16_t>((high << 8) | low); }
-inline std::uint16_t word(int value) { return static_cast<std::uint16_t>(value & 0xFFFF); }
+inline std::uint16_t rangeAmount(int low, int high) {
+    return static_cast<std::uint16_t>((high << 8) | low);
+}
+inline std::uint16_t word(int value) {
+    return static_cast<std::uint16_t>(value & 0xFFFF);
+}
 
 }  // namespace tess::test

@@ -10,7 +10,8 @@
 namespace tess::test {
 namespace {
 
-void expectRefused(const TempDir& dir, const std::string& bytes, const std::string& message, const std::string& what) {
+void expectRefused(const TempDir& dir, const std::string& bytes, const std::string& message,
+                   const std::string& what) {
     const ImportRun run = importBytes(dir, bytes);
     EXPECT_FALSE(run.summary.succeeded) << what;
     EXPECT_NE(run.log.find(message), std::string::npos) << what << "\n" << run.log;
@@ -36,8 +37,9 @@ TEST(BankValidation, TheControlBankImports) {
     const ImportRun run = importBytes(dir, layout(simpleBank().tree()));
     EXPECT_TRUE(run.summary.succeeded) << run.log;
     EXPECT_EQ(run.summary.presets, 1);
-    EXPECT_EQ(listTree(dir.file("out")), "0001_Lead\n0001_Lead/Instrument.txt\n0001_Lead/samples\n"
-                                         "0001_Lead/samples/Sine.wav\n");
+    EXPECT_EQ(listTree(dir.file("out")),
+              "0001_Lead\n0001_Lead/Instrument.txt\n0001_Lead/samples\n"
+              "0001_Lead/samples/Sine.wav\n");
 }
 
 TEST(BankValidation, TruncatedAtEveryChunkBoundary) {
@@ -49,7 +51,8 @@ TEST(BankValidation, TruncatedAtEveryChunkBoundary) {
     for (std::size_t cut : cuts) {
         if (cut >= bytes.size()) continue;
         TempDir dir;
-        expectRefused(dir, bytes.substr(0, cut), "Can't read more data from file", "cut at " + std::to_string(cut));
+        expectRefused(dir, bytes.substr(0, cut), "Can't read more data from file",
+                      "cut at " + std::to_string(cut));
     }
 }
 
@@ -64,16 +67,24 @@ TEST(BankValidation, ChunksInTheWrongPlace) {
          "second chunk must be the sdta chunk of LIST type"},
         {"no INFO list first", [](SfChunk& t) { t.children.erase(t.children.begin()); },
          "other LIST chunk: invalid soundfont file"},
-        {"imod before ibag", [](SfChunk& t) { std::swap(findChunk(t, "pdta")->children[5], findChunk(t, "pdta")->children[6]); },
+        {"imod before ibag",
+         [](SfChunk& t) {
+             std::swap(findChunk(t, "pdta")->children[5], findChunk(t, "pdta")->children[6]);
+         },
          "pdta-list sub-chunk #6 must be of ibag type"},
-        {"shdr missing", [](SfChunk& t) { findChunk(t, "pdta")->children.pop_back(); }, "Can't read more data"},
-        {"a list inside INFO", [](SfChunk& t) { t.children[0].children.push_back({"LIST", "xxxx", "", {}}); },
+        {"shdr missing", [](SfChunk& t) { findChunk(t, "pdta")->children.pop_back(); },
+         "Can't read more data"},
+        {"a list inside INFO",
+         [](SfChunk& t) {
+             t.children[0].children.push_back({"LIST", "xxxx", "", {}});
+         },
          "INFO-list sub-chunks can't be of list type"},
         {"a WAVE file", [](SfChunk& t) { t.type = "WAVE"; }, "other Microsoft RIFF file"},
         {"not RIFF", [](SfChunk& t) { t.id = "RIFX"; }, "invalid Microsoft RIFF file"},
         {"first sub-chunk of sdta not smpl", [](SfChunk& t) { findChunk(t, "smpl")->id = "smpx"; },
          "other chunk: invalid soundfont file"},
-        {"zero-length smpl", [](SfChunk& t) { findChunk(t, "smpl")->body.clear(); }, "holds no sample data"},
+        {"zero-length smpl", [](SfChunk& t) { findChunk(t, "smpl")->body.clear(); },
+         "holds no sample data"},
         {"phdr of a broken record size", [](SfChunk& t) { findChunk(t, "phdr")->body += "x"; },
          "Invalid phdr sub-chunk"},
     };
@@ -93,9 +104,12 @@ TEST(BankValidation, CountsThatDisagreeByOneRecord) {
         std::size_t size;  // bytes the bank's own records take
     };
     const Case cases[] = {
-        {"pbag", "preset bag", 4, 8},          {"pmod", "preset modulators", 10, 10},
-        {"pgen", "preset generators", 4, 8},   {"ibag", "instrument bag", 4, 8},
-        {"imod", "instrument modulators", 10, 10}, {"igen", "instrument generators", 4, 8},
+        {"pbag", "preset bag", 4, 8},
+        {"pmod", "preset modulators", 10, 10},
+        {"pgen", "preset generators", 4, 8},
+        {"ibag", "instrument bag", 4, 8},
+        {"imod", "instrument modulators", 10, 10},
+        {"igen", "instrument generators", 4, 8},
     };
     for (const Case& c : cases) {
         for (const bool more : {true, false}) {
@@ -106,8 +120,9 @@ TEST(BankValidation, CountsThatDisagreeByOneRecord) {
             const std::size_t changed = more ? c.size + c.recordSize : c.size - c.recordSize;
             body.resize(changed, '\0');
             TempDir dir;
-            const std::string message =
-                "Invalid " + std::string(c.label) + ": " + std::to_string(changed) + " instead of " + std::to_string(c.size);
+            const std::string message = "Invalid " + std::string(c.label) + ": " +
+                                        std::to_string(changed) + " instead of " +
+                                        std::to_string(c.size);
             expectRefused(dir, layout(tree), message, message);
         }
     }
@@ -120,11 +135,14 @@ TEST(BankValidation, IndicesPastTheirTables) {
         const char* message;
     };
     const Case cases[] = {
-        {"instrument past the table", [](SfBank& b) { b.presets[0].zones[0].generators[0].second = 7; },
+        {"instrument past the table",
+         [](SfBank& b) { b.presets[0].zones[0].generators[0].second = 7; },
          "names instrument 7 of 1"},
-        {"sample past the table", [](SfBank& b) { b.instruments[0].zones[0].generators[0].second = 3; },
+        {"sample past the table",
+         [](SfBank& b) { b.instruments[0].zones[0].generators[0].second = 3; },
          "names sample 3 of 1"},
-        {"the terminal instrument named", [](SfBank& b) { b.presets[0].zones[0].generators[0].second = 1; },
+        {"the terminal instrument named",
+         [](SfBank& b) { b.presets[0].zones[0].generators[0].second = 1; },
          "names instrument 1 of 1"},
         {"a linked sample past the table",
          [](SfBank& b) {
@@ -133,10 +151,14 @@ TEST(BankValidation, IndicesPastTheirTables) {
          },
          "linked sample 9 past the sample table"},
         {"a zone not ending with its instrument",
-         [](SfBank& b) { b.presets[0].zones.push_back(SfZone{{{17, 100}}, {}}); },
+         [](SfBank& b) {
+             b.presets[0].zones.push_back(SfZone{{{17, 100}}, {}});
+         },
          "Invalid preset zone: does not terminate with an instrument"},
         {"a zone not ending with its sample",
-         [](SfBank& b) { b.instruments[0].zones.push_back(SfZone{{{17, 100}}, {}}); },
+         [](SfBank& b) {
+             b.instruments[0].zones.push_back(SfZone{{{17, 100}}, {}});
+         },
          "Invalid instrument zone: does not terminate with a sample"},
     };
     for (const Case& c : cases) {
@@ -171,7 +193,9 @@ TEST(BankValidation, SampleRangesPastTheSampleData) {
     for (const Case& c : cases) {
         SfChunk tree = simpleBank().tree();
         std::string& shdr = findChunk(tree, "shdr")->body;
-        for (int i = 0; i < 4; ++i) shdr[c.offset + static_cast<std::size_t>(i)] = static_cast<char>((c.value >> (8 * i)) & 0xFF);
+        for (int i = 0; i < 4; ++i)
+            shdr[c.offset + static_cast<std::size_t>(i)] =
+                static_cast<char>((c.value >> (8 * i)) & 0xFF);
         TempDir dir;
         expectRefused(dir, layout(tree), "are past the smpl-ck sub-chunk", c.name);
     }

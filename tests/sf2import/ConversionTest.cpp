@@ -116,10 +116,18 @@ TEST(Conversion, TwentyFourBitBanksGiveFloatFiles) {
 
 TEST(Conversion, NamesAreSafeOnBothFileSystems) {
     const std::pair<const char*, const char*> cases[] = {
-        {"Piano 1", "Piano_1"},   {"a/b\\c:d*e?f", "a_b_c_d_e_f"}, {"Str \"q\" <x>|", "Str__q___x__"},
-        {"CON", "_CON"},          {"com3.x", "_com3.x"},           {"", "unnamed"},
-        {"Pad.", "Pad_"},         {".hidden", "_hidden"},          {"Caf\xe9", "Caf_"},
-        {"Tab\there", "Tab_here"}, {"Bass   ", "Bass"},            {"(Orch) #1,2%", "_Orch___1_2_"},
+        {"Piano 1", "Piano_1"},
+        {"a/b\\c:d*e?f", "a_b_c_d_e_f"},
+        {"Str \"q\" <x>|", "Str__q___x__"},
+        {"CON", "_CON"},
+        {"com3.x", "_com3.x"},
+        {"", "unnamed"},
+        {"Pad.", "Pad_"},
+        {".hidden", "_hidden"},
+        {"Caf\xe9", "Caf_"},
+        {"Tab\there", "Tab_here"},
+        {"Bass   ", "Bass"},
+        {"(Orch) #1,2%", "_Orch___1_2_"},
     };
     for (const auto& [name, safe] : cases) EXPECT_EQ(sf2::safeFileName(name), safe) << name;
 }
@@ -146,8 +154,16 @@ TEST(Conversion, GeneratorsBecomeTheirLines) {
     bank.samples[0].correction = 10;
     bank.samples[0].pitch = 62;
     bank.presets[0].zones = {SfZone{{{43, rangeAmount(40, 80)}, {34, 1200}, {41, 0}}, {}}};
-    bank.instruments[0].zones = {SfZone{{{43, rangeAmount(60, 100)}, {44, rangeAmount(10, 90)}, {57, 5}, {47, 64},
-                                         {51, word(-2)}, {52, 30}, {58, 60}, {48, 100}, {17, word(-500)}, {53, 0}},
+    bank.instruments[0].zones = {SfZone{{{43, rangeAmount(60, 100)},
+                                         {44, rangeAmount(10, 90)},
+                                         {57, 5},
+                                         {47, 64},
+                                         {51, word(-2)},
+                                         {52, 30},
+                                         {58, 60},
+                                         {48, 100},
+                                         {17, word(-500)},
+                                         {53, 0}},
                                         {}}};
     TempDir dir;
     const ImportRun run = importBytes(dir, layout(bank.tree()));
@@ -168,7 +184,8 @@ TEST(Conversion, GeneratorsBecomeTheirLines) {
         "IATT = 4.0\r\n",  // 100 cB scaled by 0.4
         "PANDIR = -50.0 + MOD2(MCC2(10), 1, -10, -2, 100.0000000, -2)\r\n",
     };
-    for (const char* line : expected) EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+    for (const char* line : expected)
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
     std::ostringstream out, err;
     EXPECT_EQ(tool::runCheck(path, 0, out, err), 0) << out.str();
 }

@@ -14,7 +14,8 @@ struct ImportRun {
     std::string log;
 };
 
-ImportRun importBank(const std::string& bankPath, const std::string& outputFolder, int debugLevel = 0);
+ImportRun importBank(const std::string& bankPath, const std::string& outputFolder,
+                     int debugLevel = 0);
 // Writes `bytes` as dir/bank.sf2 and imports it into dir/out.
 ImportRun importBytes(const TempDir& dir, const std::string& bytes, int debugLevel = 0);
 

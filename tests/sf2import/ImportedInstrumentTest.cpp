@@ -22,14 +22,17 @@ SfSample sine(const std::string& name, double amplitude, int period = 100) {
     SfSample s;
     s.name = name;
     for (int k = 0; k < 44 * period; ++k)
-        s.points.push_back(static_cast<std::int16_t>(std::lround(amplitude * 32767.0 * std::sin(2 * kPi * k / period))));
+        s.points.push_back(static_cast<std::int16_t>(
+            std::lround(amplitude * 32767.0 * std::sin(2 * kPi * k / period))));
     s.loopStart = 0;
     s.loopEnd = static_cast<std::uint32_t>(43 * period);
     s.pitch = 69;
     return s;
 }
 
-double cents(double measured, double expected) { return 1200.0 * std::log2(measured / expected); }
+double cents(double measured, double expected) {
+    return 1200.0 * std::log2(measured / expected);
+}
 
 // Plays `key` through the imported preset; the host sends the General MIDI controller values
 // first, as a host would (and as the instrument's own MIDICC lines do once they are read).
@@ -40,12 +43,16 @@ struct Played {
 Played play(const SfBank& bank, int key) {
     PluginHarness harness("");
     writeFile(harness.home.file("bank.sf2"), layout(bank.tree()));
-    const ImportRun imported = importBank(harness.home.file("bank.sf2"), harness.home.file("Imported"));
+    const ImportRun imported =
+        importBank(harness.home.file("bank.sf2"), harness.home.file("Imported"));
     EXPECT_TRUE(imported.summary.succeeded) << imported.log;
     std::string path = harness.home.file("Imported/0001_Lead/Instrument.txt");
     vst::AEffect* effect = harness.plugin().getAeffect();
-    EXPECT_EQ(effect->dispatcher(effect, vst::effVendorSpecific, vst::kTessarineLoadInstrument, 0, path.data(), 0.0f), 1);
-    harness.render(256, {controlChange(0, 7, 127), controlChange(0, 11, 127), controlChange(0, 10, 64)});
+    EXPECT_EQ(effect->dispatcher(effect, vst::effVendorSpecific, vst::kTessarineLoadInstrument, 0,
+                                 path.data(), 0.0f),
+              1);
+    harness.render(256,
+                   {controlChange(0, 7, 127), controlChange(0, 11, 127), controlChange(0, 10, 64)});
     Played out;
     const int frames = 22050;
     harness.block(256, {noteOn(0, key, 127)});
@@ -67,7 +74,9 @@ std::vector<std::string> lines(const std::string& text) {
     return result;
 }
 
-double levelDb(double amplitude) { return 20.0 * std::log10(amplitude); }
+double levelDb(double amplitude) {
+    return 20.0 * std::log10(amplitude);
+}
 
 TEST(ImportedInstrument, PlaysAtTheZonesPitchAndLevel) {
     SfBank bank = simpleBank();
@@ -82,7 +91,8 @@ TEST(ImportedInstrument, PlaysAtTheZonesPitchAndLevel) {
     // 60 cB at the reference's 0.4 scale is 2.4 dB; the centre pan -3 dB on each side.
     const double level = toneAmplitude(held, measuredFrequency(held, 44100.0), 44100.0);
     EXPECT_NEAR(levelDb(level), levelDb(0.5) - 2.4 - 3.0103, 0.3);
-    EXPECT_NEAR(levelDb(toneAmplitude(slice(out.right, 11025, 22050), expected, 44100.0)), levelDb(level), 0.1);
+    EXPECT_NEAR(levelDb(toneAmplitude(slice(out.right, 11025, 22050), expected, 44100.0)),
+                levelDb(level), 0.1);
 }
 
 TEST(ImportedInstrument, StereoZonesPlayTheirOwnChannelWhereTheyArePanned) {
@@ -108,10 +118,12 @@ TEST(ImportedInstrument, StereoZonesPlayTheirOwnChannelWhereTheyArePanned) {
 
 TEST(ImportedInstrument, TimGM6mbImportsWholeAndEveryPresetCompilesClean) {
     const std::string bank = "/usr/share/sounds/sf2/TimGM6mb.sf2";
-    ASSERT_TRUE(std::ifstream(bank).good()) << "scripts/ensure-packages.sh test installs timgm6mb-soundfont";
+    ASSERT_TRUE(std::ifstream(bank).good())
+        << "scripts/ensure-packages.sh test installs timgm6mb-soundfont";
     ScopedUserFolder home;
     const ImportRun run = importBank(bank, home.file("Imported"));
-    ASSERT_TRUE(run.summary.succeeded) << run.log.substr(run.log.size() > 4000 ? run.log.size() - 4000 : 0);
+    ASSERT_TRUE(run.summary.succeeded)
+        << run.log.substr(run.log.size() > 4000 ? run.log.size() - 4000 : 0);
     EXPECT_EQ(run.summary.presets, 136);
     EXPECT_GT(run.summary.layers, 1000);
     int checked = 0;
@@ -125,7 +137,8 @@ TEST(ImportedInstrument, TimGM6mbImportsWholeAndEveryPresetCompilesClean) {
     // SynthStringsC4 ends 32 points before the sample data does: the rest of its guard is silence.
     AudioFileInfo info;
     std::vector<float> v;
-    ASSERT_TRUE(readAudioFile(home.file("Imported/0134_Slow_Strings_LP/samples/SynthStringsC4.wav"), 0, -1, v, &info));
+    ASSERT_TRUE(readAudioFile(home.file("Imported/0134_Slow_Strings_LP/samples/SynthStringsC4.wav"),
+                              0, -1, v, &info));
     ASSERT_EQ(v.size(), 2882136u - 2879424u + 46u);
     for (std::size_t k = v.size() - 14; k < v.size(); ++k) EXPECT_EQ(v[k], 0.0f) << k;
 }

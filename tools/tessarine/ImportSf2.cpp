@@ -33,7 +33,8 @@ int runImportSf2(const std::vector<std::string>& args, std::ostream& out, std::o
                 request.outputFolder = value;
             } else {
                 long long level = 0;
-                if (!parseInteger(value, 0, 999, level)) return usageError("--debug needs a level of 0 to 999", err);
+                if (!parseInteger(value, 0, 999, level))
+                    return usageError("--debug needs a level of 0 to 999", err);
                 request.debugLevel = static_cast<int>(level);
             }
         } else if (request.bankPath.empty() && !a.empty() && a[0] != '-') {
@@ -43,7 +44,8 @@ int runImportSf2(const std::vector<std::string>& args, std::ostream& out, std::o
         }
     }
     if (request.bankPath.empty()) return usageError("needs a SoundFont 2 bank", err);
-    if (request.outputFolder.empty()) out << "Output folder: " << sf2::defaultImportFolder() << "\n";
+    if (request.outputFolder.empty())
+        out << "Output folder: " << sf2::defaultImportFolder() << "\n";
     const sf2::ImportSummary summary = sf2::importSoundFont(
         request, [&out](std::string_view text) { printLog(out, text); },
         [&err](const sf2::ImportProgress& p) {
