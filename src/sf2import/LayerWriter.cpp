@@ -302,19 +302,22 @@ private:
         const int root = overriding >= 0 && overriding <= 127 ? overriding : original;
         const int scale = std::clamp(g_.value(gen::ScaleTuning), 0, 1200);
         const int fixedKey = g_.value(gen::Keynum);
-        // The SAMPLE line centres the file on its own root; a zone's root key moves it.
+        const double correction = s.pitchCorrection * 0.01;
+        // The zone's root, as the note at which the sample plays at its own speed.
+        const double zoneRoot = root - correction;
+        const double tune = g_.value(gen::CoarseTune) + g_.value(gen::FineTune) * 0.01;
         double detune =
-            g_.value(gen::CoarseTune) + g_.value(gen::FineTune) * 0.01 + (original - root);
-        if (fixedKey >= 0 && fixedKey <= 127) {
-            line("KEYTRACK 0");
-            line("KEYCENTER 60");
-            line("BASEF 261.625565");
-            detune += (fixedKey - 60) * scale * 0.01;
-        } else if (scale != 100) {
-            // The reference keeps key 60 in place when it scales the keyboard.
-            line(format("KEYTRACK %.2f", std::min(scale * 0.01, 10.0)));
-            line("KEYCENTER 60");
-            line("BASEF 261.625565");
+            tune + (original - root);  // the SAMPLE line centres the file on its own root
+        const bool fixed = fixedKey >= 0 && fixedKey <= 127;
+        if (fixed || scale != 100) {
+            // The reference scales the keyboard about the zone's root: the voice's frequency
+            // becomes the file's own at that root, moved by the scaled key distance.
+            const double centre = original - correction;
+            line(format("KEYTRACK %.2f", fixed ? 0.0 : std::min(scale * 0.01, 10.0)));
+            line(format("KEYCENTER %.2f", std::clamp(zoneRoot, 0.0, 127.0)));
+            line(format("BASEF %.4f", 440.0 * std::pow(2.0, (centre - 69.0) / 12.0)));
+            detune = tune;
+            if (fixed) detune += (fixedKey - zoneRoot) * scale * 0.01;
         }
         std::vector<std::string> cents;
         if (detune != 0.0) {
@@ -338,7 +341,8 @@ private:
         pitchCentsText_ = cents.empty() ? "0" : joined(cents, " + ");
 
         line(format("IATT = %.1f", attenuation_.constant));
-        gainDbText_ = "0 - IATT";
+        // The reference player's filter, always in the voice's path, passes its band 1.1 dB up.
+        gainDbText_ = "1.1 - IATT";
         for (const std::string& t : attenuation_.terms) gainDbText_ += " - " + t;
         if (usesModLfo_ && !modLfoToVolume_.isZero()) {
             line(format("MODLFO2VOL = %s", modLfoToVolume_.text("%.1f").c_str()));

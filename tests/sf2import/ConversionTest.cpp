@@ -190,5 +190,21 @@ TEST(Conversion, GeneratorsBecomeTheirLines) {
     EXPECT_EQ(tool::runCheck(path, 0, out, err), 0) << out.str();
 }
 
+// The reference scales the keyboard about the zone's root: scale tuning 50 with root key 57 and
+// a +20 cent correction keeps the file's own speed at 56.8 and moves half a semitone a key.
+TEST(Conversion, ScaleTuningPivotsOnTheZonesRoot) {
+    SfBank bank = simpleBank();
+    bank.samples[0].pitch = 69;
+    bank.samples[0].correction = 20;
+    bank.instruments[0].zones = {SfZone{{{56, 50}, {58, 57}, {52, 5}, {53, 0}}, {}}};
+    TempDir dir;
+    ASSERT_TRUE(importBytes(dir, layout(bank.tree())).summary.succeeded);
+    const std::string text = readFile(dir.file("out/0001_Lead/Instrument.txt"));
+    // BASEF is the file's own frequency: its centre 68.8 (69 less the correction).
+    for (const char* line :
+         {"KEYTRACK 0.50\r\n", "KEYCENTER 56.80\r\n", "BASEF 434.9462\r\n", "DETUNE = 0.05\r\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+}
+
 }  // namespace
 }  // namespace tess::test
