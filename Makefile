@@ -28,7 +28,7 @@ demo: linux windows
 
 # The test programs that hold the hostile-input corpora and drive the plug-in through its VST
 # interface also run under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer.
-SANITIZED_TESTS = test_plugin test_compiler test_samples
+SANITIZED_TESTS = test_plugin test_compiler test_samples test_sf2import
 
 # Every test: the sanitized programs, then the Linux build's whole suite (which also loads the
 # Windows build under wine).

@@ -5,6 +5,7 @@
 #include "tessarine/Check.h"
 #include "tessarine/CommandLine.h"
 #include "tessarine/ExitStatus.h"
+#include "tessarine/ImportSf2.h"
 #include "tessarine/Info.h"
 #include "tessarine/Render.h"
 
@@ -80,6 +81,18 @@ const Command kCommands[] = {
      "and the accepted lines. Exit status 0 when no line was rejected, 1 when any was, 2 when the\n"
      "file cannot be read. --debug N starts the compile at log level N.",
      checkCommand},
+    {"import-sf2", "BANK.sf2 [--out DIR] [--debug N]",
+     "Converts every preset of a SoundFont 2 bank into a folder NNNN_name with an Instrument.txt\n"
+     "and the WAV files of its samples, under DIR (default: Imported in the per-user folder).\n"
+     "Prints the processing log, and a progress line per preset on standard error. --debug 2\n"
+     "lists every record of the bank and every merge step.",
+     [](const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+         if (wantsHelp(args)) {
+             out << usageText();
+             return kExitSuccess;
+         }
+         return runImportSf2(args, out, err);
+     }},
     {"info", "LIB", "Prints what a host sees of a VST 2.4 library: names, IDs, flags, channels, parameters,\n"
                     "programs and the plug-in's canDo answers.",
      infoCommand},
