@@ -71,6 +71,16 @@ TEST(KeyMapping, AnArpeggioRepeatsWhileItsKeyIsHeld) {
     EXPECT_EQ(peakLevel(out, 3 * 44100 + 100), 0.0f);
 }
 
+// An arpeggio whose key range is given without notes plays the key itself as its one note:
+// a quarter bar (the default duration) every half bar.
+TEST(KeyMapping, AnArpeggioWithoutNotesRepeatsTheKey) {
+    PluginHarness host(std::string("ARPEGGIO -1, 48, 72, 0.5\n") + kSineLayer);
+    const std::vector<float> out = host.render(2 * 44100, {noteOn(0, 57)});
+    EXPECT_NEAR(measuredFrequency(slice(out, 200, 22000), kRate), 220.0, 0.5);
+    EXPECT_EQ(peakLevel(out, 22200, 44100), 0.0f);  // released after a quarter bar though held
+    EXPECT_NEAR(measuredFrequency(slice(out, 44300, 66000), kRate), 220.0, 0.5);
+}
+
 TEST(KeyMapping, ANegativeStepSetsTheReverseFlag) {
     PluginHarness host(std::string("ARPEGGIO -1, 0, 127, -0.5, 0, 0, 0.125, 1, 12, 0.25, 0.125, 1\n") + kSineLayer);
     host.render(512, {noteOn(0, 57)});
