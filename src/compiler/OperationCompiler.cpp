@@ -319,6 +319,13 @@ void OperationCompiler::compileIf(const std::string& normalized, const SourceLin
         return;
     }
     const std::string_view rest = body.substr(comparisonAt);
+    // The comparison is the whole run of comparison characters (the normaliser puts a blank
+    // between them), so that "= >" is refused rather than read as "=" before "> b".
+    std::size_t runLength = 1;
+    while (runLength + 1 < rest.size() && rest[runLength] == ' ' &&
+           std::string_view("<=>!").find(rest[runLength + 1]) != std::string_view::npos)
+        runLength += 2;
+    const std::string_view comparison = rest.substr(0, runLength);
     struct Kind {
         std::string_view text;
         Comparison comparison;
@@ -330,7 +337,7 @@ void OperationCompiler::compileIf(const std::string& normalized, const SourceLin
     };
     const Kind* kind = nullptr;
     for (const Kind& k : kKinds)
-        if (rest.substr(0, k.text.size()) == k.text) {
+        if (comparison == k.text) {
             kind = &k;
             break;
         }

@@ -62,6 +62,13 @@ INSTANTIATE_TEST_SUITE_P(
                                     "OSC : WRONG PARAM NUMBER: MUST BE 5 )\r\n"},
         RejectCase{"x = a +", "************ Line 1, file f.txt\r\nResult slot: 4\r\n******************** ERROR. Undefined "
                               "function or other parsing error.\r\n"},
+        // A leading '*' is an operator with nothing before it; the call after it is checked first.
+        RejectCase{"x = *OSC(1)", "************ Line 1, file f.txt\r\nResult slot: 4\r\n******************** ERROR in "
+                                  "OSC : WRONG PARAM NUMBER: MUST BE 5 )\r\n"},
+        RejectCase{"x = *ABS(1)", "************ Line 1, file f.txt\r\nResult slot: 4\r\n******************** ERROR. "
+                                  "Undefined function or other parsing error.\r\n"},
+        RejectCase{"x = 2 * / 3", "************ Line 1, file f.txt\r\nResult slot: 4\r\n******************** ERROR. "
+                                  "Undefined function or other parsing error.\r\n"},
         RejectCase{"LABEL abcdefghijklmnopqrstuvwxyz123456",
                    lineError("ERROR: LABEL TOO LONG, max 31 characters: \"abcdefghijklmnopqrstuvwxyz123456\"\r\n",
                              "LABEL abcdefghijklmnopqrstuvwxyz123456")},
@@ -73,6 +80,12 @@ INSTANTIATE_TEST_SUITE_P(
         RejectCase{"IF " + std::string(63, 'a') + " < 1 GOTO x",
                    lineError("ERROR: operator 1 too long.\r\n", "IF " + std::string(63, 'a') + " < 1 GOTO x")},
         RejectCase{"IF a ! b GOTO x", lineError("ERROR: invalid comparison operator.\r\n", "IF a ! b GOTO x")},
+        // Only the listed comparisons: any other run of comparison characters is refused whole.
+        RejectCase{"IF a => b GOTO x", lineError("ERROR: invalid comparison operator.\r\n", "IF a => b GOTO x")},
+        RejectCase{"IF a >< b GOTO x", lineError("ERROR: invalid comparison operator.\r\n", "IF a >< b GOTO x")},
+        RejectCase{"IF a << b GOTO x", lineError("ERROR: invalid comparison operator.\r\n", "IF a << b GOTO x")},
+        RejectCase{"IF a == b GOTO x", lineError("ERROR: invalid comparison operator.\r\n", "IF a == b GOTO x")},
+        RejectCase{"IF a <=> b GOTO x", lineError("ERROR: invalid comparison operator.\r\n", "IF a <=> b GOTO x")},
         RejectCase{"IF a < 1", lineError("ERROR: missing GOTO statement in IF clause.\r\n", "IF a < 1")},
         RejectCase{"IF a < GOTO x", lineError("ERROR: operator 2 too short.\r\n", "IF a < GOTO x")},
         RejectCase{"IF a < " + std::string(62, '1') + " GOTO x",
