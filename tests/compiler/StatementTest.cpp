@@ -194,6 +194,24 @@ TEST_F(CompilerTest, OperationListingAtDebugTwo) {
               "Substitute slot # 5 with 2 in previous operation. Free slot 5 for next instructions.\r\n");
 }
 
+TEST_F(CompilerTest, DebugThreeNamesEachStatementOfTheCallForm) {
+    log.debugLevel = 3;
+    compiler.compileStatement("a = 0.5", 1, "f.txt");
+    compiler.compileStatement("y = ABS(a) * 2", 2, "f.txt");
+    const std::string text = mainLog();
+    const std::size_t abs = text.find("Current instruction: $00004=ABS ($00000 )\r\nFunction # 2: ABS , 1 parameters\r\n");
+    const std::size_t product = text.find("Current instruction: $00005=* ($00004 .00003 )\r\nOperation # 2 (HOLD: 0) : "
+                                          "SLOT 4 * SLOT 3 ==> SLOT 5.\r\n");
+    const std::size_t final = text.find("Current instruction: $00002=$00005\r\nSubstitute slot # 5 with 2");
+    ASSERT_NE(abs, std::string::npos) << text;
+    ASSERT_NE(product, std::string::npos) << text;
+    ASSERT_NE(final, std::string::npos) << text;
+    EXPECT_LT(abs, product);
+    EXPECT_LT(product, final);
+    // A plain copy has no call form to walk.
+    EXPECT_EQ(text.substr(0, text.find("Original instruction: y")).find("Current instruction"), std::string::npos);
+}
+
 TEST_F(CompilerTest, ResolveOperandCodes) {
     compiler.compileStatement("known = 1", 1, "f.txt");
     OperationCompiler& staging = compiler.staging();
