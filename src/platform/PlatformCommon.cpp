@@ -13,6 +13,7 @@ std::string nativePath(std::string_view path) {
 }
 
 std::FILE* openFile(const std::string& path, const char* mode) {
+    if (directoryExists(path)) return nullptr;
     return std::fopen(nativePath(path).c_str(), mode);
 }
 

@@ -134,6 +134,13 @@ TEST_F(LoadDriver, TheVendorRequestLoadsAFileThroughTheVstInterface) {
     std::string missing = home.file("missing.txt");
     EXPECT_EQ(effect->dispatcher(effect, vst::effVendorSpecific, vst::kTessarineLoadInstrument, 0, missing.data(), 0), 0);
     EXPECT_EQ(effect->dispatcher(effect, vst::effVendorSpecific, 1234, 0, file.data(), 0), 0);
+    // A folder is not an instrument file, even where the system would open it.
+    std::string folder = home.path();
+    EXPECT_EQ(effect->dispatcher(effect, vst::effVendorSpecific, vst::kTessarineLoadInstrument, 0, folder.data(), 0), 0);
+    EXPECT_NE(plugin->log.main.view().find("**************** ERROR: file \"" + folder +
+                                           "\" does not exist or can not open for reading. Skipping file...\r\n"),
+              std::string::npos)
+        << plugin->log.main.view();
 }
 
 // A host renders on its audio thread while the user reloads the instrument on another: the
