@@ -140,6 +140,21 @@ TEST(KeyMapping, MapVelocityPitchAndTimingExamples) {
     }
 }
 
+// KEY is the key nearest the pitch on both sides of key 0, so that it agrees with KEYF.
+TEST(KeyMapping, KeyIsTheNearestKeyBelowZeroToo) {
+    const struct {
+        const char* offset;
+        float key;
+    } cases[] = {{"-20", -10.0f}, {"-20.4", -10.0f}, {"-19.5", -9.0f}, {"-20.6", -11.0f}, {"0.5", 11.0f}};
+    for (const auto& c : cases) {
+        PluginHarness host(std::string("PITCH -1, 0, 127, ") + c.offset + ", 0, 0, 0\nLAYER\nOUT = KEY * 0.001\n");
+        const std::vector<float> out = host.render(256, {noteOn(0, 10)});
+        ASSERT_NE(host.voiceOn(10), nullptr) << c.offset;
+        EXPECT_EQ(host.voiceOn(10)->key, c.key) << c.offset;
+        EXPECT_FLOAT_EQ(out[100], c.key * 0.001f) << c.offset;
+    }
+}
+
 TEST(KeyMapping, ASwitchControllerTurnsADirectiveOff) {
     PluginHarness host(std::string("PITCH 80, 0, 127, 12, 0, 0, 0\n") + kSineLayer);
     host.render(4096, {noteOn(0, 57)});
