@@ -218,7 +218,7 @@ Stereo playAdditive(OscillatorState& s, const OscillatorContext& context, const 
             float& phase = s.harmonicPhase[c][k];
             if (!s.started) {
                 s.harmonicStart[c][k] =
-                    partialStart(s, context, hz, slot.phases[static_cast<std::size_t>(k)], input.lockPhases);
+                    partialStart(s, context, hz, slot.phases[static_cast<std::size_t>(k)], input.lockPhases[c]);
                 phase = -increment;
             }
             phase += increment;
@@ -229,7 +229,7 @@ Stereo playAdditive(OscillatorState& s, const OscillatorContext& context, const 
                    slot.amplitudes[static_cast<std::size_t>(k)];
             if (silent) {
                 s.harmonicStart[c][k] =
-                    partialStart(s, context, hz, slot.phases[static_cast<std::size_t>(k)], input.lockPhases);
+                    partialStart(s, context, hz, slot.phases[static_cast<std::size_t>(k)], input.lockPhases[c]);
                 phase = -increment;
             }
         }
