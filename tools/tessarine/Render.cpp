@@ -75,7 +75,8 @@ void reportInstrument(const std::string& instrument, const std::string& path, st
         out << "Instrument loaded: " << instrument << "\n";
         return;
     }
-    const std::string lines = std::to_string(check.rejected) + (check.rejected == 1 ? " rejected line" : " rejected lines");
+    const std::string lines =
+        std::to_string(check.rejected) + (check.rejected == 1 ? " rejected line" : " rejected lines");
     out << "Instrument loaded with " << lines << ": " << instrument << "\n";
     err << "tessarine: warning: the plug-in plays " << instrument << " without its " << lines << "; the first:\n";
     std::size_t start = 0;

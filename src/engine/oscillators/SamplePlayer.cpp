@@ -276,7 +276,8 @@ Stereo playFrames(OscillatorState& s, const OscillatorContext& context, float sl
     const std::int64_t loopEnd = frame(range.loopEnd);
     const std::int64_t length = loopEnd - loopStart;
     // Checked before the conversion: NaN (which clamp passes through) plays once, as mode 1.
-    const int loopMode = range.loopMode == range.loopMode ? static_cast<int>(std::clamp(range.loopMode, -1.0f, 1e6f)) : 1;
+    const int loopMode =
+        range.loopMode == range.loopMode ? static_cast<int>(std::clamp(range.loopMode, -1.0f, 1e6f)) : 1;
     const bool held = context.held();
 
     const float gains[2] = {gain.l, gain.r};
