@@ -1,7 +1,8 @@
 # The two commands a new user needs are `make demo` and `make test`; the rest are for us.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all linux windows asan demo test test-sanitized test-asan bench fuzz format clean packages-build packages-test
+.PHONY: all linux windows asan demo test test-sanitized test-asan bench fuzz format clean packages-build packages-test \
+	packages-demo
 
 all: linux
 
@@ -10,6 +11,9 @@ packages-build:
 
 packages-test:
 	@scripts/ensure-packages.sh test
+
+packages-demo:
+	@scripts/ensure-packages.sh demo
 
 linux: packages-build
 	cmake --preset linux >/dev/null
@@ -23,7 +27,7 @@ asan: packages-build
 	cmake --preset asan >/dev/null
 	cmake --build build/asan -j $(JOBS)
 
-demo: linux windows
+demo: packages-demo linux windows
 	@scripts/demo.sh
 
 # The test programs that hold the hostile-input corpora and drive the plug-in through its VST

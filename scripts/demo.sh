@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Shows the plug-in as a host sees it, then renders every example instrument (with its MIDI
-# file when one stands beside it) through the plug-in into out/*.wav.
+# file when one stands beside it) through the plug-in into out/*.wav, and draws a spectrogram
+# of each beside it (out/*.png, by sox).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tool=build/linux/tessarine
@@ -18,6 +19,7 @@ for instrument in examples/*.txt; do
   name=$(basename "$instrument" .txt)
   args=(--instrument "$instrument")
   [ -f "examples/$name.mid" ] && args+=(--midi "examples/$name.mid") || args+=(--seconds 3)
-  echo "== render $instrument -> out/$name.wav"
+  echo "== render $instrument -> out/$name.wav, out/$name.png"
   "$tool" render "${args[@]}" -o "out/$name.wav"
+  scripts/spectrogram.sh "out/$name.wav" "out/$name.png" "examples/$name"
 done

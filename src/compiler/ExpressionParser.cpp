@@ -200,7 +200,7 @@ int parseExpression(std::string_view modified, int firstTemporary, std::string& 
                 return fail("ERROR: unbalanced Parenthesis or parameters without a function.\r\n");
             ++stack.back().separators;
             expectOperand = true;
-        } else if (isArithmetic(token) && expectOperand) {
+        } else if ((token == "-" || token == "+") && expectOperand) {
             // A sign in operand position: '+' is dropped, '-' becomes "0 -" around the operand
             // that follows, binding tighter than '*' and '/' so that 2 * -(a) stays 2 * (0 - a).
             if (token == "-") {
@@ -208,9 +208,11 @@ int parseExpression(std::string_view modified, int firstTemporary, std::string& 
                 out.emplace_back(PostItem::Kind::Operand, std::string(zeroReference));
                 markContent();
                 stack.emplace_back(StackItem::Kind::Operator, 'u');
-            } else if (token != "+") {
-                return fail("ERROR. Undefined function or other parsing error.\r\n");
             }
+        } else if (isArithmetic(token) && expectOperand) {
+            // '*', '/' or '^' with no operand before it stays an operator; the reduction below
+            // then checks the calls after it first and finds the operator without its operands.
+            stack.emplace_back(StackItem::Kind::Operator, token[0]);
         } else if (isArithmetic(token) || token == "=") {
             if (expectOperand) return fail("ERROR. Undefined function or other parsing error.\r\n");
             const char op = token[0];

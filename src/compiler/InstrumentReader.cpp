@@ -22,10 +22,6 @@ namespace {
 
 constexpr std::size_t kBufferSize = 8192;  // one read takes at most 8191 bytes
 
-bool isReadableFile(const std::string& path) {
-    return platform::fileExists(path) && !platform::directoryExists(path);
-}
-
 const char* sectionWord(int section) {
     return section == kSectionCommon ? "COMMON" : section == kSectionPost ? "POST" : "LAYER";
 }
@@ -211,9 +207,9 @@ void InstrumentCompiler::handleInclude(FileState& file, std::string_view normali
     }
     const std::size_t close = rest.find('"', 1);
     std::string name(rest.substr(1, close - 1));
-    if (!isReadableFile(name)) {
+    if (!platform::fileExists(name)) {
         std::string inUserFolder = userFolder_ + platform::pathSeparator() + name;
-        if (isReadableFile(inUserFolder)) name = std::move(inUserFolder);
+        if (platform::fileExists(inUserFolder)) name = std::move(inUserFolder);
     }
     if (log_.debugLevel > 1)
         log_.append(Log::kMain, format("%.*s\": including file \"%s\".\r\nNesting level: %d.\r\n",

@@ -172,8 +172,14 @@ bool OperationCompiler::emitCallForm(const std::string& callForm, bool hold, int
         return true;
     }
 
+    auto traceStatement = [this](std::string_view statement) {
+        if (log_.debugLevel >= 3)
+            log_.append(Log::kMain, format("Current instruction: %.*s\r\n", static_cast<int>(statement.size()),
+                                           statement.data()));
+    };
     for (std::size_t s = 0; s < callCount; ++s) {
         const std::string_view statement = statements[s];
+        traceStatement(statement);
         const std::size_t open = statement.find('(');
         const std::size_t close = statement.rfind(')');
         const int result = referenceSlot(statement.substr(0, 6));
@@ -252,6 +258,7 @@ bool OperationCompiler::emitCallForm(const std::string& callForm, bool hold, int
 
     // The final assignment makes no Operation: the last call writes the target directly and
     // its temporary is given back.
+    traceStatement(final);
     const int temporary = operations_.back().output;
     if (source != temporary) {
         log_.append(Log::kMain, "ERROR. Undefined function or other parsing error.\r\n");
@@ -319,6 +326,13 @@ void OperationCompiler::compileIf(const std::string& normalized, const SourceLin
         return;
     }
     const std::string_view rest = body.substr(comparisonAt);
+    // The comparison is the whole run of comparison characters (the normaliser puts a blank
+    // between them), so that "= >" is refused rather than read as "=" before "> b".
+    std::size_t runLength = 1;
+    while (runLength + 1 < rest.size() && rest[runLength] == ' ' &&
+           std::string_view("<=>!").find(rest[runLength + 1]) != std::string_view::npos)
+        runLength += 2;
+    const std::string_view comparison = rest.substr(0, runLength);
     struct Kind {
         std::string_view text;
         Comparison comparison;
@@ -330,7 +344,7 @@ void OperationCompiler::compileIf(const std::string& normalized, const SourceLin
     };
     const Kind* kind = nullptr;
     for (const Kind& k : kKinds)
-        if (rest.substr(0, k.text.size()) == k.text) {
+        if (comparison == k.text) {
             kind = &k;
             break;
         }

@@ -150,7 +150,8 @@ Stereo Engine::oscillator(int function, const compiler::Operation& op, Operation
             in.gain = a[2];
             in.readOffset = {a[4].l * sampleRate, a[4].r * sampleRate};
             in.phaseOffset = a[4];
-            in.lockPhases = a[1].l > 0.0f && voice.retriggerMode == 0;
+            in.lockPhases[0] = a[1].l > 0.0f && voice.retriggerMode == 0;
+            in.lockPhases[1] = a[1].r > 0.0f && voice.retriggerMode == 0;
             return osc::playSlot(s, context, a[0].l, in);
         }
         default: break;
@@ -165,7 +166,7 @@ Stereo Engine::oscillator(int function, const compiler::Operation& op, Operation
     int envelope = -1;  // first envelope argument
     switch (function) {
         case fn::Osc0: break;
-        case fn::Osc0Auto: in.lockPhases = voice.retriggerMode == 0; break;
+        case fn::Osc0Auto: in.lockPhases[0] = in.lockPhases[1] = voice.retriggerMode == 0; break;
         case fn::Osc1: in.gain = scaled(in.gain, a[1]); break;
         case fn::Osc0Fm: modulation = a[1]; break;
         case fn::Osc1Fm: modulation = a[1]; in.gain = scaled(in.gain, a[2]); break;

@@ -95,12 +95,11 @@ void Engine::renderVoice(Voice& voice, bool isPost, float* const* outputs, int o
     // A sostenuto latch or a sustain pedal keeps a released voice held for its envelopes.
     const bool pedalHeld =
         !isPost && controllers.pedals.holds(voice.midiKey, voice.sostenutoAll != 0 || voice.sostenutoRange != 0);
-    if (!isPost) {
-        controllers.setBuiltin(mcc::kKey, voice.key);
-        controllers.setBuiltin(mcc::kKeyF, voice.tunedPitch);
-        controllers.setBuiltin(mcc::kOnVelocity, voice.onVelocity);
-        controllers.setBuiltin(mcc::kOffVelocity, voice.releaseVelocity);
-    }
+    // Every voice, the POST step included, shows its own key and velocities to controller reads.
+    controllers.setBuiltin(mcc::kKey, voice.key);
+    controllers.setBuiltin(mcc::kKeyF, voice.tunedPitch);
+    controllers.setBuiltin(mcc::kOnVelocity, voice.onVelocity);
+    controllers.setBuiltin(mcc::kOffVelocity, voice.releaseVelocity);
     Stereo* const regs = voice.registers.data();
     Stereo* const r = regs + voice.slotCount;
     r[reg::Key] = both(voice.key);

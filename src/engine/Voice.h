@@ -63,6 +63,7 @@ struct Voice {
     std::int8_t previousKey = -1;     // the key a legato voice returns to on release, -1 none
     std::int32_t glideSource = -1;    // the voice this one glided from (itself when it took over)
     float glideTime = 0.0f;           // seconds
+    float glideFrom = 0.0f;           // the frequency the glide began at (glideStartFrequency advances)
     float previousFrequency = 0.0f;   // the frequency a legato return glides back to
     float random = 0.0f;              // RANDOM at the note-on
     std::int32_t shift = 0;           // start delay in samples

@@ -18,6 +18,10 @@ inline constexpr float kTwoPi = 6.28318530717959f;
 float basic(int code, float p, Noise& noise);
 float shaped(int code, float shape, float p, Noise& noise);
 
+// A waveform number from a float argument, truncated toward zero. Values far outside every
+// waveform set and NaN give -1, an unknown number, so the conversion is always defined.
+inline int waveNumber(float v) { return v > -1.0f && v < 1000.0f ? static_cast<int>(v) : -1; }
+
 // Triangle through 0 at p = 0 with its peaks +-1 at +-pi/2 (basic waveform 3).
 float triangle(float p);
 

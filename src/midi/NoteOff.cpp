@@ -32,6 +32,7 @@ void NotePlayer::noteOff(int key, int velocity, std::int64_t t, int status, floa
                     // Back to the key still held: the voice glides there instead of ending.
                     const float from = voice.currentFrequency;
                     voice.glideStartFrequency = from;
+                    voice.glideFrom = 0.0f;  // this glide does not begin at the voice's start
                     voice.frequency = voice.previousFrequency;
                     voice.midiKey = static_cast<std::uint8_t>(voice.previousKey);
                     voice.glideRatio = voice.glideTime >= 0.001f && from > 0.0f

@@ -48,6 +48,7 @@ void NotePlayer::noteOn(int key, int velocity, std::int64_t t, int detune, int l
     ControllerSpace& controllers = engine_.controllers;
     const compiler::NotePattern& pattern = mapping.pattern;
     const bool arpeggio = pattern.range.covers(key) && controllers.mccIsOn(pattern.range.switchMcc) != 0;
+    // A pattern given without notes plays the key itself as its one note.
     const int notes = arpeggio ? std::clamp(pattern.count, 1, compiler::NotePattern::kMaxNotes) : 1;
     const bool chord = arpeggio && std::fabs(pattern.step) < 0.001f;
     const bool reverse = arpeggio && pattern.step < 0.0f;

@@ -25,6 +25,16 @@ int truncInt(float value) {
     return static_cast<int>(value);
 }
 
+// Where a voice's frequency stands at time `ts`, worked out from its glide rather than taken
+// from the last sample rendered, which may lie up to a block (or a start delay) before `ts`.
+float sourceFrequencyAt(const Voice& source, std::int64_t ts, float sampleRate) {
+    const bool gliding = source.glideRatio > 0.0f && source.glideRatio < 100000.0f;
+    const float glideSamples = source.glideTime * sampleRate;
+    if (!gliding || !(source.glideFrom > 0.0f) || !(glideSamples > 0.0f)) return source.currentFrequency;
+    const float elapsed = static_cast<float>(std::max<std::int64_t>(ts - source.startTime, 0));
+    return source.glideFrom * std::pow(source.frequency / source.glideFrom, std::min(1.0f, elapsed / glideSamples));
+}
+
 }  // namespace
 
 float NotePlayer::crossfadeGain(const compiler::LayerSettings& settings, std::int64_t ts, float key, float tunedPitch,
@@ -217,8 +227,9 @@ int NotePlayer::startVoice(const NoteStart& note) {
         const Voice& source = voices[candidate];
         previousKey = static_cast<std::int8_t>(source.midiKey);
         glideSource = candidate;
-        if (glide > 0.001f && source.currentFrequency > 0.0f) {
-            glideStart = source.currentFrequency;  // where the source stands now, gliding or not
+        const float from = sourceFrequencyAt(source, ts, sampleRate);
+        if (glide > 0.001f && from > 0.0f) {
+            glideStart = from;
             ratio = glideRatio(glideStart);
         }
     } else if (mode == 3) {
@@ -252,6 +263,7 @@ int NotePlayer::startVoice(const NoteStart& note) {
     voice.glideStartFrequency = glideStart;
     voice.glideRatio = ratio;
     voice.glideTime = glide;
+    voice.glideFrom = glideStart;
     voice.glideEndTime = -1;
     voice.glideSource = glideSource;
     voice.previousKey = previousKey;

@@ -20,12 +20,14 @@ std::string userFolder();
 // Full file name of the module (shared library or executable) that holds this code.
 std::string ownModulePath();
 
+// A file that is not a folder.
 bool fileExists(const std::string& path);
 bool directoryExists(const std::string& path);
 bool makeDirectory(const std::string& path);
 bool deleteFile(const std::string& path);
 
-// fopen with the separators mapped; binary modes only (no line-end translation).
+// fopen with the separators mapped; binary modes only (no line-end translation). A folder is
+// never opened, although POSIX would open one for reading.
 std::FILE* openFile(const std::string& path, const char* mode);
 
 // Loading another module, for the host tool and tests.

@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <cstdlib>
 
 #include "platform/Platform.h"
@@ -13,6 +14,10 @@ std::string nativePath(std::string_view path) {
 }
 
 std::FILE* openFile(const std::string& path, const char* mode) {
+    if (directoryExists(path)) {
+        errno = EISDIR;
+        return nullptr;
+    }
     return std::fopen(nativePath(path).c_str(), mode);
 }
 

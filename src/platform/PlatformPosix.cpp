@@ -25,7 +25,7 @@ std::string ownModulePath() {
 
 bool fileExists(const std::string& path) {
     struct stat status {};
-    return ::stat(nativePath(path).c_str(), &status) == 0;
+    return ::stat(nativePath(path).c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
 }
 
 bool directoryExists(const std::string& path) {

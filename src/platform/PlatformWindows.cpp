@@ -27,7 +27,8 @@ std::string ownModulePath() {
 }
 
 bool fileExists(const std::string& path) {
-    return GetFileAttributesA(nativePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    const DWORD attributes = GetFileAttributesA(nativePath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool directoryExists(const std::string& path) {

@@ -64,11 +64,7 @@ bool Tessarine::loadInstrument(const std::string& requestedPath, int mode) {
             instrumentPath = path;
             fileRead = platform::fileExists(resolved);
             compiler->compileFile(0, resolved);
-        } else {
-            instrumentPath = "?";
-            instrumentFolder.clear();
-            instrumentFileName.clear();
-        }
+        }  // an empty path keeps the stored path, folder and file name (and so the program name)
         platform::deleteFile(compiler->lastFilePath());
         const compiler::QualitySettings& quality = compiler->instrument().common.quality;
         engine.kernel.build(quality.tableSize, quality.zeroCrossings, quality.windowType,

@@ -85,10 +85,12 @@ double extendedToDouble(const unsigned char* p) {
     return (p[0] & 0x80) != 0 ? -value : value;
 }
 
+// The depth decides the encoding: 8, 16 and 24 bits are integers and 64 bits a float64
+// whatever the tag; only at 32 bits does the tag choose between integer and float.
 bool encodingAccepted(bool aiff, int tag, int bits) {
-    if (aiff || tag == kTagPcm) return bits == 8 || bits == 16 || bits == 24 || bits == 32;
-    if (tag == kTagFloat) return bits == 32 || bits == 64;
-    return false;
+    if (aiff) return bits == 8 || bits == 16 || bits == 24 || bits == 32;
+    if (tag != kTagPcm && tag != kTagFloat) return false;
+    return bits == 8 || bits == 16 || bits == 24 || bits == 32 || bits == 64;
 }
 
 // Reads a RIFF "fmt " body of `size` bytes and the pad byte after it.
@@ -98,7 +100,6 @@ bool readWaveFormat(ByteReader& in, std::uint32_t size, AudioFileInfo& info) {
     int tag = bytes::le16(f);
     const int channels = bytes::le16(f + 2);
     const std::uint32_t rate = bytes::le32(f + 4);
-    const int blockAlign = bytes::le16(f + 12);
     const int bits = bytes::le16(f + 14);
     std::uint32_t used = 16;
     if (tag == kTagExtensible) {
@@ -112,8 +113,8 @@ bool readWaveFormat(ByteReader& in, std::uint32_t size, AudioFileInfo& info) {
         used = 40;
     }
     if (!in.skip(std::int64_t{size} - used + (size & 1u))) return false;
+    // The block align field is not used: the frame size follows from channels and depth.
     if (channels == 0 || rate == 0 || !encodingAccepted(false, tag, bits)) return false;
-    if (blockAlign != channels * (bits / 8)) return false;
     info.sampleRate = static_cast<float>(rate);
     info.channels = channels;
     info.bits = bits;
@@ -176,7 +177,9 @@ std::optional<Layout> scanHeader(ByteReader& in) {
                 if (offset > size - 8 || !in.skip(offset)) return std::nullopt;
                 dataBytes = std::int64_t{size} - 8 - offset;
             }
-            if (dataBytes > in.remaining()) return std::nullopt;  // cut short or lying
+            // A chunk that claims more than the file holds (a recording never finalised) holds
+            // what is there.
+            dataBytes = std::min(dataBytes, in.remaining());
             const std::int64_t frameBytes =
                 std::int64_t{layout.info.channels} * (layout.info.bits / 8);
             layout.info.count = dataBytes / frameBytes * layout.info.channels;

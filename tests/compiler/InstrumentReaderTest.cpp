@@ -127,6 +127,18 @@ TEST_F(CompilerTest, IncludeOutsideCommonAndMissingFiles) {
     EXPECT_EQ(mainLog(), "");
 }
 
+TEST_F(CompilerTest, AFolderIsNotAReadableFile) {
+    const std::string folder = user.path() + "/sub";
+    std::filesystem::create_directories(folder);
+    const std::string path = compileText("INCLUDE \"" + folder + "\"\nx = 1\n");
+    EXPECT_EQ(mainLog(), opening(path) + opening(folder) + "**************** ERROR: file \"" + folder +
+                             "\" does not exist or can not open for reading. Skipping file...\r\n" + ending(2, path));
+    log.clear();
+    compiler.compileFile(0, folder);
+    EXPECT_EQ(mainLog(), opening(folder) + "**************** ERROR: file \"" + folder +
+                             "\" does not exist or can not open for reading. Skipping file...\r\n");
+}
+
 TEST_F(CompilerTest, LastLinesEndEveryLayer) {
     compileText("LAST OUT = OUT * 0.5\nLAYER\nOUT = 1\nLAYER\nOUT = 3\nLAST x = 1\n");
     EXPECT_EQ(tess::test::readFile(compiler.lastFilePath()), "OUT = OUT * 0.5 \r\n");

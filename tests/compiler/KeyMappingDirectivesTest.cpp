@@ -100,6 +100,16 @@ TEST_F(KeyMappingDirectives, ArpeggioAndChordShareOnePattern) {
     EXPECT_EQ(mapping().pattern.count, 1);
 }
 
+TEST_F(KeyMappingDirectives, AnArpeggioWithoutNotesIsAcceptedWithItsStep) {
+    // Only a single note is too few; a key range with no notes at all is kept with its step.
+    EXPECT_EQ(compileLine("ARPEGGIO -1, 48, 72, 0.01"), "ARPEGGIO -1, 48, 72, 0.1, succesfully created...\r\n");
+    EXPECT_EQ(mapping().pattern.step, 0.125f);
+    EXPECT_EQ(mapping().pattern.count, 0);
+    EXPECT_EQ(mapping().pattern.range.minKey, 48);
+    // A chord asks for two notes whether none or one is given.
+    EXPECT_EQ(compileLine("CHORD -1, 0, 127"), error(2, "ERROR: CHORD. Minimum 2 notes, if enabled...\r\n", "CHORD -1, 0, 127"));
+}
+
 TEST_F(KeyMappingDirectives, PedalsAndSostenuto) {
     EXPECT_EQ(compileLine("PEDAL 64, -1"), "PEDAL 64, -1, 0, 127 succesfully created...\r\n");
     EXPECT_EQ(mapping().pedal.allMcc, 64);

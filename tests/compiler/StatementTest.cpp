@@ -62,6 +62,13 @@ INSTANTIATE_TEST_SUITE_P(
                                     "OSC : WRONG PARAM NUMBER: MUST BE 5 )\r\n"},
         RejectCase{"x = a +", "************ Line 1, file f.txt\r\nResult slot: 4\r\n******************** ERROR. Undefined "
                               "function or other parsing error.\r\n"},
+        // A leading '*' is an operator with nothing before it; the call after it is checked first.
+        RejectCase{"x = *OSC(1)", "************ Line 1, file f.txt\r\nResult slot: 4\r\n******************** ERROR in "
+                                  "OSC : WRONG PARAM NUMBER: MUST BE 5 )\r\n"},
+        RejectCase{"x = *ABS(1)", "************ Line 1, file f.txt\r\nResult slot: 4\r\n******************** ERROR. "
+                                  "Undefined function or other parsing error.\r\n"},
+        RejectCase{"x = 2 * / 3", "************ Line 1, file f.txt\r\nResult slot: 4\r\n******************** ERROR. "
+                                  "Undefined function or other parsing error.\r\n"},
         RejectCase{"LABEL abcdefghijklmnopqrstuvwxyz123456",
                    lineError("ERROR: LABEL TOO LONG, max 31 characters: \"abcdefghijklmnopqrstuvwxyz123456\"\r\n",
                              "LABEL abcdefghijklmnopqrstuvwxyz123456")},
@@ -73,6 +80,12 @@ INSTANTIATE_TEST_SUITE_P(
         RejectCase{"IF " + std::string(63, 'a') + " < 1 GOTO x",
                    lineError("ERROR: operator 1 too long.\r\n", "IF " + std::string(63, 'a') + " < 1 GOTO x")},
         RejectCase{"IF a ! b GOTO x", lineError("ERROR: invalid comparison operator.\r\n", "IF a ! b GOTO x")},
+        // Only the listed comparisons: any other run of comparison characters is refused whole.
+        RejectCase{"IF a => b GOTO x", lineError("ERROR: invalid comparison operator.\r\n", "IF a => b GOTO x")},
+        RejectCase{"IF a >< b GOTO x", lineError("ERROR: invalid comparison operator.\r\n", "IF a >< b GOTO x")},
+        RejectCase{"IF a << b GOTO x", lineError("ERROR: invalid comparison operator.\r\n", "IF a << b GOTO x")},
+        RejectCase{"IF a == b GOTO x", lineError("ERROR: invalid comparison operator.\r\n", "IF a == b GOTO x")},
+        RejectCase{"IF a <=> b GOTO x", lineError("ERROR: invalid comparison operator.\r\n", "IF a <=> b GOTO x")},
         RejectCase{"IF a < 1", lineError("ERROR: missing GOTO statement in IF clause.\r\n", "IF a < 1")},
         RejectCase{"IF a < GOTO x", lineError("ERROR: operator 2 too short.\r\n", "IF a < GOTO x")},
         RejectCase{"IF a < " + std::string(62, '1') + " GOTO x",
@@ -179,6 +192,24 @@ TEST_F(CompilerTest, OperationListingAtDebugTwo) {
               "Operation # 1 (HOLD: 0) : SLOT 0 * SLOT 3 ==> SLOT 4.\r\n"
               "Operation # 2 (HOLD: 0) : SLOT 0 + SLOT 4 ==> SLOT 5.\r\n"
               "Substitute slot # 5 with 2 in previous operation. Free slot 5 for next instructions.\r\n");
+}
+
+TEST_F(CompilerTest, DebugThreeNamesEachStatementOfTheCallForm) {
+    log.debugLevel = 3;
+    compiler.compileStatement("a = 0.5", 1, "f.txt");
+    compiler.compileStatement("y = ABS(a) * 2", 2, "f.txt");
+    const std::string text = mainLog();
+    const std::size_t abs = text.find("Current instruction: $00004=ABS ($00000 )\r\nFunction # 2: ABS , 1 parameters\r\n");
+    const std::size_t product = text.find("Current instruction: $00005=* ($00004 .00003 )\r\nOperation # 2 (HOLD: 0) : "
+                                          "SLOT 4 * SLOT 3 ==> SLOT 5.\r\n");
+    const std::size_t final = text.find("Current instruction: $00002=$00005\r\nSubstitute slot # 5 with 2");
+    ASSERT_NE(abs, std::string::npos) << text;
+    ASSERT_NE(product, std::string::npos) << text;
+    ASSERT_NE(final, std::string::npos) << text;
+    EXPECT_LT(abs, product);
+    EXPECT_LT(product, final);
+    // A plain copy has no call form to walk.
+    EXPECT_EQ(text.substr(0, text.find("Original instruction: y")).find("Current instruction"), std::string::npos);
 }
 
 TEST_F(CompilerTest, ResolveOperandCodes) {

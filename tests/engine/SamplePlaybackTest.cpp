@@ -122,6 +122,30 @@ TEST(SamplePlayback, SongClockLocksAdditivePhasesAcrossNotes) {
     }
 }
 
+TEST(SamplePlayback, OscSyncLocksEachChannelByItsOwnArgument) {
+    // As above, with the sync argument above 0 on one channel only: that channel joins the
+    // earlier note's phase, the other starts its own.
+    for (const bool lockRight : {true, false}) {
+        const std::string text = std::string("SAMPLE 0, 0\nLAYER\nOUT = OSC(0, JOIN(") + (lockRight ? "0, 1" : "1, 0") +
+                                 "), 1, FREQ, 0)\n";
+        EngineHarness early(text), late(text);
+        early.start(0, 69.0f);
+        std::vector<float> l, r, earlyLeft, earlyRight, lateLeft, lateRight;
+        early.render(1050, l, r);
+        late.render(1050, l, r);
+        late.start(0, 69.0f);
+        early.render(500, earlyLeft, earlyRight);
+        late.render(500, lateLeft, lateRight);
+        float left = 0.0f, right = 0.0f;
+        for (std::size_t i = 0; i < earlyLeft.size(); ++i) {
+            left = std::max(left, std::fabs(earlyLeft[i] - lateLeft[i]));
+            right = std::max(right, std::fabs(earlyRight[i] - lateRight[i]));
+        }
+        EXPECT_LT(lockRight ? right : left, 1e-3f) << text;
+        EXPECT_GT(lockRight ? left : right, 0.5f) << text;
+    }
+}
+
 TEST(SamplePlayback, EnvelopedOscillatorReleasesAndTheVoiceEnds) {
     EngineHarness h("SAMPLE 0, 0\nLAYER\nOUT = OSCENV(0, 0.01, 0.01, 0.5, 0.05)\n");
     const int v = h.start(0, 69.0f);

@@ -71,6 +71,16 @@ TEST(KeyMapping, AnArpeggioRepeatsWhileItsKeyIsHeld) {
     EXPECT_EQ(peakLevel(out, 3 * 44100 + 100), 0.0f);
 }
 
+// An arpeggio whose key range is given without notes plays the key itself as its one note:
+// a quarter bar (the default duration) every half bar.
+TEST(KeyMapping, AnArpeggioWithoutNotesRepeatsTheKey) {
+    PluginHarness host(std::string("ARPEGGIO -1, 48, 72, 0.5\n") + kSineLayer);
+    const std::vector<float> out = host.render(2 * 44100, {noteOn(0, 57)});
+    EXPECT_NEAR(measuredFrequency(slice(out, 200, 22000), kRate), 220.0, 0.5);
+    EXPECT_EQ(peakLevel(out, 22200, 44100), 0.0f);  // released after a quarter bar though held
+    EXPECT_NEAR(measuredFrequency(slice(out, 44300, 66000), kRate), 220.0, 0.5);
+}
+
 TEST(KeyMapping, ANegativeStepSetsTheReverseFlag) {
     PluginHarness host(std::string("ARPEGGIO -1, 0, 127, -0.5, 0, 0, 0.125, 1, 12, 0.25, 0.125, 1\n") + kSineLayer);
     host.render(512, {noteOn(0, 57)});
@@ -127,6 +137,21 @@ TEST(KeyMapping, MapVelocityPitchAndTimingExamples) {
         const std::vector<float> held = slice(out, static_cast<std::size_t>(c.onset) + 100, 48000);
         EXPECT_NEAR(measuredFrequency(held, c.rate), c.frequency, 0.05) << c.directive;
         EXPECT_NEAR(peakLevel(held), c.level, 5e-4) << c.directive;
+    }
+}
+
+// KEY is the key nearest the pitch on both sides of key 0, so that it agrees with KEYF.
+TEST(KeyMapping, KeyIsTheNearestKeyBelowZeroToo) {
+    const struct {
+        const char* offset;
+        float key;
+    } cases[] = {{"-20", -10.0f}, {"-20.4", -10.0f}, {"-19.5", -9.0f}, {"-20.6", -11.0f}, {"0.5", 11.0f}};
+    for (const auto& c : cases) {
+        PluginHarness host(std::string("PITCH -1, 0, 127, ") + c.offset + ", 0, 0, 0\nLAYER\nOUT = KEY * 0.001\n");
+        const std::vector<float> out = host.render(256, {noteOn(0, 10)});
+        ASSERT_NE(host.voiceOn(10), nullptr) << c.offset;
+        EXPECT_EQ(host.voiceOn(10)->key, c.key) << c.offset;
+        EXPECT_FLOAT_EQ(out[100], c.key * 0.001f) << c.offset;
     }
 }
 

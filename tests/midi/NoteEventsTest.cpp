@@ -108,6 +108,16 @@ TEST(NoteEvents, ControllersPressureProgramAndBendAreStoredAtTheirFrame) {
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
 }
 
+// The per-voice controllers 128 to 131 describe the voice being rendered, the POST step
+// included: there they read its own key and velocities, which are 0.
+TEST(NoteEvents, ThePostStepReadsItsOwnKeyAndVelocityControllers) {
+    PluginHarness host(std::string("POST\nOUT = MCC2(128) + MCC2(129) + MCC2(130) + MCC2(131)\n"
+                                   "LAYER\nOUT = KEY * 0.001\n"));
+    const std::vector<float> out = host.render(1024, {noteOn(0, 60, 100)});
+    ASSERT_NE(host.voiceOn(60), nullptr);
+    for (std::size_t i = 10; i < out.size(); ++i) ASSERT_EQ(out[i], 0.0f) << i;
+}
+
 TEST(NoteEvents, TheEventListGoesBackToTheHostUnchanged) {
     PluginHarness host(kSineLayer);
     MidiMessage sysex{0, 0xF0, 1, 2};

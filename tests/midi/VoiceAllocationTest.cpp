@@ -67,6 +67,38 @@ TEST(VoiceAllocation, RetriggerModeThreeGlidesToTheNewKeyAndBack) {
     EXPECT_LT(host.voiceOn(69)->releaseTime, 0);
 }
 
+// Mode 2 glides a new voice from where the nearest held voice's own glide stands at the new
+// voice's start: the time the event lies inside its block and a TIMING delay both count.
+TEST(VoiceAllocation, ModeTwoStartsFromTheSourceGlideAtTheNewStart) {
+    const struct {
+        const char* settings;
+        int gap;  // samples between the notes
+        double glideSeconds;
+    } cases[] = {
+        {"POLY 4, 0, 2, 0.5\n", 8820, 0.5},                             // mid-block, no delay
+        {"POLY 4, 0, 2, 2\nTIMING -1, 0, 127, 0.25\n", 30000, 2.0},  // each note a quarter bar late
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.settings);
+        PluginHarness host(std::string(c.settings) + kSineLayer);
+        host.render(c.gap, {noteOn(0, 57)});
+        host.render(c.gap, {noteOn(0, 69)});  // glides from 220 Hz towards 440 Hz
+        host.render(512, {noteOn(100, 81)});
+        const Voice* source = host.voiceOn(69);
+        const Voice* glided = host.voiceOn(81);
+        ASSERT_NE(source, nullptr);
+        ASSERT_NE(glided, nullptr);
+        EXPECT_EQ(glided->glideSource, source - &host.voice(0));
+        const double elapsed = double(glided->startTime - source->startTime) / kRate;
+        const double expected = 220.0 * std::pow(2.0, std::min(1.0, elapsed / c.glideSeconds));
+        // Undo the advances the glide has made since its start.
+        const double advanced = double(host.engine().sampleClock - glided->startTime);
+        const double start = advanced > 0 ? glided->glideStartFrequency / std::pow(double(glided->glideRatio), advanced)
+                                          : glided->glideStartFrequency;
+        EXPECT_NEAR(start / expected, 1.0, 1e-4) << start << " Hz, expected " << expected;
+    }
+}
+
 TEST(VoiceAllocation, ModesTwoAndThreeFallBackWithoutAHeldVoice) {
     PluginHarness host(std::string("POLY 4, 0, 3, 0.05\n") + kSineLayer);
     const std::vector<float> out = host.render(8820, {noteOn(0, 69)});

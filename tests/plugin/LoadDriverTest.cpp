@@ -83,6 +83,21 @@ TEST_F(LoadDriver, AQuestionMarkCompilesSettingsAlone) {
     EXPECT_EQ(plugin->log.main.view(), "");  // Settings.ini compiles quietly
 }
 
+TEST_F(LoadDriver, AQuestionMarkKeepsTheStoredFileNameAndFolder) {
+    vst::AEffect* effect = plugin->getAeffect();
+    std::string file = home.file("tone.txt");
+    ASSERT_EQ(effect->dispatcher(effect, vst::effVendorSpecific, vst::kTessarineLoadInstrument, 0, file.data(), 0), 1);
+    std::string none = "?";
+    effect->dispatcher(effect, vst::effVendorSpecific, vst::kTessarineLoadInstrument, 0, none.data(), 0);
+    EXPECT_EQ(plugin->engine.voices.post().operationCount, 0);  // Settings.ini alone
+    EXPECT_EQ(plugin->instrumentPath, "?");
+    EXPECT_EQ(plugin->instrumentFileName, "tone.txt");
+    EXPECT_EQ(plugin->instrumentFolder, home.path());
+    char name[64] = {};
+    effect->dispatcher(effect, vst::effGetProgramName, 0, 0, name, 0);
+    EXPECT_STREQ(name, "tone.txt");
+}
+
 TEST_F(LoadDriver, AMissingFileIsReportedAndTheLoadAnswersFalse) {
     EXPECT_FALSE(plugin->selectInstrument(home.file("nothing.txt")));
     EXPECT_NE(plugin->log.main.view().find("**************** ERROR: file \"" + home.file("nothing.txt") +
@@ -134,6 +149,13 @@ TEST_F(LoadDriver, TheVendorRequestLoadsAFileThroughTheVstInterface) {
     std::string missing = home.file("missing.txt");
     EXPECT_EQ(effect->dispatcher(effect, vst::effVendorSpecific, vst::kTessarineLoadInstrument, 0, missing.data(), 0), 0);
     EXPECT_EQ(effect->dispatcher(effect, vst::effVendorSpecific, 1234, 0, file.data(), 0), 0);
+    // A folder is not an instrument file, even where the system would open it.
+    std::string folder = home.path();
+    EXPECT_EQ(effect->dispatcher(effect, vst::effVendorSpecific, vst::kTessarineLoadInstrument, 0, folder.data(), 0), 0);
+    EXPECT_NE(plugin->log.main.view().find("**************** ERROR: file \"" + folder +
+                                           "\" does not exist or can not open for reading. Skipping file...\r\n"),
+              std::string::npos)
+        << plugin->log.main.view();
 }
 
 // A host renders on its audio thread while the user reloads the instrument on another: the

@@ -170,8 +170,10 @@ std::string songFile() {
 
 TEST(HostFakePluginTest, LifeCycleRunsInTheOrderADawUses) {
     resetFake(true, 2);
+    test::ScopedUserFolder home;
     test::TempDir dir;
     test::writeFile(dir.file("song.mid"), songFile());
+    test::writeFile(dir.file("inst.txt"), "LAYER\nOUT = 0\n");
     RenderOptions options;
     options.plugin = "fake";
     options.midi = dir.file("song.mid");

@@ -55,6 +55,18 @@ TEST(CheckCommand, RejectionsAreCountedFromTheLog) {
     EXPECT_EQ(countRejections("\r\n*******************\r\nFATAL ERROR: limit of 8192 LAYERs reached"), 1);
     EXPECT_EQ(countRejections("**************** ERROR: file \"x\" does not exist"), 1);
     EXPECT_EQ(countRejections("WARNING: CURVE directive not supported in this version, line ignored...\r\n"), 0);
+    // The parser's message line belongs to the header of its line.
+    EXPECT_EQ(countRejections("************ Line 2, file a\r\nResult slot: 3\r\n******************** ERROR in OSC : "
+                              "WRONG PARAM NUMBER: MUST BE 5 )\r\n"),
+              1);
+}
+
+TEST(CheckCommand, LinesRefusedByTheParserCountOnce) {
+    test::ScopedUserFolder home;
+    test::writeFile(home.file("calls.txt"), "LAYER\nx = OSC(1, 2)\ny = SIN(1) +\nOUT = SIN(TIME)\n");
+    std::string output;
+    EXPECT_EQ(tool(home, "check '" + home.file("calls.txt") + "'", &output), 1) << output;
+    EXPECT_NE(output.find("---- 2 lines rejected ----"), std::string::npos) << output;
 }
 
 TEST(RenderInstrument, TheFirstExampleIsAQuarterScaleA440) {
@@ -82,12 +94,32 @@ TEST(RenderInstrument, TheFirstExampleIsAQuarterScaleA440) {
     EXPECT_NEAR(crossings, 440, 1);
 }
 
-TEST(RenderInstrument, AnInstrumentThatCannotBeReadIsReported) {
+TEST(RenderInstrument, AnInstrumentThatCannotBeReadFailsTheRender) {
     test::ScopedUserFolder home;
     std::string output;
-    tool(home, "render --instrument '" + home.file("none.txt") + "' --seconds 0.1 -o '" + home.file("x.wav") + "'",
-         &output);
-    EXPECT_EQ(output.find("Instrument loaded"), std::string::npos) << output;
+    for (const std::string& file : {home.file("none.txt"), home.path()}) {
+        EXPECT_EQ(tool(home, "render --instrument '" + file + "' --seconds 0.1 -o '" + home.file("x.wav") + "'", &output),
+                  1)
+            << output;
+        EXPECT_NE(output.find("tessarine: " + file + ": cannot read the instrument file"), std::string::npos) << output;
+        EXPECT_EQ(output.find("Instrument loaded"), std::string::npos) << output;
+    }
+}
+
+TEST(RenderInstrument, RejectedLinesAreCountedAndTheFirstIsShown) {
+    test::ScopedUserFolder home;
+    const std::string file = home.file("typo.txt");
+    test::writeFile(file, "LAYER\nx = 1\nOUT = y * 2\nOUT = OSC(1)\n");
+    std::string output;
+    // The plug-in plays what it accepted, so the render itself succeeds.
+    ASSERT_EQ(tool(home, "render --instrument '" + file + "' --seconds 0.1 -o '" + home.file("x.wav") + "'", &output), 0)
+        << output;
+    EXPECT_NE(output.find("Instrument loaded with 2 rejected lines: " + file + "\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("  ************ Line 3, file " + file + "\n  ERROR: \"y\" variable is UNDEFINED...\n  OUT = y * 2\n"),
+              std::string::npos)
+        << output;
+    EXPECT_NE(output.find("tessarine check \"" + file + "\""), std::string::npos) << output;
+    EXPECT_EQ(output.find("Line 4"), std::string::npos) << output;  // only the first message
 }
 
 }  // namespace

@@ -266,5 +266,29 @@ TEST(ToolHostTest, RenderUsesTheTessarineLibraryBesideTheProgramByDefault) {
     EXPECT_EQ(readWav(dir.file("t.wav")).left.size(), 22050u);
 }
 
+// make demo draws each rendered example as a spectrogram beside its WAV file.
+TEST(DemoSpectrogram, DrawsAPngOfARenderedFile) {
+    test::TempDir dir;
+    std::string output;
+    ASSERT_EQ(test::runCommand("sox -n -r 44100 -c 2 " + quoted(dir.file("tone.wav")) + " synth 1 sine 1000", &output), 0)
+        << output;
+    const std::string script = TESSARINE_SOURCE_DIR "/scripts/spectrogram.sh";
+    ASSERT_EQ(test::runCommand(quoted(script) + " " + quoted(dir.file("tone.wav")) + " " + quoted(dir.file("tone.png")) +
+                                   " tone",
+                               &output),
+              0)
+        << output;
+    const std::string png = test::readFile(dir.file("tone.png"));
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+    const auto be32 = [&png](std::size_t at) {
+        unsigned value = 0;
+        for (std::size_t k = 0; k < 4; ++k) value = value << 8 | static_cast<unsigned char>(png[at + k]);
+        return value;
+    };
+    EXPECT_GT(be32(16), 640u);  // 640 pixels of time plus the axes
+    EXPECT_GT(be32(20), 257u);  // 257 rows of frequency plus the axes
+}
+
 }  // namespace
 }  // namespace tess::tool

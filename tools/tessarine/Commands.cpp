@@ -74,7 +74,8 @@ const Command kCommands[] = {
      "WAV (32-bit float, or 16-bit PCM with --pcm16). Defaults: 44100 Hz (or the input's rate),\n"
      "blocks of 512 frames, 120 BPM in 4/4 until the MIDI file sets a tempo; length --seconds, else\n"
      "the MIDI file's length plus 2 s, else the input's length, else 5 s. --instrument asks\n"
-     "Tessarine to load an instrument file; --param sets parameter I to V (0..1) before playing.",
+     "Tessarine to load an instrument file (one that cannot be read fails the render; rejected\n"
+     "lines are counted and the first shown); --param sets parameter I to V (0..1) before playing.",
      renderCommand},
     {"check", "FILE [--debug N]",
      "Compiles an instrument file after Settings.ini as the plug-in's load does and prints the log\n"

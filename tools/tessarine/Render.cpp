@@ -1,12 +1,15 @@
 #include "tessarine/Render.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
 #include "platform/Platform.h"
+#include "tessarine/Check.h"
 #include "tessarine/ExitStatus.h"
 #include "tessarine/Levels.h"
 #include "tessarine/MidiFile.h"
@@ -55,6 +58,36 @@ void setTransport(vst::VstTimeInfo& info, const TempoMap& tempoMap, std::int64_t
                  vst::kVstBarsValid | (first ? vst::kVstTransportChanged : 0);
 }
 
+// Why the instrument file cannot be read, or nothing when it can.
+std::string instrumentProblem(const std::string& path) {
+    if (platform::directoryExists(path)) return "it is a folder";
+    std::FILE* file = platform::openFile(path, "rb");
+    if (file == nullptr) return std::strerror(errno);
+    std::fclose(file);
+    return {};
+}
+
+// After Tessarine accepted the load request: the lines its compile rejected. The plug-in plays
+// what it accepted, so rejected lines are a warning that names the first and points to `check`.
+void reportInstrument(const std::string& instrument, const std::string& path, std::ostream& out, std::ostream& err) {
+    const InstrumentCheck check = checkInstrument(path, 0);
+    if (check.rejected == 0) {
+        out << "Instrument loaded: " << instrument << "\n";
+        return;
+    }
+    const std::string lines =
+        std::to_string(check.rejected) + (check.rejected == 1 ? " rejected line" : " rejected lines");
+    out << "Instrument loaded with " << lines << ": " << instrument << "\n";
+    err << "tessarine: warning: the plug-in plays " << instrument << " without its " << lines << "; the first:\n";
+    std::size_t start = 0;
+    while (start < check.firstRejection.size()) {
+        const std::size_t end = check.firstRejection.find('\n', start);
+        err << "  " << check.firstRejection.substr(start, end - start) << "\n";
+        start = end == std::string::npos ? end : end + 1;
+    }
+    err << "tessarine: every message: tessarine check \"" << instrument << "\"\n";
+}
+
 }  // namespace
 
 std::string defaultPluginPath() {
@@ -90,6 +123,10 @@ int renderWithHost(VstHost& host, const RenderOptions& options, std::ostream& ou
     };
 
     // Inputs first: a bad file stops the render before the plug-in does any work.
+    if (!options.instrument.empty()) {
+        const std::string problem = instrumentProblem(options.instrument);
+        if (!problem.empty()) return fail(options.instrument + ": cannot read the instrument file (" + problem + ")");
+    }
     MidiFile midi;
     const bool haveMidi = !options.midi.empty();
     if (haveMidi && !readMidiFile(options.midi, midi, error)) return fail(error);
@@ -163,7 +200,7 @@ int renderWithHost(VstHost& host, const RenderOptions& options, std::ostream& ou
         const vst::VstIntPtr answer =
             host.dispatch(vst::effVendorSpecific, vst::kTessarineLoadInstrument, 0, path.data(), 0.0f);
         if (answer == 1)
-            out << "Instrument loaded: " << options.instrument << "\n";
+            reportInstrument(options.instrument, path, out, err);
         else
             err << "tessarine: warning: the plug-in did not load " << options.instrument << " (it answered " << answer
                 << ")\n";

@@ -51,7 +51,7 @@ VstHost::~VstHost() {
 
 bool VstHost::load(const std::string& path, std::string& error) {
     close();
-    if (!platform::fileExists(path)) {
+    if (!platform::fileExists(path) && !platform::directoryExists(path)) {  // a folder cannot be loaded, below
         error = path + ": plug-in library not found";
         return false;
     }

@@ -186,15 +186,17 @@ void handleTiming(const DirectiveLine& line, KeyMappingSettings& settings) {
 
 namespace {
 
-// A pattern needs two notes when its key range is in use. A pattern never has fewer than one
-// note, so that a key in its range always sounds.
-bool finishPattern(const DirectiveLine& line, const char* keyword, NotePattern& pattern, int notes) {
+// A pattern whose key range is in use needs two notes. An arpeggio may give none at all (its
+// key range and step alone); a chord may not. Note-on plays at least one note either way.
+bool finishPattern(const DirectiveLine& line, const char* keyword, NotePattern& pattern, int notes,
+                   bool noNotesAllowed) {
     const bool inUse = pattern.range.minKey >= 0 || pattern.range.maxKey >= 0;
-    if (notes < 2 && inUse) {
+    const bool tooFew = notes == 1 || (notes == 0 && !noNotesAllowed);
+    if (tooFew && inUse) {
         reportWithLine(line, format("ERROR: %s. Minimum 2 notes, if enabled...\r\n", keyword));
         return false;
     }
-    pattern.count = std::max(notes, 1);
+    pattern.count = notes;
     pattern.velocity[0] = 1.0f;
     return true;
 }
@@ -228,7 +230,7 @@ void handleArpeggio(const DirectiveLine& line, KeyMappingSettings& settings) {
         }
         return true;
     });
-    if (!read || !keys.check() || !finishPattern(line, "ARPEGGIO", pattern, notes)) return;
+    if (!read || !keys.check() || !finishPattern(line, "ARPEGGIO", pattern, notes, true)) return;
     settings.pattern = pattern;
     logDirectiveSuccess(line, format("ARPEGGIO %d, %d, %d, %.1f, succesfully created...\r\n", pattern.range.switchMcc,
                                      pattern.range.minKey, pattern.range.maxKey, static_cast<double>(pattern.step)));
@@ -253,7 +255,7 @@ void handleChord(const DirectiveLine& line, KeyMappingSettings& settings) {
             pattern.velocity[k] = clampFloat(value, 0.0f, 128.0f);
         return true;
     });
-    if (!read || !keys.check() || !finishPattern(line, "CHORD", pattern, notes)) return;
+    if (!read || !keys.check() || !finishPattern(line, "CHORD", pattern, notes, false)) return;
     settings.pattern = pattern;
     logDirectiveSuccess(line, format("CHORD %d, %d, %d, succesfully created...\r\n", pattern.range.switchMcc,
                                      pattern.range.minKey, pattern.range.maxKey));

@@ -218,7 +218,7 @@ Stereo playAdditive(OscillatorState& s, const OscillatorContext& context, const 
             float& phase = s.harmonicPhase[c][k];
             if (!s.started) {
                 s.harmonicStart[c][k] =
-                    partialStart(s, context, hz, slot.phases[static_cast<std::size_t>(k)], input.lockPhases);
+                    partialStart(s, context, hz, slot.phases[static_cast<std::size_t>(k)], input.lockPhases[c]);
                 phase = -increment;
             }
             phase += increment;
@@ -229,7 +229,7 @@ Stereo playAdditive(OscillatorState& s, const OscillatorContext& context, const 
                    slot.amplitudes[static_cast<std::size_t>(k)];
             if (silent) {
                 s.harmonicStart[c][k] =
-                    partialStart(s, context, hz, slot.phases[static_cast<std::size_t>(k)], input.lockPhases);
+                    partialStart(s, context, hz, slot.phases[static_cast<std::size_t>(k)], input.lockPhases[c]);
                 phase = -increment;
             }
         }
@@ -275,7 +275,9 @@ Stereo playFrames(OscillatorState& s, const OscillatorContext& context, float sl
     const std::int64_t loopStart = frame(range.loopStart);
     const std::int64_t loopEnd = frame(range.loopEnd);
     const std::int64_t length = loopEnd - loopStart;
-    const int loopMode = static_cast<int>(std::clamp(range.loopMode, -1.0f, 1e6f));
+    // Checked before the conversion: NaN (which clamp passes through) plays once, as mode 1.
+    const int loopMode =
+        range.loopMode == range.loopMode ? static_cast<int>(std::clamp(range.loopMode, -1.0f, 1e6f)) : 1;
     const bool held = context.held();
 
     const float gains[2] = {gain.l, gain.r};

@@ -14,7 +14,7 @@ struct PlayInput {
     Stereo gain;
     Stereo readOffset;    // added to the read position of a sample, in frames
     Stereo phaseOffset;   // added to every partial's phase of an additive slot, in radians
-    bool lockPhases = false;  // additive partials start locked to the song clock
+    bool lockPhases[2] = {false, false};  // per channel: additive partials start locked to the song clock
 };
 
 // OSC and the OSC family: resolves the slot at the voice's first sample and plays it.

@@ -45,7 +45,7 @@ Stereo oscSyn(OscillatorState& s, const OscillatorContext& context, Stereo wave,
         }
         s.phase[c] = wave::wrap(s.phase[c] + increment);
         const float p = wave::wrap(s.phase[c] + s.startPhase[c] + channel(phase, c));
-        out[c] = wave::shaped(static_cast<int>(channel(wave, c)), channel(shape, c), p, *context.noise) *
+        out[c] = wave::shaped(wave::waveNumber(channel(wave, c)), channel(shape, c), p, *context.noise) *
                  channel(gain, c);
     }
     s.started = true;
