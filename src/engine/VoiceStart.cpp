@@ -91,8 +91,8 @@ void Engine::copyProgram(Voice& voice, const compiler::LayerProgram& program) {
     voice.operationCount = static_cast<int>(count);
     if (refused && delayMemory.firstRefusalSinceReturn() && log_.debugLevel > 0)
         log_.appendf(Log::kMain,
-                     "Delay memory exhausted (%d delay and %d reverb buffers, all in use): a note's "
-                     "delays and reverbs stay silent until a voice ends.\r\n",
+                     "Delay memory exhausted (all %d delay and %d reverb buffers in use): a delay or "
+                     "reverb that finds none is silent for the rest of its note.\r\n",
                      delayMemory.capacity().delays, delayMemory.capacity().reverbs);
 }
 
