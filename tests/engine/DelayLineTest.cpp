@@ -1,11 +1,13 @@
-// The delay lines on a plain zero-filled buffer: delay times in samples, what each form writes
-// and returns, stereo times, the filtered feedbacks, the ping-pong taps and the ring's size.
+// The delay lines on a plain zero-filled buffer: delay times in samples, the filtered
+// feedbacks, the ping-pong taps and the ring's size. (What each form writes and returns is
+// measured through the render loop, in EffectsRenderTest.)
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "engine/delays/DelayLines.h"
 #include "engine/DelayTestSupport.h"
+#include "engine/delays/DelayLines.h"
+#include "engine/delays/Reverbs.h"
 
 namespace tess::fx {
 namespace {
@@ -64,46 +66,6 @@ TEST(DelayLine, FractionalTimesInterpolateUnlessNonInterpolating) {
     EXPECT_EQ(plain[4].l, 0.0f);
 }
 
-TEST(DelayLine, EachFormWritesAndReturnsItsOwnSignal) {
-    // An impulse through a 10-frame line (11 samples): the returned value at the impulse, at
-    // its first echo and at its second.
-    const float huge = 1e9f;  // a low-pass that passes everything: filter(d) = low(d) = d
-    const struct {
-        const char* name;
-        DelayForm form;
-        float a2, a3, a4;
-        float at0, at11, at22;
-    } cases[] = {
-        {"DELAY", DelayForm::Plain, 0, 0, 0, 0.0f, 1.0f, 0.0f},
-        {"DELAYF", DelayForm::Feedback, 0.5f, 0, 0, 1.0f, 0.5f, 0.25f},
-        {"DELAYFF low-pass", DelayForm::FilteredFeedback, 0.5f, huge, 0, 1.0f, 0.5f, 0.25f},
-        {"DELAYFF fc 0", DelayForm::FilteredFeedback, 0.5f, 0.0f, 0, 1.0f, 0.5f, 0.25f},
-        {"DELAY2C allpass", DelayForm::Allpass, 0.5f, -0.5f, 0, -0.5f, 0.75f, 0.375f},
-        {"DELAYFF2", DelayForm::FilteredFeedbackWet, 0.5f, huge, 0, 0.0f, 1.0f, 0.5f},
-        {"DELAYFF3 low band", DelayForm::TwoBandFeedback, 0.5f, 0.25f, huge, 1.0f, 0.5f, 0.25f},
-        {"DELAYFF3 high band", DelayForm::TwoBandFeedback, 0.5f, 0.25f, 0.0f, 1.0f, 0.25f, 0.0625f},
-        {"DELAYFF4", DelayForm::TwoBandFeedbackWet, 0.5f, 0.25f, 0.0f, 0.0f, 1.0f, 0.25f},
-    };
-    for (const auto& c : cases)
-        for (bool interpolate : {true, false}) {
-            const auto out = run(c.form, interpolate, impulse(30), {both(10.0f / kExactRate), both(c.a2), both(c.a3), both(c.a4)});
-            EXPECT_EQ(out[0].l, c.at0) << c.name;
-            EXPECT_EQ(out[11].l, c.at11) << c.name;
-            EXPECT_EQ(out[22].l, c.at22) << c.name;
-            EXPECT_EQ(out[5].l, 0.0f) << c.name;
-            EXPECT_EQ(out[22].r, c.at22) << c.name << " (right)";
-        }
-}
-
-TEST(DelayLine, LeftAndRightChannelsHaveTheirOwnTimes) {
-    const Stereo t{10.0f / kExactRate, 25.0f / kExactRate};
-    for (DelayForm form : {DelayForm::Plain, DelayForm::FilteredFeedbackWet, DelayForm::TwoBandFeedbackWet}) {
-        const auto out = run(form, true, impulse(40), {t, both(0.5f), both(1e9f), both(1e9f)});
-        EXPECT_EQ(onset(out), 11);
-        EXPECT_EQ(onset(out, true), 26);
-    }
-}
-
 TEST(DelayLine, FeedbackFilterSignPicksLowOrHighPass) {
     // A constant input fed back at 0.5 builds up to 2 when the feedback keeps DC (a low-pass)
     // and stays at 1 when it removes it (a high-pass, negative fc).
@@ -154,13 +116,14 @@ TEST(DelayLine, TheRingHoldsTwoToTheTwentyOneFramesAndLongerTimesWrap) {
     }
 }
 
-TEST(DelayLine, WithoutMemoryEveryFormIsSilent) {
+TEST(DelayLine, WithoutMemoryEveryDelayAndReverbIsSilent) {
     DelayState state;  // the pool had no buffer for this note
     for (int form = 0; form <= static_cast<int>(DelayForm::TwoBandFeedbackWet); ++form)
         EXPECT_EQ(delayLine(state, static_cast<DelayForm>(form), true, both(1.0f), both(0.0f), both(0.5f), both(0.5f),
                             both(0.5f), kRate),
                   Stereo{});
     EXPECT_EQ(pingPongDelay(state, true, both(1.0f), both(0.0f), both(0.5f), both(0.5f), both(100.0f), kRate), Stereo{});
+    EXPECT_EQ(reverb(state, both(1.0f), both(0.5f), both(0.5f), ReverbShape{}, kRate), Stereo{});
     EXPECT_EQ(state.written, 0u);
 }
 

@@ -51,25 +51,6 @@ TEST(DelayMemoryPool, LendsEachBufferOnceAndTakesItBackOnce) {
     EXPECT_EQ(c.data, lent);
 }
 
-TEST(DelayMemoryPool, ReserveKeepsTheBuffersItHasAndFreesThemAll) {
-    DelayMemoryPool pool;
-    pool.reserve({2, 0});
-    DelayMemory a, b;
-    pool.lend(MemoryKind::Delay, a);
-    pool.lend(MemoryKind::Delay, b);
-    pool.reserve({3, 2});
-    EXPECT_EQ(pool.freeCount(MemoryKind::Delay), 3);
-    EXPECT_EQ(pool.freeCount(MemoryKind::Reverb), 2);
-    std::vector<float*> seen;
-    DelayMemory m;
-    while (pool.lend(MemoryKind::Delay, m)) seen.push_back(m.data);
-    ASSERT_EQ(seen.size(), 3u);
-    EXPECT_NE(std::find(seen.begin(), seen.end(), a.data), seen.end());
-    EXPECT_NE(std::find(seen.begin(), seen.end(), b.data), seen.end());
-    pool.reserve({1, 0});
-    EXPECT_EQ(pool.capacity(), (DelayMemoryPool::Capacity{1, 0}));
-}
-
 TEST(DelayMemoryPool, AnInstrumentGetsItsPostBuffersAndEnoughForItsVoices) {
     const struct {
         const char* text;
