@@ -1,6 +1,7 @@
 // Renders a fixed set of patches for a fixed number of voices and seconds through the engine
 // and prints, per patch, nanoseconds per voice-sample and the real-time factor (seconds of
 // audio rendered per second of computing, for all voices together).
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -15,6 +16,8 @@
 #include "common/Log.h"
 #include "compiler/InstrumentCompiler.h"
 #include "engine/Engine.h"
+#include "engine/delays/DelayMemory.h"
+#include "midi/NotePlayer.h"
 #include "samples/SampleDirective.h"
 
 namespace {
@@ -43,7 +46,17 @@ const Patch kPatches[] = {
                    "LAYER\nOUT = OSCENV(0, 0.01, 0.2, 0.7, 0.3) * 0.05\n"},
     {"additive8", "SAMPLE 1, 0, 0, 0.5, 2, 0, 0, 0.3, 3, 0, 0, 0.2, 4, 0, 0, 0.1, 5, 0, 0, 0.1, 6, 0, 0, 0.1, 7, 0, 0, 0.1, 8, 0\n"
                   "LAYER\nOUT = OSC0(1) * 0.05\n"},
+    // Four resonant state-variable stages at twice the rate.
+    {"filter4", "LAYER\nsaw = FRAC(FREQ * TIME) * 2 - 1\nOUT = FILT(3, saw, 1200 + 800 * SIN(TIME), 0.7) * 0.05\n"},
+    // A filtered-feedback delay into a reverb, in every voice.
+    {"delay-reverb",
+     "LAYER\nx = SIN(6.2831853 * FREQ * TIME) * 0.05\ny = DELAYFF(x, 0.25, 0.4, 3000)\n"
+     "OUT = REVERB(y, 0.7, 0.5, 4000, 20) * 0.1 + y\n"},
 };
+
+// The instrument the note-on measurement plays: one delay and one reverb per voice.
+const char* kDelayLayer =
+    "LAYER\nOUT = REVERB(DELAYFF(SIN(6.2831853 * FREQ * TIME) * 0.05, 0.25, 0.4, 3000), 0.7, 0.5, 4000, 20)\n";
 
 // A one-second stereo 16-bit WAV of two detuned saws at 261.63 Hz, written byte by byte.
 void writeBenchWav(const std::string& path) {
@@ -63,6 +76,62 @@ void writeBenchWav(const std::string& path) {
             u16(static_cast<std::uint16_t>(static_cast<std::int16_t>((phase - std::floor(phase) - 0.5) * 20000)));
         }
     std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Microseconds the note path takes to start a 16-note chord on a delay layer (the chord's
+// note-on events handed to processEvents), over many chords; then, for comparison, what
+// allocating and zero-filling one 16 MiB buffer per note on the audio thread would cost.
+void benchChordNoteOn(const std::filesystem::path& folder, float rate) {
+    const auto path = (folder / "chord.txt").string();
+    std::ofstream(path) << kDelayLayer;
+    tess::Log log;
+    tess::compiler::InstrumentCompiler compiler(log, folder.string());
+    compiler.reset();
+    compiler.compileFile(0, path);
+    tess::Engine engine(log);
+    engine.sampleRate = rate;
+    engine.installInstrument(compiler.instrument());
+    tess::midi::NotePlayer notes(engine, log);
+    notes.installInstrument(compiler.instrument());
+
+    constexpr int kNotes = 16;
+    std::vector<vst::VstMidiEvent> midi(kNotes);
+    std::vector<unsigned char> list(sizeof(vst::VstEvents) + kNotes * sizeof(vst::VstEvent*));
+    auto* events = reinterpret_cast<vst::VstEvents*>(list.data());
+    events->numEvents = kNotes;
+    for (int i = 0; i < kNotes; ++i) {
+        vst::VstMidiEvent& e = midi[static_cast<std::size_t>(i)];
+        e = vst::VstMidiEvent{};
+        e.type = vst::kVstMidiType;
+        e.byteSize = sizeof e;
+        e.midiData[0] = static_cast<char>(0x90);
+        e.midiData[1] = static_cast<char>(48 + i);
+        e.midiData[2] = 100;
+        events->events[i] = reinterpret_cast<vst::VstEvent*>(&e);
+    }
+    std::vector<float> input(64, 0.0f), left(64), right(64);
+    float* inputs[2] = {input.data(), input.data()};
+    float* outputs[2] = {left.data(), right.data()};
+
+    std::vector<double> times;
+    for (int chord = 0; chord < 200; ++chord) {
+        const auto begin = std::chrono::steady_clock::now();
+        notes.processEvents(*events, -1);
+        times.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - begin).count());
+        engine.process(inputs, outputs, 64, nullptr, false);  // the chord sounds
+        engine.voices.releaseNoteVoices();
+        engine.process(inputs, outputs, 64, nullptr, false);  // its voices end, memory goes home
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("\n16-note chord note-on on a delay+reverb layer (processEvents, %zu chords):\n", times.size());
+    std::printf("  median %.1f us, 90th percentile %.1f us, worst %.1f us\n", times[times.size() / 2],
+                times[times.size() * 9 / 10], times.back());
+
+    const auto begin = std::chrono::steady_clock::now();
+    std::vector<std::unique_ptr<float[]>> buffers;
+    for (int i = 0; i < kNotes; ++i) buffers.emplace_back(new float[tess::fx::kDelayFloats]());
+    const double zeroFill = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+    std::printf("  for comparison, allocating and zero-filling 16 delay buffers of 16 MiB: %.1f ms\n", zeroFill);
 }
 
 }  // namespace
@@ -112,5 +181,6 @@ int main(int argc, char** argv) {
         std::printf("%-12s %8d %8.1f %14.1f %12.1f\n", patch.name, voices, seconds,
                     elapsed * 1e9 / voiceSamples, seconds / elapsed);
     }
+    benchChordNoteOn(folder, rate);
     return 0;
 }

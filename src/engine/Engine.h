@@ -14,6 +14,7 @@
 #include "engine/Noise.h"
 #include "engine/Stereo.h"
 #include "engine/Transport.h"
+#include "engine/delays/DelayMemoryPool.h"
 #include "engine/VoiceTable.h"
 #include "engine/math/NoteRounding.h"
 #include "midi/ControllerSpace.h"
@@ -42,13 +43,17 @@ public:
     int startVoice(const compiler::CompiledInstrument& instrument, int layer, float key,
                    float velocity, std::int64_t startTime);
 
-    // Takes a freshly compiled instrument: the POST program goes into the POST voice, and the
-    // curves and settings the engine reads are taken from it.
+    // Takes a freshly compiled instrument (loading thread): the POST program goes into the
+    // POST voice, the curves and settings the engine reads are taken from it, the delay memory
+    // pool is filled for it and the voices get storage for its largest program.
     void installInstrument(const compiler::CompiledInstrument& instrument);
 
     // Gives `voice` its own copy of `program`, reusing the voice's storage when it is large
-    // enough, with fresh running state.
-    static void copyProgram(Voice& voice, const compiler::LayerProgram& program);
+    // enough, with fresh running state; its delays and reverbs borrow memory from the pool
+    // (what the voice held before goes back first).
+    void copyProgram(Voice& voice, const compiler::LayerProgram& program);
+    // Ends a voice: idle, its delay memory back in the pool.
+    void endVoice(Voice& voice);
 
     // suspend(): every note voice is cut, the clock rewinds and the POST step stops.
     void suspend();
@@ -72,6 +77,7 @@ public:
     // interpolation kernel they read through (rebuilt from QUALITY after each compile).
     const SampleBank* samples = nullptr;
     InterpolationKernel kernel;
+    fx::DelayMemoryPool delayMemory;  // filled by installInstrument
 
 private:
     // The registers of the sample being rendered for one voice.
@@ -93,6 +99,8 @@ private:
                 const Stereo* args, const Voice& voice, SampleFrame& frame);
     Stereo oscillator(int function, const compiler::Operation& op, OperationState& state,
                       const Stereo* args, const Voice& voice, SampleFrame& frame);
+    Stereo effect(int function, OperationState& state, const Stereo* args, const Voice& voice);
+    void returnDelayMemory(Voice& voice);
 
     Log& log_;
     std::unique_ptr<float[]> inputLeft_;

@@ -25,7 +25,9 @@ enum : int {
     Abs = 2, Sat, Sigm, SigmDw, Log, Exp, Lin2Db, Db2Lin,
     Shold = 11, Semi, Cents,
     Mono = 26, Left, Right, Join, Wide, Gains,
-    Sin = 34, Cos, Rnd,
+    Filt = 33, Sin, Cos, Rnd,
+    Delay = 39, DelayF, DelayFf, Delay2C, DelayFf2, DelayFf3, DelayFf4,
+    PpDelay = 48, NiDelay, NiDelayF, NiDelayFf, NiDelay2C, NiDelayFf2, NiDelayFf3, NiDelayFf4, NiPpDelay,
     Sign = 57, CopySign, Sinc,
     PowAbs = 61,
     Wavetable = 63, GrainSynth, WaveScan,
@@ -35,8 +37,8 @@ enum : int {
     OscSyn = 86,
     OscEnvFm = 91, OscEnv, OscEnvMod,
     Osc0 = 95, Osc0Fm, Osc0Mod, Osc1, Osc1Fm, Osc1Mod,
-    Osc0Auto = 102,
-    Pan = 103,
+    Filt0 = 101, Osc0Auto,
+    Pan = 103, Reverb, Reverb1, Reverb2,
 };
 }  // namespace fn
 
@@ -98,6 +100,13 @@ Stereo Engine::call(int code, const compiler::Operation& op, OperationState& sta
         case fn::Osc0: case fn::Osc0Fm: case fn::Osc0Mod:
         case fn::Osc1: case fn::Osc1Fm: case fn::Osc1Mod: case fn::Osc0Auto:
             return oscillator(code - 3, op, state, a, voice, frame);
+        case fn::Filt: case fn::Filt0:
+        case fn::Delay: case fn::DelayF: case fn::DelayFf: case fn::Delay2C:
+        case fn::DelayFf2: case fn::DelayFf3: case fn::DelayFf4: case fn::PpDelay:
+        case fn::NiDelay: case fn::NiDelayF: case fn::NiDelayFf: case fn::NiDelay2C:
+        case fn::NiDelayFf2: case fn::NiDelayFf3: case fn::NiDelayFf4: case fn::NiPpDelay:
+        case fn::Reverb: case fn::Reverb1: case fn::Reverb2:
+            return effect(code - 3, state, a, voice);
         default: return Stereo{};
     }
 }

@@ -6,7 +6,9 @@
 #include <cstdint>
 
 #include "compiler/Operation.h"
+#include "engine/delays/DelayMemory.h"
 #include "engine/envelopes/StageModel.h"
+#include "engine/filters/Filter.h"
 #include "engine/math/SampleHold.h"
 #include "engine/oscillators/OscillatorState.h"
 
@@ -42,6 +44,15 @@ struct OperationState {
     math::SampleHoldState sampleHold;
     osc::OscillatorState osc;
     env::EnvelopeState envelope;
+    filt::FilterState filter;
+    fx::DelayState delay;  // memory borrowed from the pool for the length of the note
+
+    // Back to the state of a note's first sample, keeping the borrowed delay memory.
+    void restart() {
+        const fx::DelayMemory kept = delay.memory;
+        *this = OperationState{};
+        delay.memory = kept;
+    }
 };
 
 }  // namespace tess

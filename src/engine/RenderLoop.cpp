@@ -22,7 +22,7 @@ void Engine::suspend() {
     sampleClock = 0;
     // The POST step starts over: its oscillators choose their slots again at its next sample.
     Voice& post = voices.post();
-    for (OperationState& state : post.states) state = OperationState{};
+    for (OperationState& state : post.states) state.restart();
     post.frequency = -1.0f;
 }
 
@@ -76,7 +76,7 @@ void Engine::renderSlice(float* const* inputs, float* const* outputs, int offset
             }
             renderVoice(voice, false, sliceOutputs, offset, frames);
         } else if (voice.frequency == 0.0f) {
-            voice.release();
+            endVoice(voice);
         }
     }
     Voice& post = voices.post();
@@ -233,7 +233,7 @@ void Engine::renderVoice(Voice& voice, bool isPost, float* const* outputs, int o
                       last <= voice.startTime + static_cast<std::int64_t>(sampleRate) / 10 ||
                       (lowestStage <= 1.0f && last <= releaseTime);
     voice.level = blockLevel;
-    if (!keep) voice.release();
+    if (!keep) endVoice(voice);
 }
 
 }  // namespace tess

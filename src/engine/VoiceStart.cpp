@@ -1,6 +1,8 @@
+#include <algorithm>
 #include <cmath>
 
 #include "engine/Engine.h"
+#include "engine/delays/DelayMemoryPlan.h"
 
 namespace tess {
 
@@ -47,15 +49,29 @@ std::int32_t resolveDestination(std::int32_t code, int slotCount) {
 
 }  // namespace
 
+void Engine::returnDelayMemory(Voice& voice) {
+    for (OperationState& state : voice.states) delayMemory.takeBack(state.delay.memory);
+}
+
+void Engine::endVoice(Voice& voice) {
+    returnDelayMemory(voice);
+    voice.release();
+}
+
 void Engine::copyProgram(Voice& voice, const compiler::LayerProgram& program) {
     // assign() and resize() reuse the vectors' storage when it is large enough.
     const std::size_t count = program.operations.size();
     const int slots = static_cast<int>(program.left.size());
+    returnDelayMemory(voice);
     voice.operations.assign(program.operations.begin(), program.operations.end());
     voice.states.assign(count, OperationState{});
     voice.resolved.resize(count);
+    bool refused = false;
     for (std::size_t j = 0; j < count; ++j) {
         const compiler::Operation& op = program.operations[j];
+        const fx::MemoryKind memory = fx::memoryKindOf(op.code - 3);
+        if (memory != fx::MemoryKind::None && !delayMemory.lend(memory, voice.states[j].delay.memory))
+            refused = true;
         ResolvedOperation& r = voice.resolved[j];
         r.code = op.code;
         r.hold = op.hold;
@@ -73,11 +89,45 @@ void Engine::copyProgram(Voice& voice, const compiler::LayerProgram& program) {
                                                         program.right[static_cast<std::size_t>(i)]};
     for (int i = slots; i < slots + reg::Count; ++i) voice.registers[static_cast<std::size_t>(i)] = Stereo{};
     voice.operationCount = static_cast<int>(count);
+    if (refused && delayMemory.firstRefusalSinceReturn() && log_.debugLevel > 0)
+        log_.appendf(Log::kMain,
+                     "Delay memory exhausted (all %d delay and %d reverb buffers in use): a delay or "
+                     "reverb that finds none is silent for the rest of its note.\r\n",
+                     delayMemory.capacity().delays, delayMemory.capacity().reverbs);
 }
+
+namespace {
+
+// The largest program of the instrument's layers: every voice that notes can take gets room
+// for it now, so that starting a note never allocates.
+void reserveProgramStorage(Voice& voice, std::size_t operations, std::size_t registers) {
+    voice.operations.reserve(operations);
+    voice.resolved.reserve(operations);
+    voice.states.reserve(operations);
+    voice.registers.reserve(registers);
+}
+
+}  // namespace
 
 void Engine::installInstrument(const compiler::CompiledInstrument& instrument) {
     curves = &instrument.curves;
     silenceThreshold = instrument.common.silenceThreshold;
+    // Every buffer comes home before the pool is refilled for the new instrument.
+    for (int v = 0; v < VoiceTable::kCount; ++v) returnDelayMemory(voices[v]);
+    const fx::DelayMemoryPool::Capacity wanted = fx::memoryPlanFor(instrument);
+    const fx::DelayMemoryPool::Capacity held = delayMemory.reserve(wanted);
+    if (!(held == wanted))
+        log_.appendf(Log::kMain, "Delay memory: only %d of %d delay and %d of %d reverb buffers could be reserved.\r\n",
+                     held.delays, wanted.delays, held.reverbs, wanted.reverbs);
+    std::size_t operations = 0, slots = 0;
+    for (int i = 0; i < instrument.layerCount && i < static_cast<int>(instrument.layers.size()); ++i) {
+        const compiler::LayerProgram& layer = instrument.layers[static_cast<std::size_t>(i)];
+        operations = std::max(operations, layer.operations.size());
+        slots = std::max(slots, layer.left.size());
+    }
+    const int polyphony = std::clamp(instrument.common.poly.voices, 1, VoiceTable::kNoteVoices);
+    for (int v = 0; v < polyphony; ++v) reserveProgramStorage(voices[v], operations, slots + reg::Count);
+
     Voice& post = voices.post();
     post.midiKey = 255;
     copyProgram(post, instrument.post);

@@ -5,7 +5,8 @@
 // on note-off, on OFF triggers and on group releases.
 //
 // Everything here runs on the audio thread between two render calls and never allocates: a
-// voice reuses the storage of its program copy (Engine::copyProgram).
+// voice reuses the storage of its program copy (Engine::copyProgram), reserved when the
+// instrument was installed.
 #pragma once
 
 #include <cstdint>

@@ -251,10 +251,10 @@ int NotePlayer::startVoice(const NoteStart& note) {
         // A kept program continues with its slot values; its operations start over.
         const int slots = voice.slotCount;
         std::copy(voice.registers.begin(), voice.registers.begin() + slots, keptSlots_.get());
-        Engine::copyProgram(voice, program);
+        engine_.copyProgram(voice, program);
         std::copy(keptSlots_.get(), keptSlots_.get() + slots, voice.registers.begin());
     } else {
-        Engine::copyProgram(voice, program);
+        engine_.copyProgram(voice, program);
     }
     voice.layer = note.layer;
     voice.gain = gain;

@@ -14,8 +14,8 @@ namespace {
 
 const std::string kTool = TESSARINE_TOOL_PATH;
 
-std::vector<float> renderWithTool(const ScopedUserFolder& home, const std::string& instrument,
-                                  const std::string& midi, std::string* output) {
+tool::WavAudio renderAudioWithTool(const ScopedUserFolder& home, const std::string& instrument,
+                                   const std::string& midi, std::string* output) {
     const std::string wav = home.file("out.wav");
     const int status = runCommand("TESSARINE_HOME='" + home.path() + "' '" + kTool + "' render --instrument '" +
                                       instrument + "' --midi '" + midi + "' -o '" + wav + "'",
@@ -24,7 +24,19 @@ std::vector<float> renderWithTool(const ScopedUserFolder& home, const std::strin
     tool::WavAudio audio;
     std::string error;
     EXPECT_TRUE(tool::readWavFile(wav, audio, error)) << error;
-    return audio.left;
+    return audio;
+}
+
+std::vector<float> renderWithTool(const ScopedUserFolder& home, const std::string& instrument,
+                                  const std::string& midi, std::string* output) {
+    return renderAudioWithTool(home, instrument, midi, output).left;
+}
+
+tool::WavAudio renderExample(const std::string& name) {
+    ScopedUserFolder home;
+    std::string output;
+    const std::string base = std::string(TESSARINE_SOURCE_DIR) + "/examples/" + name;
+    return renderAudioWithTool(home, base + ".txt", base + ".mid", &output);
 }
 
 TEST(MidiRender, NotesOfAMidiFileSoundAtTheirTimesAndKeys) {
@@ -68,6 +80,38 @@ TEST(MidiRender, TheTemperamentExampleTunesItsThirdsByProgramChange) {
         }
         EXPECT_NEAR(bestCents, expectedCents[part], 0.3) << "part " << part;
     }
+}
+
+// The frequency at which a signal's energy is centred: rate / 2 pi * rms(derivative) / rms.
+double rmsFrequency(const std::vector<float>& s) {
+    double e = 0.0, d = 0.0;
+    for (std::size_t i = 1; i < s.size(); ++i) {
+        e += double(s[i]) * s[i];
+        d += double(s[i] - s[i - 1]) * (s[i] - s[i - 1]);
+    }
+    return 44100.0 / (2.0 * 3.14159265358979) * std::sqrt(d / e);
+}
+
+TEST(MidiRender, TheEffectExamplesEchoSweepAndRing) {
+    // pingpong: the first note (0 .. 0.125 s) comes back 45 / BPM = 0.375 s later on the left
+    // only; the right stays silent until the second note (0.5 s).
+    const tool::WavAudio echo = renderExample("pingpong");
+    EXPECT_EQ(onsetSample(echo.left, 0.0f, 10000), 16539);  // the note's sine is 0 at its first sample
+    EXPECT_GT(peakLevel(echo.left, 16538, 20948), 0.05f);
+    EXPECT_EQ(peakLevel(echo.right, 10000, 22050), 0.0f);
+    EXPECT_GT(peakLevel(echo.right, 33076, 37486), 0.05f);  // the second tap, 0.75 s after the note
+
+    // filter-sweep: the first note is bright at its start and dark 0.6 s later.
+    const tool::WavAudio sweep = renderExample("filter-sweep");
+    EXPECT_GT(rmsFrequency(slice(sweep.left, 0, 2205)), 1800.0);
+    EXPECT_LT(rmsFrequency(slice(sweep.left, 26460, 30870)), 600.0);
+
+    // reverb-send: the last chord is released at 1.65 s; the send's reverb rings on and fades.
+    const tool::WavAudio room = renderExample("reverb-send");
+    const auto level = [&](double from) { return peakLevel(room.right, std::size_t(from * 44100), std::size_t((from + 0.25) * 44100)); };
+    EXPECT_GT(level(1.75), 0.03f);
+    EXPECT_LT(level(3.0), level(1.75) * 0.05f);
+    EXPECT_GT(level(3.0), 0.0f);
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ vst::VstIntPtr PluginHarness::callback(vst::AEffect*, vst::VstInt32 opcode, vst:
                                   (current->transportPlaying ? vst::kVstTransportPlaying : 0);
             return reinterpret_cast<vst::VstIntPtr>(&current->time);
         case vst::audioMasterProcessEvents:
-            if (current != nullptr) {
+            if (current != nullptr && current->recordReturnedEvents) {
                 ++current->eventListsReturned;
                 const auto* list = static_cast<const vst::VstEvents*>(ptr);
                 current->lastReturnedList = list;
@@ -83,10 +83,11 @@ std::vector<float> PluginHarness::block(int frames, const std::vector<MidiMessag
         lastSentList = header;
         effect->dispatcher(effect, vst::effProcessEvents, 0, 0, header, 0.0f);
     }
-    std::vector<float> left(static_cast<std::size_t>(frames)), right(static_cast<std::size_t>(frames));
+    std::vector<float> left(static_cast<std::size_t>(frames));
+    lastRight_.assign(static_cast<std::size_t>(frames), 0.0f);
     std::vector<float> input(static_cast<std::size_t>(frames), 0.0f);
     float* inputs[2] = {input.data(), input.data()};
-    float* outputs[2] = {left.data(), right.data()};
+    float* outputs[2] = {left.data(), lastRight_.data()};
     effect->processReplacing(effect, inputs, outputs, frames);
     position_ += frames;
     return left;
@@ -96,6 +97,7 @@ std::vector<float> PluginHarness::render(int frames, std::vector<MidiMessage> ev
     std::stable_sort(events.begin(), events.end(),
                      [](const MidiMessage& a, const MidiMessage& b) { return a.deltaFrames < b.deltaFrames; });
     std::vector<float> all;
+    right.clear();
     std::size_t next = 0;
     for (int start = 0; start < frames; start += blockSize) {
         const int n = std::min(blockSize, frames - start);
@@ -107,6 +109,7 @@ std::vector<float> PluginHarness::render(int frames, std::vector<MidiMessage> ev
         }
         const std::vector<float> left = block(n, inBlock);
         all.insert(all.end(), left.begin(), left.end());
+        right.insert(right.end(), lastRight_.begin(), lastRight_.end());
     }
     return all;
 }

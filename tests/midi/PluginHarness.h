@@ -58,6 +58,8 @@ public:
     Voice* voiceOn(int key);
     std::string log() const { return std::string(plugin_->log.main.view()); }
 
+    std::vector<float> right;  // the right channel of what the last render() call rendered
+    bool recordReturnedEvents = true;  // false: the host callback takes the MIDI thru without copying
     vst::VstTimeInfo time{};  // what the host reports; samplePos follows the blocks
     bool transportPlaying = true;
     std::int64_t hostStart = 0;  // the host's position when the first block was rendered
@@ -75,6 +77,7 @@ private:
                                    void* ptr, float opt);
     std::unique_ptr<Tessarine> plugin_;
     std::int64_t position_ = 0;
+    std::vector<float> lastRight_;
 };
 
 // Frequency from the rising zero crossings of a signal (interpolated).

@@ -1,0 +1,26 @@
+// FILT(type, x, fc, q) and FILT0 (the same with the DEFAULTFC register as fc). The type is
+// read once, when the operation first runs in a note, and holds for the rest of it:
+//   below 0      one-pole: -1 low-pass, any other negative type high-pass
+//   0 .. 19      (type & 3) + 1 state-variable stages; type >> 2 picks the output: 0 low-pass,
+//                1 high-pass, 2 band-pass, 3 notch, 4 low minus high
+//   20 and above (type & 3) + 1 low-pass stages
+// Each channel has its own cutoff and resonance.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/Stereo.h"
+#include "engine/filters/StateVariableCascade.h"
+
+namespace tess::filt {
+
+struct FilterState {
+    bool typeFixed = false;
+    std::int32_t type = 0;
+    float memory[2] = {0.0f, 0.0f};  // one-pole memory per channel
+    SvfStage stages[kMaxStages];
+};
+
+Stereo filter(FilterState& state, Stereo type, Stereo x, Stereo fc, Stereo q, float sampleRate);
+
+}  // namespace tess::filt
