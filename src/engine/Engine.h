@@ -15,6 +15,7 @@
 #include "engine/Stereo.h"
 #include "engine/Transport.h"
 #include "engine/VoiceTable.h"
+#include "engine/envelopes/StageModel.h"
 #include "engine/math/NoteRounding.h"
 #include "midi/ControllerSpace.h"
 #include "midi/NoteRepeater.h"
@@ -47,8 +48,9 @@ public:
     void installInstrument(const compiler::CompiledInstrument& instrument);
 
     // Gives `voice` its own copy of `program`, reusing the voice's storage when it is large
-    // enough, with fresh running state.
-    static void copyProgram(Voice& voice, const compiler::LayerProgram& program);
+    // enough, with fresh running state. With `keepEnvelopes` (a voice re-used legato, same
+    // program) each operation's envelope keeps its level, so it goes on from where it stands.
+    static void copyProgram(Voice& voice, const compiler::LayerProgram& program, bool keepEnvelopes = false);
 
     // suspend(): every note voice is cut, the clock rewinds and the POST step stops.
     void suspend();
@@ -65,7 +67,9 @@ public:
     Transport transport;
     Noise noise;
     const CurveTable* curves = nullptr;
-    math::TuningContext tuning;  // ROUNDF until layers carry their own tuning
+    // The active temperament that ROUNDF snaps to; the base, tracking and centre are each
+    // voice's own.
+    math::TuningContext tuning;
     // Plays an arpeggio pattern again when a voice's repeat time has passed (the note path).
     NoteRepeater* repeater = nullptr;
     // The slots the oscillators play (owned by the plug-in; null plays nothing) and the
@@ -93,6 +97,9 @@ private:
                 const Stereo* args, const Voice& voice, SampleFrame& frame);
     Stereo oscillator(int function, const compiler::Operation& op, OperationState& state,
                       const Stereo* args, const Voice& voice, SampleFrame& frame);
+    Stereo envelope(int function, OperationState& state, const Stereo* args, const Voice& voice,
+                    SampleFrame& frame);
+    env::EnvelopeTiming envelopeTiming(const Voice& voice, const SampleFrame& frame) const;
 
     Log& log_;
     std::unique_ptr<float[]> inputLeft_;

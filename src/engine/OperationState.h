@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "compiler/Operation.h"
+#include "engine/envelopes/Lfos.h"
 #include "engine/envelopes/StageModel.h"
 #include "engine/math/SampleHold.h"
 #include "engine/oscillators/OscillatorState.h"
@@ -41,7 +42,8 @@ struct ResolvedOperation {
 struct OperationState {
     math::SampleHoldState sampleHold;
     osc::OscillatorState osc;
-    env::EnvelopeState envelope;
+    env::EnvelopeState envelope;  // an envelope, or the fade of an LFO
+    env::LfoState lfo;
 };
 
 }  // namespace tess
