@@ -68,7 +68,7 @@ void startVoiceModulation(VoiceModulation& m, const compiler::LayerModulation& l
     m.cutoffSetting = layer.cutoffSetting;
 }
 
-ModulatedRegisters modulate(VoiceModulation& m, const ModulationSample& sample, float frequency, float gain) {
+ModulatedRegisters modulateAll(VoiceModulation& m, const ModulationSample& sample, float frequency, float gain) {
     using Target = compiler::LayerModulation::Target;
     ModulatedRegisters r;
     r.frequency = frequency;
@@ -130,16 +130,8 @@ ModulatedRegisters modulate(VoiceModulation& m, const ModulationSample& sample, 
         if (m.modulators[VoiceModulation::Phase].active()) r.phase = out[VoiceModulation::Phase].lfo * scales.phaseLfo;
     }
 
-    // 7. DEFAULTFC: the modulated frequency, or a multiple of it, of the unmodulated frequency,
-    // or an absolute frequency.
-    const float x = m.cutoffSetting;
-    r.defaultFc = filterFactor * r.frequency;
-    if (x > 1e-6f && x < 10.0f)
-        r.defaultFc = x * filterFactor * r.frequency;
-    else if (x > -10.0f && x < -1e-6f)
-        r.defaultFc = -x * filterFactor * frequency;
-    else if (x >= 10.0f)
-        r.defaultFc = x * filterFactor;
+    // 7. DEFAULTFC.
+    r.defaultFc = defaultCutoff(m.cutoffSetting, filterFactor, r.frequency, frequency);
     // 8. FCMOD.
     if (lists && !m.layer->couples[Target::Filter].empty())
         r.defaultFc *= std::exp2(sumCouples(m.layer->couples[Target::Filter], read, kPerCent));

@@ -52,7 +52,23 @@ struct ModulationSample {
 void startVoiceModulation(VoiceModulation& modulation, const compiler::LayerModulation& layer,
                           const env::ModulatorStart& start);
 
+// DEFAULTFC from the cutoff setting x: between 1e-6 and 10 a multiple of the modulated
+// frequency, between -10 and -1e-6 a multiple of the unmodulated one, from 10 on an absolute
+// frequency, else the modulated frequency; each times the filter factor.
+inline float defaultCutoff(float x, float filterFactor, float modulated, float unmodulated) {
+    if (x > 1e-6f && x < 10.0f) return x * filterFactor * modulated;
+    if (x > -10.0f && x < -1e-6f) return -x * filterFactor * unmodulated;
+    if (x >= 10.0f) return x * filterFactor;
+    return filterFactor * modulated;
+}
+
 // One sample. `frequency` is the voice's current (glided, unmodulated) frequency, `gain` its gain.
-ModulatedRegisters modulate(VoiceModulation& modulation, const ModulationSample& sample, float frequency, float gain);
+ModulatedRegisters modulateAll(VoiceModulation& modulation, const ModulationSample& sample, float frequency,
+                               float gain);
+inline ModulatedRegisters modulate(VoiceModulation& modulation, const ModulationSample& sample, float frequency,
+                                   float gain) {
+    if (modulation.anyList || modulation.anyModulator) return modulateAll(modulation, sample, frequency, gain);
+    return {frequency, gain, defaultCutoff(modulation.cutoffSetting, 1.0f, frequency, frequency), 0.0f};
+}
 
 }  // namespace tess
