@@ -119,20 +119,6 @@ TEST(LayerTriggers, FirstAndLegatoLayersCountNotesWhoseReleaseIsAhead) {
     EXPECT_EQ(forty->layer, 1);
 }
 
-TEST(LayerTriggers, ALegatoLayerSoundsOnlyWhileAnotherKeyIsHeld) {
-    PluginHarness host(layer("ONFIRST 0, 127\n") + layer("ONLEGATO 0, 127\nBASEF 880\n"));
-    const std::vector<float> alone = host.render(8820, {noteOn(0, 69)});
-    EXPECT_NEAR(measuredFrequency(slice(alone, 100, 8820), kRate), 440.0, 0.05);
-    host.render(8820, {noteOn(0, 57)});  // while 69 is held: the legato layer, an octave up
-    const Voice* legato = host.voiceOn(57);
-    ASSERT_NE(legato, nullptr);
-    EXPECT_EQ(legato->layer, 1);
-    host.render(8820, {noteOff(0, 69), noteOff(0, 57)});
-    host.render(8820, {noteOn(0, 57)});
-    ASSERT_NE(host.voiceOn(57), nullptr);
-    EXPECT_EQ(host.voiceOn(57)->layer, 0);  // nothing held any more: a first note
-}
-
 TEST(LayerTriggers, OffGroupReleasesTheOtherKeysOfTheGroup) {
     // Open and closed hi-hat: a note of group 1 releases the sounding notes of the layer whose
     // OFF trigger names group 1, except the key just played.

@@ -48,26 +48,15 @@ std::vector<float> windowPeaks(const std::vector<float>& signal, double from, do
 TEST(ModulationExamples, VibratoRateAndDepth) {
     const std::vector<float> out = renderExample("vibrato");
     for (const auto& [from, to, hertz] : {std::tuple{0.8, 2.9, 440.0}, std::tuple{3.8, 5.9, keyFrequency(76)}}) {
-        std::vector<double> crossings;
-        const std::vector<float> note = slice(out, at(from), at(to));
-        for (std::size_t i = 1; i < note.size(); ++i)
-            if (note[i - 1] < 0.0f && note[i] >= 0.0f)
-                crossings.push_back(static_cast<double>(i - 1) + note[i - 1] / (note[i - 1] - note[i]));
+        const auto track = pitchTrack(slice(out, at(from), at(to)), kRate);
         double low = 1e9, high = 0.0;
-        std::vector<double> upward;  // when the pitch rises through the note's own
-        double previousTime = 0.0, previousHz = 0.0;
-        for (std::size_t k = 1; k < crossings.size(); ++k) {
-            const double time = 0.5 * (crossings[k] + crossings[k - 1]);
-            const double hz = kRate / (crossings[k] - crossings[k - 1]);
-            low = std::min(low, hz);
-            high = std::max(high, hz);
-            if (k > 1 && previousHz < hertz && hz >= hertz)
-                upward.push_back(previousTime + (hertz - previousHz) / (hz - previousHz) * (time - previousTime));
-            previousTime = time;
-            previousHz = hz;
+        for (const auto& point : track) {
+            low = std::min(low, point.second);
+            high = std::max(high, point.second);
         }
         EXPECT_NEAR(1200.0 * std::log2(high / hertz), 30.0, 1.0) << hertz;
         EXPECT_NEAR(1200.0 * std::log2(low / hertz), -30.0, 1.0) << hertz;
+        const std::vector<double> upward = upwardPassages(track, hertz);
         ASSERT_GE(upward.size(), 8u);
         EXPECT_NEAR((upward.size() - 1) * kRate / (upward.back() - upward.front()), 5.0, 0.02) << hertz;
     }
