@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -253,7 +254,11 @@ void handleCouples(const DirectiveLine& line, std::string_view keyword, Compiled
     // A refused line changes nothing; an accepted one replaces the list.
     LayerModulation& modulation = modulationOf(line, instrument);
     modulation.couples[directive->list] = std::move(couples);
-    if (directive->setting) modulation.cutoffSetting = static_cast<float>(setting);
+    if (directive->setting) {
+        // As written; only a value beyond the float range is held at its largest finite value.
+        constexpr double top = std::numeric_limits<float>::max();
+        modulation.cutoffSetting = static_cast<float>(std::clamp(setting, -top, top));
+    }
     logCreated(line, format(directive->created, line.section + 1,
                             static_cast<int>(modulation.couples[directive->list].size())));
 }
