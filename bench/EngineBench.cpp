@@ -44,6 +44,17 @@ const Patch kPatches[] = {
     {"sample", "SAMPLE 0, \"bench.wav\", 1, 60, 0, 0, 0, 0, 1e10, 2000, 40000\nLAYER\nOUT = OSC0(0) * 0.05\n"},
     {"sample-env", "SAMPLE 0, \"bench.wav\", 1, 60, 0, 0, 0, 0, 1e10, 2000, 40000\n"
                    "LAYER\nOUT = OSCENV(0, 0.01, 0.2, 0.7, 0.3) * 0.05\n"},
+    // All four voice modulators running, each with an LFO and (but the phase) an envelope.
+    {"modulators", "SAMPLE 1, 0, 0, 0.5, 2, 0\n"
+                   "FREQLFO 0, 1, 5, 30, 0, 0.1, 0.2\nFREQENV 100, 0, 0.01, 0, 0.2, 0.5, 0.2\n"
+                   "GAINLFO 0, 1, 6, 3, 0, 0.1, 0.2\nGAINENV 1, 0, 0.01, 0, 0.3, 0.7, 0.3\n"
+                   "FCLFO 3, 1, 0.5, 1200, 0, 0.1, 0.2\nFCENV 2400, 0, 0.01, 0, 0.5, 0.3, 0.3\n"
+                   "PHASELFO 0, 1, 3, 0.2, 0, 0.1, 0.2\n"
+                   "LAYER\nOUT = OSC0(1) * 0.05\n"},
+    // The controller lists: COMPLEXMOD, FREQMOD, GAINMOD and FCMOD, read every sample.
+    {"mod-lists", "SAMPLE 1, 0, 0, 0.5, 2, 0\n"
+                  "COMPLEXMOD 0, 1, 2, 10\nCOMPLEXMOD 7, 7, -1, 1\nFREQMOD 1, 50, 135, 200\nGAINMOD 7, -3\n"
+                  "FCMOD 2, 1, 1200\nLAYER\nOUT = OSC0(1) * 0.05\n"},
     {"additive8", "SAMPLE 1, 0, 0, 0.5, 2, 0, 0, 0.3, 3, 0, 0, 0.2, 4, 0, 0, 0.1, 5, 0, 0, 0.1, 6, 0, 0, 0.1, 7, 0, 0, 0.1, 8, 0\n"
                   "LAYER\nOUT = OSC0(1) * 0.05\n"},
     // Four resonant state-variable stages at twice the rate.

@@ -23,21 +23,10 @@ DirectiveShape numericList(int maxSeparators) {
     return shape;
 }
 
-// Section and shape checks of a COMMON-only directive. On failure the message is logged and
-// the line is finished.
+// Section and shape checks of a COMMON-only directive.
 bool acceptCommonLine(const DirectiveLine& line, std::string_view keyword, const DirectiveShape& shape,
                       std::string_view shapeError) {
-    if (!checkSection(line, keyword, SectionRule::CommonOnly)) return false;
-    if (!checkShape(line, keyword, shape)) {
-        reportDirectiveError(line, shapeError);
-        return false;
-    }
-    return true;
-}
-
-// Parameter i, or an empty text when the line has fewer (a scan of it keeps the default).
-std::string_view parameterAt(const std::vector<std::string>& parameters, std::size_t i) {
-    return i < parameters.size() ? std::string_view(parameters[i]) : std::string_view();
+    return acceptDirective(line, keyword, SectionRule::CommonOnly, shape, shapeError);
 }
 
 std::string_view skipLeadingBlanks(std::string_view text) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "compiler/CurveTable.h"
+#include "compiler/LayerModulation.h"
 #include "compiler/Operation.h"
 #include "compiler/OperationLimits.h"
 
@@ -92,6 +93,7 @@ struct LayerProgram {
     std::vector<float> right;           // and right channel
     int slotCount = 0;
     LayerSettings settings;
+    LayerModulation modulation = LayerModulation::unset();
 
     int operationCount() const { return static_cast<int>(operations.size()); }
     void clear() {
@@ -100,6 +102,7 @@ struct LayerProgram {
         std::vector<float>().swap(right);
         slotCount = 0;
         settings = LayerSettings{};
+        modulation = LayerModulation::unset();
     }
 };
 
@@ -338,6 +341,8 @@ struct CompiledInstrument {
     int layerCount = 0;  // LAYER sections finished so far
     // Defaults that each new LAYER receives, including lists declared for all future layers.
     LayerSettings defaultLayerSettings;
+    // Modulation defaults of the COMMON section: every compile starts with them off.
+    LayerModulation defaultModulation;
     CommonSettings common;
     CurveTable curves;  // the CURVE directive's breakpoint curves
     // Note-on, voice-start and tuning data of the COMMON section.
@@ -353,6 +358,7 @@ struct CompiledInstrument {
         postFrequency = -1.0f;
         layerCount = 0;
         defaultLayerSettings = LayerSettings{};
+        defaultModulation = LayerModulation{};
         curves.clear();
         toneDefaults = LayerToneDefaults{};
         keyMapping = KeyMappingSettings{};

@@ -43,7 +43,20 @@ bool checkShape(const DirectiveLine& line, std::string_view keyword, const Direc
     if (parameters.empty()) return false;
     const char first = parameters.front();
     if (first == '+' || first == '-' || isDigit(first)) return true;
-    return shape.first == FirstCharacter::NumericOrDot && first == '.';
+    const bool dot = shape.first == FirstCharacter::NumericOrDot || shape.first == FirstCharacter::NumericDotOrDollar;
+    const bool dollar =
+        shape.first == FirstCharacter::NumericOrDollar || shape.first == FirstCharacter::NumericDotOrDollar;
+    return (dot && first == '.') || (dollar && first == '$');
+}
+
+bool acceptDirective(const DirectiveLine& line, std::string_view keyword, SectionRule rule,
+                     const DirectiveShape& shape, std::string_view shapeError) {
+    if (!checkSection(line, keyword, rule)) return false;
+    if (!checkShape(line, keyword, shape)) {
+        reportDirectiveError(line, shapeError);
+        return false;
+    }
+    return true;
 }
 
 std::vector<std::string> splitParameters(const DirectiveLine& line, std::string_view keyword) {

@@ -24,8 +24,10 @@ bool checkSection(const DirectiveLine& line, std::string_view keyword, SectionRu
 
 enum class FirstCharacter {
     Any,
-    Numeric,       // '+', '-' or a digit
-    NumericOrDot,  // also '.'
+    Numeric,             // '+', '-' or a digit
+    NumericOrDot,        // also '.'
+    NumericOrDollar,     // also '$' (a controller reference)
+    NumericDotOrDollar,  // also '.' and '$'
 };
 
 struct DirectiveShape {
@@ -40,12 +42,22 @@ struct DirectiveShape {
 // the caller reports its own message with reportDirectiveError.
 bool checkShape(const DirectiveLine& line, std::string_view keyword, const DirectiveShape& shape);
 
+// Section check, then shape check with `shapeError` reported as the four-piece error. False
+// when the line was refused (the message is logged; the line is finished).
+bool acceptDirective(const DirectiveLine& line, std::string_view keyword, SectionRule rule,
+                     const DirectiveShape& shape, std::string_view shapeError);
+
 // The normalised text after the keyword and its blank.
 std::string_view parameterText(const DirectiveLine& line, std::string_view keyword);
 
 // The parameters after the keyword: the raw line normalised again in list mode (with the sign
 // rules), split at the separators; each field's words are joined by one blank.
 std::vector<std::string> splitParameters(const DirectiveLine& line, std::string_view keyword);
+
+// Parameter i, or an empty text when the line has fewer (a scan of it keeps the default).
+inline std::string_view parameterAt(const std::vector<std::string>& parameters, std::size_t i) {
+    return i < parameters.size() ? std::string_view(parameters[i]) : std::string_view();
+}
 
 // A full-precision decimal conversion reads at least one character and stops at the end or at
 // a blank.

@@ -3,6 +3,8 @@
 #include "compiler/CommonDirectives.h"
 #include "compiler/OperationLimits.h"
 #include "compiler/directives/KeyMappingDirectives.h"
+#include "compiler/directives/LayerDirectives.h"
+#include "compiler/directives/ModulationDirectives.h"
 #include "platform/Platform.h"
 
 namespace tess::compiler {
@@ -11,6 +13,8 @@ InstrumentCompiler::InstrumentCompiler(Log& log, std::string userFolder)
     : log_(log), userFolder_(std::move(userFolder)), staging_(log) {
     installCommonDirectives(directives_, instrument_);
     installNoteDirectives(directives_, instrument_);
+    installLayerDirectives(directives_, instrument_);
+    installModulationDirectives(directives_, instrument_);
 }
 
 void InstrumentCompiler::reset() {

@@ -7,6 +7,8 @@
 #include "compiler/InstrumentCompiler.h"
 #include "compiler/LineNormalizer.h"
 #include "compiler/OperationLimits.h"
+#include "compiler/directives/LayerDirectives.h"
+#include "compiler/directives/ModulationDirectives.h"
 #include "platform/Platform.h"
 
 namespace tess::compiler {
@@ -169,6 +171,8 @@ bool InstrumentCompiler::changeSection(FileState& file, SectionKeyword keyword, 
     } else if (section_ == kSectionPost) {
         staging_.finishSection(kSectionPost, instrument_.post, &instrument_.postFrequency);
     } else if (section_ < kLayerCapacity) {
+        finishLayerSettings(instrument_, section_);
+        finishLayerModulation(instrument_, section_);
         staging_.finishSection(section_, instrument_.layers[static_cast<std::size_t>(section_)]);
         instrument_.layerCount = std::max(instrument_.layerCount, section_ + 1);
     }
@@ -176,8 +180,7 @@ bool InstrumentCompiler::changeSection(FileState& file, SectionKeyword keyword, 
     if (log_.debugLevel > 1 && keyword != SectionKeyword::EndOfFile)
         log_.append(Log::kMain, format("Line %d, Start of LAYER %d...\r\n", file.lineNumber, section_));
     staging_.cutBackToCommon();
-    if (section_ < kLayerCapacity)
-        instrument_.layers[static_cast<std::size_t>(section_)].settings = instrument_.defaultLayerSettings;
+    if (section_ < kLayerCapacity) startLayerSettings(instrument_, section_);
     return true;
 }
 

@@ -16,6 +16,7 @@
 #include "engine/Transport.h"
 #include "engine/delays/DelayMemoryPool.h"
 #include "engine/VoiceTable.h"
+#include "engine/envelopes/StageModel.h"
 #include "engine/math/NoteRounding.h"
 #include "midi/ControllerSpace.h"
 #include "midi/NoteRepeater.h"
@@ -50,8 +51,10 @@ public:
 
     // Gives `voice` its own copy of `program`, reusing the voice's storage when it is large
     // enough, with fresh running state; its delays and reverbs borrow memory from the pool
-    // (what the voice held before goes back first).
-    void copyProgram(Voice& voice, const compiler::LayerProgram& program);
+    // (what the voice held before goes back first). With `keepEnvelopes` (a voice re-used
+    // legato, same program) each operation's envelope keeps its level, so it goes on from
+    // where it stands.
+    void copyProgram(Voice& voice, const compiler::LayerProgram& program, bool keepEnvelopes = false);
     // Ends a voice: idle, its delay memory back in the pool.
     void endVoice(Voice& voice);
 
@@ -70,7 +73,9 @@ public:
     Transport transport;
     Noise noise;
     const CurveTable* curves = nullptr;
-    math::TuningContext tuning;  // ROUNDF until layers carry their own tuning
+    // The active temperament that ROUNDF snaps to; the base, tracking and centre are each
+    // voice's own.
+    math::TuningContext tuning;
     // Plays an arpeggio pattern again when a voice's repeat time has passed (the note path).
     NoteRepeater* repeater = nullptr;
     // The slots the oscillators play (owned by the plug-in; null plays nothing) and the
@@ -101,6 +106,9 @@ private:
                       const Stereo* args, const Voice& voice, SampleFrame& frame);
     Stereo effect(int function, OperationState& state, const Stereo* args, const Voice& voice);
     void returnDelayMemory(Voice& voice);
+    Stereo envelope(int function, OperationState& state, const Stereo* args, const Voice& voice,
+                    SampleFrame& frame);
+    env::EnvelopeTiming envelopeTiming(const Voice& voice, const SampleFrame& frame) const;
 
     Log& log_;
     std::unique_ptr<float[]> inputLeft_;

@@ -31,11 +31,10 @@ enum : int {
     Sign = 57, CopySign, Sinc,
     PowAbs = 61,
     Wavetable = 63, GrainSynth, WaveScan,
-    Round = 66, Floor, Ceil, RoundF, RoundF2, Frac, Tan, Asin, Acos, Atan,
-    Curve = 78,
-    Mod2 = 81, Mcc2, Osc, OscSam,
-    OscSyn = 86,
-    OscEnvFm = 91, OscEnv, OscEnvMod,
+    Round = 66, Floor, Ceil, RoundF, RoundF2, Frac, Tan, Asin, Acos, Atan, Env,
+    Curve = 78, EnvCurve,
+    Mod2 = 81, Mcc2, Osc, OscSam, Lfo1, OscSyn, LfoSyn, Env0, Lfo, Lfo0,
+    OscEnvFm = 91, OscEnv, OscEnvMod, Env1,
     Osc0 = 95, Osc0Fm, Osc0Mod, Osc1, Osc1Fm, Osc1Mod,
     Filt0 = 101, Osc0Auto,
     Pan = 103, Reverb, Reverb1, Reverb2,
@@ -83,8 +82,13 @@ Stereo Engine::call(int code, const compiler::Operation& op, OperationState& sta
         case fn::Round: return math::opRound(a[0]);
         case fn::Floor: return math::opFloor(a[0]);
         case fn::Ceil: return math::opCeil(a[0]);
-        case fn::RoundF: return math::opRoundF(tuning, a[0]);
-        case fn::RoundF2: return math::opRoundF2(tuning, a[0], a[1]);
+        case fn::RoundF:
+        case fn::RoundF2: {
+            const math::TuningContext layerTuning{voice.baseFrequency, voice.keyTracking, voice.keyCenter,
+                                                  tuning.cents12};
+            return code - 3 == fn::RoundF ? math::opRoundF(layerTuning, a[0])
+                                          : math::opRoundF2(layerTuning, a[0], a[1]);
+        }
         case fn::Frac: return math::opFrac(a[0]);
         case fn::Tan: return math::opTan(a[0]);
         case fn::Asin: return math::opAsin(a[0]);
@@ -94,6 +98,9 @@ Stereo Engine::call(int code, const compiler::Operation& op, OperationState& sta
         case fn::Mod2: return math::opMod2(*curves, a[0], a[1], a[2], a[3], a[4], a[5]);
         case fn::Mcc2: return math::opMcc2(controllers, a[0], frame.t);
         case fn::Pan: return math::opPan(a[0], a[1]);
+        case fn::Env: case fn::EnvCurve: case fn::Env0: case fn::Env1:
+        case fn::Lfo0: case fn::Lfo: case fn::Lfo1: case fn::LfoSyn:
+            return envelope(code - 3, state, a, voice, frame);
         case fn::Wavetable: case fn::GrainSynth: case fn::WaveScan:
         case fn::Osc: case fn::OscSam: case fn::OscSyn:
         case fn::OscEnvFm: case fn::OscEnv: case fn::OscEnvMod:
@@ -195,14 +202,7 @@ Stereo Engine::oscillator(int function, const compiler::Operation& op, Operation
     in.phaseOffset = modulation;
     Stereo out = osc::playSlot(s, context, a[0].l, in);
     if (envelope >= 0 && !frame.isPost) {
-        env::EnvelopeTiming timing;
-        timing.t = frame.t;
-        timing.startTime = voice.startTime;
-        timing.releaseTime = frame.releaseTime;
-        timing.blockStart = sampleClock;
-        timing.sampleRate = sampleRate;
-        timing.pedalHeld = frame.pedalHeld;
-        timing.forcedReleaseTime = voice.forcedReleaseTime;
+        const env::EnvelopeTiming timing = envelopeTiming(voice, frame);
         const float level = env::runEnv0(state.envelope, a[envelope].l, a[envelope + 1].l, a[envelope + 2].l,
                                          a[envelope + 3].l, timing);
         frame.lowestStage = std::min(frame.lowestStage, state.envelope.stage);

@@ -7,6 +7,7 @@
 
 #include "compiler/Operation.h"
 #include "engine/delays/DelayMemory.h"
+#include "engine/envelopes/Lfos.h"
 #include "engine/envelopes/StageModel.h"
 #include "engine/filters/Filter.h"
 #include "engine/math/SampleHold.h"
@@ -43,7 +44,8 @@ struct ResolvedOperation {
 struct OperationState {
     math::SampleHoldState sampleHold;
     osc::OscillatorState osc;
-    env::EnvelopeState envelope;
+    env::EnvelopeState envelope;  // an envelope, or the fade of an LFO
+    env::LfoState lfo;
     filt::FilterState filter;
     fx::DelayState delay;  // memory borrowed from the pool for the length of the note
 

@@ -114,8 +114,19 @@ void Engine::renderVoice(Voice& voice, bool isPost, float* const* outputs, int o
     ResolvedOperation* const program = voice.resolved.data();
     Stereo args[compiler::Operation::kMaxOperands];
     SampleFrame frame{};
+    frame.releaseTime = releaseTime;
+    frame.pedalHeld = pedalHeld;
     float blockLevel = 0.0f;
     float lowestStage = 5.0f;
+    // The layer modulation of a note voice: its timing is the block's, its t the sample's.
+    env::EnvelopeTiming modulationTiming = envelopeTiming(voice, frame);
+    ModulationSample modulation;
+    modulation.controllers = &controllers;
+    modulation.timing = &modulationTiming;
+    modulation.midiKey = voice.midiKey;
+    modulation.fresh = voice.fresh != 0;
+    modulation.noise = &noise;
+    modulation.lowestStage = &frame.lowestStage;
 
     for (int i = 0; i < frames; ++i) {
         const std::int64_t t = blockStart + i;
@@ -146,8 +157,17 @@ void Engine::renderVoice(Voice& voice, bool isPost, float* const* outputs, int o
         frame.phaseModulation = 0.0f;
         frame.pedalHeld = pedalHeld;
         frame.isPost = isPost;
-        r[reg::Freq] = both(voice.currentFrequency);
-        r[reg::Gain] = both(isPost ? 1.0f : voice.gain);
+        if (isPost) {
+            r[reg::Freq] = both(voice.currentFrequency);
+            r[reg::Gain] = both(1.0f);
+        } else {
+            modulationTiming.t = t;
+            const ModulatedRegisters m = modulate(voice.modulation, modulation, voice.currentFrequency, voice.gain);
+            r[reg::Freq] = both(m.frequency);
+            r[reg::Gain] = both(m.gain);
+            defaultFc = m.defaultFc;
+            frame.phaseModulation = m.phase;
+        }
         r[reg::Out] = isPost ? Stereo{outputs[0][i], outputs[1][i]} : Stereo{};
         r[reg::In] = {inLeft_[i], inRight_[i]};
         r[reg::Time] = both(frame.time);

@@ -9,6 +9,7 @@
 #include "compiler/Operation.h"
 #include "engine/OperationState.h"
 #include "engine/Stereo.h"
+#include "engine/VoiceModulation.h"
 
 namespace tess {
 
@@ -57,6 +58,11 @@ struct Voice {
     float crossfadeGain = 1.0f;
     float forcedReleaseTime = 0.0f;
     std::int16_t sampleOffset = 0;
+    // The layer's tuning as the note resolved it (ROUNDF, ROUNDF2).
+    float baseFrequency = 440.0f;
+    float keyTracking = 1.0f;
+    float keyCenter = 69.0f;
+    VoiceModulation modulation;
 
     // What note-on, note-off, legato and arpeggio repetition keep about the note.
     std::int8_t channel = 0;

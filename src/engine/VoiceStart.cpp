@@ -58,13 +58,22 @@ void Engine::endVoice(Voice& voice) {
     voice.release();
 }
 
-void Engine::copyProgram(Voice& voice, const compiler::LayerProgram& program) {
+void Engine::copyProgram(Voice& voice, const compiler::LayerProgram& program, bool keepEnvelopes) {
     // assign() and resize() reuse the vectors' storage when it is large enough.
     const std::size_t count = program.operations.size();
     const int slots = static_cast<int>(program.left.size());
     returnDelayMemory(voice);
     voice.operations.assign(program.operations.begin(), program.operations.end());
-    voice.states.assign(count, OperationState{});
+    if (keepEnvelopes && voice.states.size() == count) {
+        for (OperationState& state : voice.states) {
+            const float level = state.envelope.level;
+            state = OperationState{};
+            state.envelope.level = level;
+            state.envelope.saved = level;
+        }
+    } else {
+        voice.states.assign(count, OperationState{});
+    }
     voice.resolved.resize(count);
     bool refused = false;
     for (std::size_t j = 0; j < count; ++j) {
@@ -133,6 +142,13 @@ void Engine::installInstrument(const compiler::CompiledInstrument& instrument) {
     copyProgram(post, instrument.post);
     post.gain = 1.0f;
     post.crossfadeGain = 1.0f;
+    post.sampleOffset = static_cast<std::int16_t>(instrument.post.settings.sampleOffset);
+    post.modulation = VoiceModulation{};
+    // The POST step has no layer: ROUNDF there uses the plain COMMON tuning.
+    const compiler::LayerToneDefaults& tone = instrument.toneDefaults;
+    post.baseFrequency = tone.baseFrequency > 11000.0f ? 440.0f : tone.baseFrequency;
+    post.keyTracking = tone.keyTracking > 1000.0f ? 1.0f : tone.keyTracking;
+    post.keyCenter = tone.keyCenter > 1000.0f ? 69.0f : tone.keyCenter;
     post.startTime = 0;
     post.releaseTime = -1;
     post.frequency = post.operationCount > 0 ? instrument.postFrequency : -1.0f;
@@ -162,6 +178,18 @@ int Engine::startVoice(const compiler::CompiledInstrument& instrument, int layer
     voice.level = 0.0f;
     voice.frequency = 440.0f * std::pow(2.0f, (key - 69.0f) / 12.0f);
     voice.currentFrequency = voice.frequency;
+    voice.fresh = 1;
+    voice.forcedReleaseTime = 0.0f;
+    voice.baseFrequency = 440.0f;
+    voice.keyTracking = 1.0f;
+    voice.keyCenter = 69.0f;
+    env::ModulatorStart modulatorStart;
+    modulatorStart.controllers = &controllers;
+    modulatorStart.t = startTime;
+    modulatorStart.sampleRate = sampleRate;
+    modulatorStart.barsPerSecond = transport.barsPerSecond;
+    startVoiceModulation(voice.modulation, instrument.layers[static_cast<std::size_t>(layer)].modulation,
+                         modulatorStart);
     return index;
 }
 

@@ -242,11 +242,12 @@ bool NotePlayer::layerQualifies(const compiler::LayerSettings& layer, int key, i
     const float v = static_cast<float>(velocity);
     if (k < layer.keyMin || k > layer.keyMax || v < layer.velocityMin || v > layer.velocityMax) return false;
     const int polyphony = std::clamp(instrument_->common.poly.voices, 1, VoiceTable::kNoteVoices);
-    // Held voices (active, not yet released) among the allocatable ones, in a key range.
+    // Held voices among the allocatable ones, in a key range: active, and released neither yet
+    // nor at this note-on (an arpeggio note whose release is still ahead is held).
     const auto held = [&](const compiler::LayerOnTrigger& trigger, bool otherKeyOnly) {
         for (int i = 0; i < polyphony; ++i) {
             const Voice& voice = engine_.voices[i];
-            if (!voice.active() || voice.releaseTime >= 0) continue;
+            if (!voice.active() || (voice.releaseTime >= 0 && voice.releaseTime <= t)) continue;
             const float voiceKey = static_cast<float>(voice.midiKey);
             if (voiceKey < trigger.lo || voiceKey > trigger.hi) continue;
             if (otherKeyOnly && voice.midiKey == key) continue;

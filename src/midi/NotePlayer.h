@@ -95,6 +95,7 @@ private:
     void switchPedals(int mcc, bool on, std::int64_t t);
     void logTemperament(const char* how, int extra);
     float samplesPerBar() const;
+    std::int32_t gridRounding(const compiler::LayerProgram& program) const;
     float mapVelocity(const compiler::VelocityMapping& mapping, float velocity, int inputVelocity);
     float crossfadeGain(const compiler::LayerSettings& settings, std::int64_t ts, float key, float tunedPitch,
                         float onVelocity, float gain, float frequency, int midiKey);

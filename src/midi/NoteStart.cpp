@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/envelopes/Envelopes.h"
 #include "midi/NotePlayer.h"
 
 namespace tess::midi {
@@ -36,6 +37,25 @@ float sourceFrequencyAt(const Voice& source, std::int64_t ts, float sampleRate) 
 }
 
 }  // namespace
+
+std::int32_t NotePlayer::gridRounding(const compiler::LayerProgram& program) const {
+    // An ENV or ENVCURVE of type above 2000 re-triggers every (type - 2000)/32 bars on the song
+    // clock: its voice starts on that grid. The type is the operation's first argument as the
+    // program starts (a constant, normally).
+    std::int32_t rounding = 1;
+    const int slots = static_cast<int>(program.left.size());
+    for (const compiler::Operation& op : program.operations) {
+        const int function = op.code - 3;
+        if (function != env::kEnvFunction && function != env::kEnvCurveFunction) continue;
+        const int slot = op.operands[0];
+        if (slot < 0 || slot >= slots) continue;
+        const float type = program.left[static_cast<std::size_t>(slot)];
+        if (!(type > 2000.0f && type < 1e9f)) continue;
+        const double interval = std::trunc(type - 2000.0f) * samplesPerBar() * 0.03125;
+        rounding = std::max(rounding, truncInt(static_cast<float>(std::trunc(interval))));
+    }
+    return rounding;
+}
 
 float NotePlayer::crossfadeGain(const compiler::LayerSettings& settings, std::int64_t ts, float key, float tunedPitch,
                                 float onVelocity, float gain, float frequency, int midiKey) {
@@ -202,9 +222,10 @@ int NotePlayer::startVoice(const NoteStart& note) {
     if (chosen < 0) return -1;
     Voice& voice = voices[chosen];
 
-    // 10. Trigger rounding onto the host's timeline.
+    // 10. Trigger rounding onto the host's timeline, at least the interval of any envelope
+    // re-triggered on the song clock's grid.
     std::int64_t ts = t + note.shift;
-    const std::int64_t rounding = std::max<std::int64_t>(note.rounding, 1);
+    const std::int64_t rounding = std::max<std::int64_t>(std::max(note.rounding, gridRounding(program)), 1);
     if (log_.debugLevel > 1) log_.appendf(Log::kMain, "Trigger time rounding in samples: %d\r\n", static_cast<int>(rounding));
     if (rounding >= 2) ts = nextMultipleAfter(ts + hostOffset_, rounding) - hostOffset_;
 
@@ -248,10 +269,11 @@ int NotePlayer::startVoice(const NoteStart& note) {
     // 9, 11. The voice's fields.
     voice.midiKey = static_cast<std::uint8_t>(midiKey);
     if (keepProgram) {
-        // A kept program continues with its slot values; its operations start over.
+        // A kept program continues with its slot values and envelope levels; its operations
+        // start over.
         const int slots = voice.slotCount;
         std::copy(voice.registers.begin(), voice.registers.begin() + slots, keptSlots_.get());
-        engine_.copyProgram(voice, program);
+        engine_.copyProgram(voice, program, true);
         std::copy(keptSlots_.get(), keptSlots_.get() + slots, voice.registers.begin());
     } else {
         engine_.copyProgram(voice, program);
@@ -288,6 +310,17 @@ int NotePlayer::startVoice(const NoteStart& note) {
     voice.releaseTime = -1;
     voice.forcedReleaseTime = 0.0f;
     voice.crossfadeGain = fade;
+    voice.baseFrequency = f0;
+    voice.keyTracking = keyTracking;
+    voice.keyCenter = keyCenter;
+    // 16. The voice modulators; a kept voice's envelopes go on from their levels.
+    env::ModulatorStart modulatorStart;
+    modulatorStart.controllers = &controllers;
+    modulatorStart.t = t;
+    modulatorStart.sampleRate = sampleRate;
+    modulatorStart.barsPerSecond = engine_.transport.barsPerSecond;
+    modulatorStart.keepEnvelope = keepProgram;
+    startVoiceModulation(voice.modulation, program.modulation, modulatorStart);
     voice.sampleOffset = static_cast<std::int16_t>(layer.sampleOffset);
     voice.group = layer.group;
     voice.repeat = NoteRepeat{};

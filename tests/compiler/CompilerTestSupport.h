@@ -24,6 +24,19 @@ protected:
         return path;
     }
     std::string mainLog() const { return std::string(log.main.view()); }
+    // Compiles `text` after "DEBUG 2" from a fresh reset and returns what the directives logged:
+    // the log without the reader's section and end-of-file lines and the operation listings.
+    std::string directiveLog(const std::string& text);
+    // The four-piece error report of a directive line of the scratch file.
+    std::string directiveReport(int line, const std::string& message, const std::string& raw) const {
+        return "************ Line " + std::to_string(line) + ", file " + files.file("instrument.txt") + "\r\n" + raw +
+               "\r\n" + message;
+    }
+    // The one-line error report that ends with the raw line.
+    std::string lineReport(int line, const std::string& message, const std::string& raw) const {
+        return "************ Line " + std::to_string(line) + ", file " + files.file("instrument.txt") + "\r\n" +
+               message + raw + "\r\n";
+    }
     std::string programLog() const { return std::string(log.program.view()); }
     const LayerProgram& layer(int index) const { return compiler.instrument().layers[static_cast<std::size_t>(index)]; }
 

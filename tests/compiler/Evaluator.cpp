@@ -49,3 +49,29 @@ float evaluate(const LayerProgram& program, int maxSteps) {
 }
 
 }  // namespace tess::compiler::test
+
+namespace tess::compiler::test {
+
+std::string CompilerTest::directiveLog(const std::string& text) {
+    log.clear();
+    compiler.reset();
+    compileText("DEBUG 2\n" + text + "\n");
+    const std::string all = mainLog();
+    std::size_t at = all.find("DEBUG level set to: 2\r\n");
+    at = at == std::string::npos ? 0 : at + 23;
+    std::string kept;
+    while (at < all.size()) {
+        std::size_t end = all.find("\r\n", at);
+        end = end == std::string::npos ? all.size() : end + 2;
+        const std::string line = all.substr(at, end - at);
+        const bool reader = line.rfind("Line ", 0) == 0 || line.rfind("**** ", 0) == 0 ||
+                            line.rfind("Layer # ", 0) == 0 || line.rfind("Operation # ", 0) == 0 ||
+                            line.rfind("LEGEND", 0) == 0 || line.rfind("Original instruction", 0) == 0 ||
+                            line.rfind("Modified instruction", 0) == 0;
+        if (!reader) kept += line;
+        at = end;
+    }
+    return kept;
+}
+
+}  // namespace tess::compiler::test

@@ -171,4 +171,26 @@ std::vector<float> slice(const std::vector<float>& signal, std::size_t from, std
     return std::vector<float>(signal.begin() + static_cast<long>(from), signal.begin() + static_cast<long>(to));
 }
 
+std::vector<std::pair<double, double>> pitchTrack(const std::vector<float>& signal, double sampleRate) {
+    std::vector<std::pair<double, double>> track;
+    double previous = -1.0;
+    for (std::size_t i = 1; i < signal.size(); ++i) {
+        if (!(signal[i - 1] < 0.0f && signal[i] >= 0.0f)) continue;
+        const double at = static_cast<double>(i - 1) + signal[i - 1] / (signal[i - 1] - signal[i]);
+        if (previous >= 0.0) track.emplace_back(0.5 * (at + previous), sampleRate / (at - previous));
+        previous = at;
+    }
+    return track;
+}
+
+std::vector<double> upwardPassages(const std::vector<std::pair<double, double>>& track, double hertz) {
+    std::vector<double> times;
+    for (std::size_t k = 1; k < track.size(); ++k) {
+        const auto [before, low] = track[k - 1];
+        const auto [after, high] = track[k];
+        if (low < hertz && high >= hertz) times.push_back(before + (hertz - low) / (high - low) * (after - before));
+    }
+    return times;
+}
+
 }  // namespace tess::test

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "plugin/Tessarine.h"
@@ -89,6 +90,11 @@ float peakLevel(const std::vector<float>& signal, std::size_t from = 0, std::siz
 double toneAmplitude(const std::vector<float>& signal, double frequency, double sampleRate);
 inline double keyFrequency(double key) { return 440.0 * std::pow(2.0, (key - 69.0) / 12.0); }
 std::vector<float> slice(const std::vector<float>& signal, std::size_t from, std::size_t to);
+// The pitch of a signal over time: one (time in samples, frequency) pair per cycle, between two
+// interpolated rising zero crossings.
+std::vector<std::pair<double, double>> pitchTrack(const std::vector<float>& signal, double sampleRate);
+// The times at which a pitch track rises through `hertz`, interpolated between its points.
+std::vector<double> upwardPassages(const std::vector<std::pair<double, double>>& track, double hertz);
 
 // A layer whose tone is a sine at FREQ, 0.2 * ONVEL / 127, that stops at the note's release
 // (DURATION stays at TIME while the note is held and stops growing at its release).

@@ -2,15 +2,26 @@
 
 namespace tess::env {
 
+namespace {
+
+// After the note-off: the release from the saved level to 0 while the stage runs from `from` to
+// `from` + 1, then the tail, which never ends the stage by itself.
+void releaseOrTail(EnvelopeState& state, float from, const Segment& release) {
+    if (state.stage < from + 1.0f) {
+        state.level = falling(state.saved, 0.0f, state.stage - from, release.exponential);
+        state.stage += release.step;
+    } else {
+        state.level *= 0.999f;
+        state.stage += 1e-5f;
+    }
+}
+
+}  // namespace
+
 float runEnv0(EnvelopeState& state, float attack, float decay, float sustain, float release,
               const EnvelopeTiming& timing) {
     const Segment a = curvedSegment(attack, timing.sampleRate);
-    if (timing.t < timing.startTime) {
-        // Rendered ahead of its start: blend from the saved level towards the current one.
-        const double span = static_cast<double>(timing.startTime - timing.blockStart);
-        const float f = span > 0.0 ? static_cast<float>((timing.t - timing.blockStart) / span) : 1.0f;
-        return (1.0f - f) * state.saved + f * state.level;
-    }
+    if (timing.t < timing.startTime) return earlyLevel(state, timing);
     if (timing.t == timing.startTime) state.stage = stageOfLevel(state.level, a.exponential);
     if (timing.t >= timing.releaseTime && state.stage < 3.0f) {
         state.saved = state.level;
@@ -26,15 +37,75 @@ float runEnv0(EnvelopeState& state, float attack, float decay, float sustain, fl
         stage += d.step;
     } else if (stage < 3.0f) {
         state.level = settle(state.level, sustain);
-    } else if (stage < 4.0f) {
-        const Segment r = curvedSegment(releaseSeconds(release, decay, timing), timing.sampleRate);
-        state.level = falling(state.saved, 0.0f, stage - 3.0f, r.exponential);
-        stage += r.step;
     } else {
-        state.level *= 0.999f;
-        stage += 1e-5f;
+        releaseOrTail(state, 3.0f, curvedSegment(releaseSeconds(release, decay, timing), timing.sampleRate));
     }
     return state.level;
+}
+
+bool runFade(EnvelopeState& fade, const FadeSegments& segments, bool released) {
+    float& stage = fade.stage;
+    if (released && stage < 3.0f) {
+        fade.saved = fade.level;
+        stage = 3.0f;
+    }
+    if (stage < 1.0f) {
+        fade.level = 0.0f;
+        stage += segments.delayStep;
+        if (stage < 1.0f) return false;
+        stage = 1.0f;
+        return true;
+    }
+    if (stage < 2.0f) {
+        fade.level = rising(stage - 1.0f, segments.fadeIn.exponential);
+        stage += segments.fadeIn.step;
+    } else if (stage < 3.0f) {
+        fade.level = settle(fade.level, 1.0f);
+    } else {
+        releaseOrTail(fade, 3.0f, segments.fadeOut);
+    }
+    return false;
+}
+
+float runDelayedEnvelope(EnvelopeState& state, const DelayedEnvelope& envelope, const Segment& release,
+                         const EnvelopeTiming& timing) {
+    if (timing.t < timing.startTime) return earlyLevel(state, timing);
+    float& stage = state.stage;
+    if (timing.t == timing.startTime) stage = delayedRestartStage(state.level, envelope.attack.exponential);
+    if (!timing.held() && stage < 5.0f) {
+        state.saved = state.level;
+        stage = 5.0f;
+    }
+    if (stage < 1.0f) {
+        state.level = 0.0f;
+        stage += envelope.delayStep;
+    } else if (stage < 2.0f) {
+        state.level = rising(stage - 1.0f, envelope.attack.exponential);
+        stage += envelope.attack.step;
+    } else if (stage < 3.0f) {
+        state.level = 1.0f;
+        stage += envelope.holdStep;
+    } else if (stage < 4.0f) {
+        state.level = falling(1.0f, envelope.sustain, stage - 3.0f, envelope.decay.exponential);
+        stage += envelope.decay.step;
+    } else if (stage < 5.0f) {
+        state.level = settle(state.level, envelope.sustain);
+    } else {
+        releaseOrTail(state, 5.0f, release);
+    }
+    return state.level;
+}
+
+float runEnv1(EnvelopeState& state, float attack, float decay, float sustain, float release, float delay, float hold,
+              const EnvelopeTiming& timing) {
+    DelayedEnvelope envelope;
+    envelope.delayStep = plainStep(delay, timing.sampleRate);
+    envelope.holdStep = plainStep(hold, timing.sampleRate);
+    envelope.attack = curvedSegment(attack, timing.sampleRate);
+    envelope.decay = curvedSegment(decay, timing.sampleRate);
+    envelope.sustain = sustain;
+    const Segment r = curvedSegment(releaseSeconds(release, decay, timing), timing.sampleRate);
+    return runDelayedEnvelope(state, envelope, r, timing);
 }
 
 }  // namespace tess::env

@@ -53,7 +53,9 @@ inline float stageOfLevel(float level, bool exponential) {
 struct EnvelopeState {
     float stage = 0.0f;
     float level = 0.0f;
-    float saved = 0.0f;  // level when the release was entered
+    float saved = 0.0f;  // level when the release was entered (or before the voice's start)
+    bool released = false;    // the note-off has been taken (ENV, ENVCURVE)
+    double nextTrigger = 0.0;  // sample time of the next re-trigger (ENV, ENVCURVE)
 };
 
 // When the sample being computed lies and what the voice asks of its envelopes.
@@ -65,7 +67,33 @@ struct EnvelopeTiming {
     float sampleRate = 44100.0f;
     bool pedalHeld = false;          // the release then takes the decay time
     float forcedReleaseTime = 0.0f;  // above 0: replaces the release time (seconds)
+    double samplesPerBar = 88200.0;  // bar-timed re-triggers
+    std::int64_t songAtStart = 0;    // song position of the voice's start
+
+    bool held() const { return t < releaseTime; }
 };
+
+// Rendered ahead of the voice's start: a blend from the level saved before the start towards
+// the current one.
+inline float earlyLevel(const EnvelopeState& state, const EnvelopeTiming& timing) {
+    const double span = static_cast<double>(timing.startTime - timing.blockStart);
+    const float f = span > 0.0 ? static_cast<float>(static_cast<double>(timing.t - timing.blockStart) / span) : 1.0f;
+    return (1.0f - f) * state.saved + f * state.level;
+}
+
+// The start of a delayed envelope (ENV1, the modulators' envelopes) from the level it has: inside
+// the attack where that level lies, at the hold once it is full, else from its delay.
+inline float delayedRestartStage(float level, bool exponentialAttack) {
+    const float s = stageOfLevel(level, exponentialAttack);
+    if (s > 1.0f) return 2.0f;
+    return s > 0.0001f ? s + 1.0f : 0.0f;
+}
+
+// The start of an envelope that skips its delay when it already has a level (ENV, the fades):
+// the segment after the delay from its beginning, else the delay.
+inline float skipDelayStage(float level, bool exponential) {
+    return stageOfLevel(level, exponential) + 1.0f >= 1.001f ? 1.0f : 0.0f;
+}
 
 // The release time in force: the decay time while a pedal holds the note, the forced release
 // time when the voice has one.
@@ -74,9 +102,38 @@ inline float releaseSeconds(float release, float decay, const EnvelopeTiming& ti
     return timing.pedalHeld ? decay : release;
 }
 
+// The fade of an LFO: 0..1 delay (level 0), 1..2 fade-in, then held at 1; after the note-off
+// 3..4 fade-out from the saved level, then the tail.
+struct FadeSegments {
+    float delayStep = 1.0f;
+    Segment fadeIn;
+    Segment fadeOut;
+};
+// One sample of the fade. Returns true on the sample at which the delay ends (the stage is then
+// exactly 1, so the fade-in starts from its beginning).
+bool runFade(EnvelopeState& fade, const FadeSegments& segments, bool released);
+
 // ENV0: attack (0..1), decay to the sustain (1..2), sustain settle (2..3) while held; after the
 // note-off release from the saved level (3..4), then the tail. Returns the level.
 float runEnv0(EnvelopeState& state, float attack, float decay, float sustain, float release,
+              const EnvelopeTiming& timing);
+
+// The delayed envelope of ENV1 and of the voice modulators: delay (0..1, level 0), attack
+// (1..2), hold (2..3, level 1), decay to the sustain (3..4), sustain settle while held; after
+// the note-off release from the saved level (5..6), then the tail. The caller gives the release
+// segment in force for this sample.
+struct DelayedEnvelope {
+    float delayStep = 1.0f;
+    float holdStep = 1.0f;
+    Segment attack;
+    Segment decay;
+    float sustain = 0.0f;
+};
+float runDelayedEnvelope(EnvelopeState& state, const DelayedEnvelope& envelope, const Segment& release,
+                         const EnvelopeTiming& timing);
+
+// ENV1(attack, decay, sustain, release, delay, hold).
+float runEnv1(EnvelopeState& state, float attack, float decay, float sustain, float release, float delay, float hold,
               const EnvelopeTiming& timing);
 
 }  // namespace tess::env

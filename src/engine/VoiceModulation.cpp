@@ -1,0 +1,145 @@
+#include "engine/VoiceModulation.h"
+
+#include <cmath>
+
+namespace tess {
+
+namespace {
+
+// Controller values of couples written "$n" are in cents (frequency, cutoff) or dB (gain).
+constexpr float kPerCent = 0.00083333335f;  // 1 / 1200
+constexpr float kPerDecibel = 0.05f;
+
+float tenTo(float x) { return std::exp(x * 2.302585093f); }
+
+// The scales COMPLEXMOD sets for the modulators' parts; 1 unless an entry says otherwise.
+struct PartScales {
+    float frequencyEnvelope = 1.0f, frequencyLfo = 1.0f;
+    float gainEnvelope = 1.0f, gainLfo = 1.0f;
+    float filterEnvelope = 1.0f, filterLfo = 1.0f;
+    float phaseLfo = 1.0f;
+};
+
+class ControllerReader {
+public:
+    ControllerReader(ControllerSpace& controllers, std::int64_t t, int midiKey)
+        : controllers_(controllers), t_(t), midiKey_(midiKey) {}
+    float operator()(int number) const {
+        if (number == mcc::kPolyAftertouch) number = mcc::kPolyAftertouchBase + midiKey_;
+        return controllers_.mccReadScaled(number, t_);
+    }
+
+private:
+    ControllerSpace& controllers_;
+    std::int64_t t_;
+    int midiKey_;
+};
+
+int controllerOf(float stored, float base) { return static_cast<int>(stored - base); }
+
+// controller × value for a constant value; for a value naming a controller, the product of the
+// two controllers converted from cents or dB.
+float coupleAmount(const compiler::ControllerCouple& couple, const ControllerReader& read, float perUnit) {
+    const float m = read(couple.mcc);
+    if (couple.value < 1000.0f) return m * couple.value;
+    return read(controllerOf(couple.value, 1000.0f)) * m * perUnit;
+}
+
+float sumCouples(const std::vector<compiler::ControllerCouple>& couples, const ControllerReader& read, float perUnit) {
+    float amount = 0.0f;
+    for (const compiler::ControllerCouple& couple : couples) amount += coupleAmount(couple, read, perUnit);
+    return amount;
+}
+
+}  // namespace
+
+void startVoiceModulation(VoiceModulation& m, const compiler::LayerModulation& layer, const env::ModulatorStart& start) {
+    using Target = compiler::LayerModulation::Target;
+    static constexpr float kNeutral[VoiceModulation::Count] = {0.0f, 1.0f, 0.0f, 0.0f};
+    m.layer = &layer;
+    m.anyModulator = false;
+    for (int i = 0; i < VoiceModulation::Count; ++i) {
+        env::VoiceModulator& modulator = m.modulators[i];
+        startVoiceModulator(modulator, layer.lfo[i], layer.envelope[i], kNeutral[i], start);
+        m.anyModulator = m.anyModulator || modulator.active();
+    }
+    m.anyList = !layer.complex.empty() || !layer.couples[Target::Frequency].empty() ||
+                !layer.couples[Target::Gain].empty() || !layer.couples[Target::Filter].empty();
+    m.cutoffSetting = layer.cutoffSetting;
+}
+
+ModulatedRegisters modulateAll(VoiceModulation& m, const ModulationSample& sample, float frequency, float gain) {
+    using Target = compiler::LayerModulation::Target;
+    ModulatedRegisters r;
+    r.frequency = frequency;
+    r.gain = gain;
+    PartScales scales;
+    float filterFactor = 1.0f;
+    const env::EnvelopeTiming& timing = *sample.timing;
+    const ControllerReader read(*sample.controllers, timing.t, sample.midiKey);
+    const bool lists = m.anyList && m.layer != nullptr;
+
+    if (lists) {
+        // 1. COMPLEXMOD.
+        for (const compiler::ComplexModulation& entry : m.layer->complex) {
+            float value = entry.value;
+            if (value > 10000.0f) {
+                value = read(controllerOf(value, 10000.0f));
+                if (entry.type == 0 || entry.type == 2) value *= kPerCent;
+                if (entry.type == 1) value *= kPerDecibel;
+            }
+            const float amount = read(entry.mccA) * read(entry.mccB) * value;
+            switch (entry.type) {
+                case 0: r.frequency *= std::exp2(amount); break;
+                case 1: r.gain *= tenTo(amount); break;
+                case 2: filterFactor *= std::exp2(amount); break;
+                case 3: scales.frequencyEnvelope = amount; break;
+                case 4: scales.frequencyLfo = amount; break;
+                case 5: scales.frequencyEnvelope = scales.frequencyLfo = amount; break;
+                case 6: scales.gainEnvelope = amount; break;
+                case 7: scales.gainLfo = amount; break;
+                case 8: scales.gainEnvelope = scales.gainLfo = amount; break;
+                case 9: scales.filterEnvelope = amount; break;
+                case 10: scales.filterLfo = amount; break;
+                case 11: scales.filterEnvelope = scales.filterLfo = amount; break;
+                default: scales.phaseLfo = amount; break;
+            }
+        }
+        // 2, 3. FREQMOD and GAINMOD.
+        if (!m.layer->couples[Target::Frequency].empty())
+            r.frequency *= std::exp2(sumCouples(m.layer->couples[Target::Frequency], read, kPerCent));
+        if (!m.layer->couples[Target::Gain].empty())
+            r.gain *= tenTo(sumCouples(m.layer->couples[Target::Gain], read, kPerDecibel));
+    }
+
+    // 4 .. 6, and 9 below: the modulators that run keep the note alive until its note-off.
+    env::ModulatorOutput out[VoiceModulation::Count];
+    if (m.anyModulator) {
+        for (int i = 0; i < VoiceModulation::Count; ++i) {
+            env::VoiceModulator& modulator = m.modulators[i];
+            if (!modulator.active()) continue;
+            out[i] = env::runVoiceModulator(modulator, timing, sample.fresh, *sample.noise);
+            if (timing.releaseTime >= timing.startTime && sample.lowestStage != nullptr) *sample.lowestStage = 0.0f;
+        }
+        if (m.modulators[VoiceModulation::Frequency].active())
+            r.frequency *= std::exp2(out[VoiceModulation::Frequency].lfo * scales.frequencyLfo +
+                                     out[VoiceModulation::Frequency].envelope * scales.frequencyEnvelope);
+        if (m.modulators[VoiceModulation::Gain].active())
+            r.gain *= tenTo(out[VoiceModulation::Gain].lfo * scales.gainLfo) * out[VoiceModulation::Gain].envelope *
+                      scales.gainEnvelope;
+        if (m.modulators[VoiceModulation::Phase].active()) r.phase = out[VoiceModulation::Phase].lfo * scales.phaseLfo;
+    }
+
+    // 7. DEFAULTFC.
+    r.defaultFc = defaultCutoff(m.cutoffSetting, filterFactor, r.frequency, frequency);
+    // 8. FCMOD.
+    if (lists && !m.layer->couples[Target::Filter].empty())
+        r.defaultFc *= std::exp2(sumCouples(m.layer->couples[Target::Filter], read, kPerCent));
+    // 9. The filter modulator.
+    if (m.modulators[VoiceModulation::Filter].active())
+        r.defaultFc *= std::exp2(out[VoiceModulation::Filter].lfo * scales.filterLfo +
+                                 out[VoiceModulation::Filter].envelope * scales.filterEnvelope);
+    return r;
+}
+
+}  // namespace tess

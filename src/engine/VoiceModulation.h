@@ -1,0 +1,74 @@
+// The layer modulation of a voice: the layer's controller lists (COMPLEXMOD, FREQMOD, GAINMOD,
+// FCMOD and the cutoff setting, read from the compiled layer) and the voice's four running
+// modulators. Once per sample, before the voice's program runs, it turns the voice's frequency
+// and gain into the FREQ and GAIN registers and computes DEFAULTFC and the phase modulation,
+// in this order:
+//   1. COMPLEXMOD entries (direct factors and the scales of the modulators' parts)
+//   2. FREQMOD   3. GAINMOD
+//   4. frequency modulator   5. gain modulator   6. phase modulator
+//   7. DEFAULTFC from FREQ and the cutoff setting   8. FCMOD   9. filter modulator
+// Controllers are read scaled and smoothed; 132 is the note's own polyphonic aftertouch and a
+// negative number reads as 1.
+#pragma once
+
+#include <cstdint>
+
+#include "compiler/LayerModulation.h"
+#include "engine/Noise.h"
+#include "engine/envelopes/VoiceModulator.h"
+#include "midi/ControllerSpace.h"
+
+namespace tess {
+
+struct VoiceModulation {
+    enum { Frequency, Gain, Filter, Phase, Count };
+
+    const compiler::LayerModulation* layer = nullptr;  // the compiled lists; null: none
+    env::VoiceModulator modulators[Count];
+    bool anyModulator = false;
+    bool anyList = false;
+    float cutoffSetting = 0.0f;
+};
+
+// The registers the modulation produces for one sample.
+struct ModulatedRegisters {
+    float frequency = 0.0f;  // FREQ
+    float gain = 0.0f;       // GAIN
+    float defaultFc = 0.0f;  // DEFAULTFC
+    float phase = 0.0f;      // the phase modulation the oscillators add, in radians
+};
+
+// What one sample of the modulation needs of its voice.
+struct ModulationSample {
+    ControllerSpace* controllers = nullptr;
+    const env::EnvelopeTiming* timing = nullptr;
+    int midiKey = 0;
+    bool fresh = false;
+    Noise* noise = nullptr;
+    float* lowestStage = nullptr;  // an active modulator keeps the note alive until its note-off
+};
+
+// Voice start: the voice takes the layer's lists and fills its modulators ("$n" values read now).
+void startVoiceModulation(VoiceModulation& modulation, const compiler::LayerModulation& layer,
+                          const env::ModulatorStart& start);
+
+// DEFAULTFC from the cutoff setting x: between 1e-6 and 10 a multiple of the modulated
+// frequency, between -10 and -1e-6 a multiple of the unmodulated one, from 10 on an absolute
+// frequency, else the modulated frequency; each times the filter factor.
+inline float defaultCutoff(float x, float filterFactor, float modulated, float unmodulated) {
+    if (x > 1e-6f && x < 10.0f) return x * filterFactor * modulated;
+    if (x > -10.0f && x < -1e-6f) return -x * filterFactor * unmodulated;
+    if (x >= 10.0f) return x * filterFactor;
+    return filterFactor * modulated;
+}
+
+// One sample. `frequency` is the voice's current (glided, unmodulated) frequency, `gain` its gain.
+ModulatedRegisters modulateAll(VoiceModulation& modulation, const ModulationSample& sample, float frequency,
+                               float gain);
+inline ModulatedRegisters modulate(VoiceModulation& modulation, const ModulationSample& sample, float frequency,
+                                   float gain) {
+    if (modulation.anyList || modulation.anyModulator) return modulateAll(modulation, sample, frequency, gain);
+    return {frequency, gain, defaultCutoff(modulation.cutoffSetting, 1.0f, frequency, frequency), 0.0f};
+}
+
+}  // namespace tess
