@@ -1,7 +1,16 @@
-// A keyswitch option chosen directly (the editor's combo box) rather than by a MIDI key.
+// A keyswitch option chosen directly (the editor's combo box) rather than by a MIDI key, and
+// the pedals that follow keyswitch states.
 #include "midi/NotePlayer.h"
 
 namespace tess::midi {
+
+void NotePlayer::switchKeyswitchPedals(const compiler::Keyswitch& ks, std::int64_t t) {
+    const ControllerSpace& controllers = engine_.controllers;
+    const int last = ks.type == 0 || ks.type == 2 ? ks.key2 : ks.key1;
+    for (int key = ks.key1; key <= last; ++key)
+        if (ks.type != 2 || key == ks.key1 || key == ks.key2)
+            switchPedals(mcc::kKeyswitchBase + key, controllers.keyswitch(key) > 0, t);
+}
 
 bool NotePlayer::chooseKeyswitchOption(int index, int option, std::int64_t t) {
     if (instrument_ == nullptr) return false;
@@ -12,7 +21,7 @@ bool NotePlayer::chooseKeyswitchOption(int index, int option, std::int64_t t) {
     if (option < 0 || option >= options) return false;
 
     ControllerSpace& controllers = engine_.controllers;
-    // The keys whose state changed, which the pedals and OFF triggers then see.
+    // The keys whose OFF triggers see the new state.
     int keys[2] = {ks.key1, -1};
     if (ks.type == 0) {
         for (int k = ks.key1; k <= ks.key2; ++k) controllers.setKeyswitch(k, 0);
@@ -25,12 +34,10 @@ bool NotePlayer::chooseKeyswitchOption(int index, int option, std::int64_t t) {
             keys[1] = ks.key2;
         }
     }
-    for (int key : keys) {
-        if (key < 0) continue;
-        const int state = controllers.keyswitch(key);
-        switchPedals(mcc::kKeyswitchBase + key, state > 0, t);
-        noteOff(-1, -1, t, -1, 0.0f, mcc::kKeyswitchBase + key, static_cast<float>(state), 0);
-    }
+    switchKeyswitchPedals(ks, t);
+    for (int key : keys)
+        if (key >= 0)
+            noteOff(-1, -1, t, -1, 0.0f, mcc::kKeyswitchBase + key, static_cast<float>(controllers.keyswitch(key)), 0);
     return true;
 }
 

@@ -97,6 +97,9 @@ private:
     void keyswitchKey(int key, int owner, std::int64_t t, int channel);
     void controlChange(int cc, int value, std::int64_t t, int channel);
     void switchPedals(int mcc, bool on, std::int64_t t);
+    // The pedals on the keys of a keyswitch follow their states, so that a pedal on one option's
+    // key goes off when another option is chosen.
+    void switchKeyswitchPedals(const compiler::Keyswitch& ks, std::int64_t t);
     void logTemperament(const char* how, int extra);
     float samplesPerBar() const;
     float mapVelocity(const compiler::VelocityMapping& mapping, float velocity, int inputVelocity);
