@@ -67,8 +67,8 @@ int sliderRows(int count, int width, bool panes) {
 
 // The smallest size that holds everything without overlap, given the requested size.
 void fitSize(const LayoutInput& input, bool panes, int count, int& width, int& height) {
-    // The buttons of the top row end at 690.
-    width = std::max(width, kTopRowRight + kMargin);
+    // The buttons of the top row end at 690, the log pane's caption at 696.
+    width = std::max(width, (panes ? kPaneCaptionRight : kTopRowRight) + kMargin);
     const int rows = sliderRows(count, width, panes);
     // The slider block ends 6 pixels above the bottom and keeps a margin below the header.
     if (rows > 0) height = std::max(height, headerBottom(input) + kMargin + 6 + rows * kSliderPitch);
@@ -149,10 +149,12 @@ void addSliders(Layout& layout, const LayoutInput& input, int count) {
 void addPanes(Layout& layout) {
     const int paneHeight = (layout.height - 100) / 2;
     const int paneWidth = layout.width - 424;
-    add(layout, ControlKind::Button, id::kLogClear, "X", {kPaneLeft, 55, 22, 20});
-    add(layout, ControlKind::Text, id::kLogCaption, "Log: messages, warnings and errors", {436, 56, 260, 18});
+    // The clear buttons end where their panes begin.
+    add(layout, ControlKind::Button, id::kLogClear, "X", {kPaneLeft, 55, 22, 19});
+    add(layout, ControlKind::Text, id::kLogCaption, "Log: messages, warnings and errors",
+        {436, 56, kPaneCaptionRight - 436, 18});
     add(layout, ControlKind::Pane, id::kLogPane, texts::kLogPaneInitial, {kPaneLeft, 74, paneWidth, paneHeight});
-    add(layout, ControlKind::Button, id::kProgramClear, "X", {kPaneLeft, paneHeight + 75, 22, 20});
+    add(layout, ControlKind::Button, id::kProgramClear, "X", {kPaneLeft, paneHeight + 75, 22, 19});
     add(layout, ControlKind::Text, id::kProgramCaption, "Accepted lines", {436, paneHeight + 76, 160, 18});
     add(layout, ControlKind::Pane, id::kProgramPane, texts::kProgramPaneInitial,
         {kPaneLeft, paneHeight + 94, paneWidth, paneHeight});

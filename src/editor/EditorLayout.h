@@ -65,7 +65,8 @@ inline constexpr int kMargin = 4;              // kept free between families
 inline constexpr int kPanelWidth = 360;
 inline constexpr int kPanelHeight = 150;
 inline constexpr int kPaneLeft = 410;
-inline constexpr int kTopRowRight = 690;  // right end of the last button of the top row
+inline constexpr int kTopRowRight = 690;       // right end of the last button of the top row
+inline constexpr int kPaneCaptionRight = 696;  // right end of the log pane's caption
 }  // namespace geometry
 
 Layout layoutEditor(const LayoutInput& input);

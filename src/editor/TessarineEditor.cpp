@@ -205,7 +205,7 @@ void TessarineEditor::resizeSteps() {
     idleSteps();
 }
 
-void TessarineEditor::reload(const std::string& path, const char* message) {
+void TessarineEditor::reload(std::string path, const char* message) {
     notice_.clear();
     char text[600];
     std::snprintf(text, sizeof text, message, path.c_str());

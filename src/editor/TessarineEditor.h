@@ -64,7 +64,7 @@ private:
     void applyChanges(const editor::ShownState& changes);
     void idleSteps();
     void resizeSteps();
-    void reload(const std::string& path, const char* message);
+    void reload(std::string path, const char* message);
     void browse();
     void panelEvent(const editor::ControlEvent& event, int panel, int part);
     Tessarine& plugin() { return *plugin_; }
