@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -102,6 +101,7 @@ public:
         return true;
     }
 
+    // Closes the editor and its window; the plug-in stays loaded until the frame is destroyed.
     void close() {
         if (frame_ == nullptr) return;
         KillTimer(frame_, kIdleTimer);
@@ -109,10 +109,10 @@ public:
         SetWindowLongPtrA(frame_, GWLP_USERDATA, 0);
         DestroyWindow(frame_);
         frame_ = nullptr;
-        host_.reset();  // suspends, closes and unloads the plug-in
     }
 
     bool isOpen() const { return frame_ != nullptr; }
+    bool hasPlugin() const { return host_ != nullptr && host_->effect() != nullptr; }
     HWND frame() const { return frame_; }
     VstHost& host() { return *host_; }
     HWND editor() const { return frame_ != nullptr ? FindWindowExA(frame_, nullptr, kEditorClass, nullptr) : nullptr; }
@@ -177,8 +177,9 @@ void pump(double seconds) {
 // script never waits for a dialog nobody answers.
 struct DialogAnswer {
     bool choose = false;
-    std::string path;
+    std::string path;  // absolute, so the dialog does not look for it in its own folder
     std::ostream* out = nullptr;
+    bool answered = false;
 };
 DialogAnswer nextDialog;
 
@@ -190,13 +191,17 @@ BOOL CALLBACK findDialog(HWND window, LPARAM result) {
     return TRUE;
 }
 
-VOID CALLBACK answerDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+// Runs inside the dialog's own message loop. The first dialog gets the script's answer; any
+// dialog still showing afterwards (a message box about the file) is cancelled.
+VOID CALLBACK answerDialog(HWND, UINT, UINT_PTR, DWORD) {
     HWND dialog = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), findDialog, reinterpret_cast<LPARAM>(&dialog));
     if (dialog == nullptr) return;
-    KillTimer(nullptr, timer);
     std::ostream& out = *nextDialog.out;
-    if (nextDialog.choose) {
+    if (nextDialog.answered) {
+        out << "dialog: closed \"" << windowText(dialog) << "\"\n";
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    } else if (nextDialog.choose) {
         // The file name box of the explorer-style dialog, and of the older one.
         SetDlgItemTextA(dialog, cmb13, nextDialog.path.c_str());
         SetDlgItemTextA(dialog, edt1, nextDialog.path.c_str());
@@ -206,7 +211,7 @@ VOID CALLBACK answerDialog(HWND, UINT, UINT_PTR timer, DWORD) {
         out << "dialog: cancelled\n";
         PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     }
-    nextDialog = DialogAnswer{false, {}, &out};
+    nextDialog.answered = true;
 }
 
 BOOL CALLBACK collectChild(HWND window, LPARAM list) {
@@ -311,13 +316,15 @@ private:
 
     bool execute(const ScriptCommand& c) {
         const std::vector<std::string>& w = c.words;
-        if (c.verb == "copy") {
-            std::error_code error;
-            std::filesystem::copy_file(w[0], w[1], std::filesystem::copy_options::overwrite_existing, error);
-            return !error;
-        }
+        if (c.verb == "copy") return CopyFileA(w[0].c_str(), w[1].c_str(), FALSE) != 0;
         if (c.verb == "dialog") {
-            nextDialog = DialogAnswer{w[0] == "choose", w.size() > 1 ? w[1] : std::string(), &out_};
+            std::string path;
+            if (w.size() > 1) {
+                char full[MAX_PATH] = {};
+                if (GetFullPathNameA(w[1].c_str(), sizeof full, full, nullptr) == 0) return false;
+                path = full;
+            }
+            nextDialog = DialogAnswer{w[0] == "choose", path, &out_, false};
             return w[0] == "cancel" || (w[0] == "choose" && w.size() == 2);
         }
         if (c.verb == "second") return secondEditor(w[0]);
@@ -326,6 +333,7 @@ private:
             first_.close();
             return true;
         }
+        if (c.verb == "print" && w[0] == "class") return printClass();
         EditorFrame* frame = active();
         if (frame == nullptr) {
             err_ << "tessarine edit: no editor is open\n";
@@ -385,9 +393,11 @@ private:
     }
 
     bool click(EditorFrame& frame, const std::string& label) {
+        // The first button with that text (the top row's come before the sample panels'), or
+        // the button with that control id.
         HWND button = nullptr;
         for (HWND child : childrenOf(frame.editor()))
-            if (className(child) == "Button" &&
+            if (button == nullptr && className(child) == "Button" &&
                 (windowText(child) == label || std::to_string(GetDlgCtrlID(child)) == label))
                 button = child;
         if (button == nullptr) return false;
@@ -396,6 +406,7 @@ private:
         const UINT_PTR timer = SetTimer(nullptr, 0, 100, answerDialog);
         SendMessageA(button, BM_CLICK, 0, 0);
         KillTimer(nullptr, timer);
+        nextDialog = DialogAnswer{false, {}, &out_, false};
         return true;
     }
 
@@ -482,14 +493,6 @@ private:
             out_ << line;
             return true;
         }
-        if (what == "class") {
-            WNDCLASSEXA info{};
-            info.cbSize = sizeof info;
-            const bool registered =
-                GetClassInfoExA(static_cast<HINSTANCE>(frame.host().library()), kEditorClass, &info) != 0;
-            out_ << "class " << kEditorClass << ": " << (registered ? "registered" : "not registered") << "\n";
-            return true;
-        }
         if (what == "rect") {
             vst::ERect* rect = nullptr;
             frame.host().dispatch(vst::effEditGetRect, 0, 0, &rect);
@@ -518,6 +521,18 @@ private:
             return true;
         }
         return false;
+    }
+
+    // Whether the editor's window class is registered in the plug-in's module, which stays
+    // loaded after its editors close.
+    bool printClass() {
+        if (!first_.hasPlugin()) return false;
+        WNDCLASSEXA info{};
+        info.cbSize = sizeof info;
+        const bool registered =
+            GetClassInfoExA(static_cast<HINSTANCE>(first_.host().library()), kEditorClass, &info) != 0;
+        out_ << "class " << kEditorClass << ": " << (registered ? "registered" : "not registered") << "\n";
+        return true;
     }
 
     bool printControls(HWND editor, bool overlapsOnly) {
