@@ -110,7 +110,8 @@ void addHeader(Layout& layout, const LayoutInput& input) {
     add(layout, ControlKind::Text, id::kTempo, "120.00 BPM", {0, 66, 90, 17});
     add(layout, ControlKind::Text, id::kTimeSignature, "4 / 4", {0, 86, 90, 17});
 
-    add(layout, ControlKind::Text, id::kTemperamentCaption, "Temperament", {90, 2, 100, 20});
+    // The caption's text lines up with the combo's.
+    add(layout, ControlKind::Text, id::kTemperamentCaption, "Temperament", {90, 4, 100, 18});
     std::vector<std::string> items = {"Host temperament", "Equal temperament"};
     for (std::size_t i = 2; i < input.temperaments.size(); ++i) items.push_back(input.temperaments[i]);
     addCombo(layout, id::kTemperamentCombo, {200, 0, 200, 18}, std::move(items));
@@ -119,7 +120,7 @@ void addHeader(Layout& layout, const LayoutInput& input) {
     for (int k = 0; k < rows; ++k) {
         const KeyswitchRow& row = input.keyswitches[static_cast<std::size_t>(k)];
         const int y = kHeaderBottom + 2 + k * kKeyswitchPitch;
-        add(layout, ControlKind::Text, id::keyswitchCaption(k), row.name, {0, y + 2, 190, 20});
+        add(layout, ControlKind::Text, id::keyswitchCaption(k), row.name, {0, y + 3, 190, 19});
         addCombo(layout, id::keyswitchCombo(k), {200, y, 200, 18}, row.options);
     }
 }
@@ -160,24 +161,39 @@ void addPanes(Layout& layout) {
         {kPaneLeft, paneHeight + 94, paneWidth, paneHeight});
 }
 
+// A panel: caption and Browse, the file name, the two combos, then two rows of five labelled
+// boxes, wide enough for "60.000000" and for 10000000000 (no release point).
 void addPanel(Layout& layout, int panel, const PanelPlacement& place) {
     const int x = place.x;
     const int y = place.y;
-    add(layout, ControlKind::Text, id::panelPart(panel, id::kPanelCaption), place.caption, {x, y + 3, 280, 18});
-    add(layout, ControlKind::Button, id::panelPart(panel, id::kPanelBrowse), "Browse", {x + 290, y, 70, 24});
+    constexpr int kFieldPitch = kPanelWidth / 5;
+    constexpr int kFieldWidth = kFieldPitch - 5;
+    constexpr int kComboWidth = (kPanelWidth - 10) / 2;
+    add(layout, ControlKind::Text, id::panelPart(panel, id::kPanelCaption), place.caption,
+        {x, y + 3, kPanelWidth - 80, 18});
+    add(layout, ControlKind::Button, id::panelPart(panel, id::kPanelBrowse), "Browse",
+        {x + kPanelWidth - 70, y, 70, 24});
     add(layout, ControlKind::Text, id::panelPart(panel, id::kPanelFile), {}, {x, y + 26, kPanelWidth, 17});
-    addCombo(layout, id::panelPart(panel, id::kPanelType), {x, y + 46, 175, 18}, texts::kSampleTypes,
+    addCombo(layout, id::panelPart(panel, id::kPanelType), {x, y + 46, kComboWidth, 18}, texts::kSampleTypes,
              "Sample type");
-    addCombo(layout, id::panelPart(panel, id::kPanelNormalisation), {x + 185, y + 46, 175, 18},
+    addCombo(layout, id::panelPart(panel, id::kPanelNormalisation), {x + kPanelWidth - kComboWidth, y + 46, kComboWidth, 18},
              texts::kNormalisationModes, "Normalization mode");
+    // The second row gives the release point (up to 11 digits) a wider box than the
+    // crossfades and the loop count.
+    constexpr int kReleaseWidth = 110;
+    constexpr int kShortPitch = (kPanelWidth - kReleaseWidth - 5) / 4;
     for (int f = 0; f < 10; ++f) {
-        const int column = f % 5;
-        const int row = f / 5;
-        const int fx = x + column * 73;
-        const int fy = y + 70 + row * 40;
+        int fx = x + (f % 5) * kFieldPitch;
+        int width = kFieldWidth;
+        if (f == 5) width = kReleaseWidth;
+        if (f > 5) {
+            fx = x + kReleaseWidth + 5 + (f - 6) * kShortPitch;
+            width = kShortPitch - 5;
+        }
+        const int fy = y + 70 + (f / 5) * 40;
         add(layout, ControlKind::Text, id::panelPart(panel, id::kPanelLabelFirst + f), texts::kPanelFieldLabels[f],
-            {fx, fy, 68, 15});
-        add(layout, ControlKind::Edit, id::panelPart(panel, id::kPanelFieldFirst + f), {}, {fx, fy + 16, 68, 20});
+            {fx, fy, width, 15});
+        add(layout, ControlKind::Edit, id::panelPart(panel, id::kPanelFieldFirst + f), {}, {fx, fy + 16, width, 20});
         layout.controls.back().tooltip = texts::kPanelFieldTooltips[f];
     }
 }

@@ -8,6 +8,9 @@
 #include "editor/EditorLayout.h"
 
 namespace tess::editor {
+
+void PrintTo(const Rect& r, std::ostream* os) { *os << "{" << r.x << ", " << r.y << ", " << r.width << ", " << r.height << "}"; }
+
 namespace {
 
 LayoutInput input(int width, int height, int sliders, int debug) {
@@ -97,7 +100,7 @@ TEST(EditorLayout, FixedControlsKeepTheirPlaces) {
         {id::kPoly, "Poly: 0", {0, 46, 90, 17}},
         {id::kTempo, "120.00 BPM", {0, 66, 90, 17}},
         {id::kTimeSignature, "4 / 4", {0, 86, 90, 17}},
-        {id::kTemperamentCaption, "Temperament", {90, 2, 100, 20}},
+        {id::kTemperamentCaption, "Temperament", {90, 4, 100, 18}},
         {id::kTemperamentCombo, "", {200, 0, 200, 18}},
     };
     for (const auto& f : fixed) {
@@ -114,7 +117,7 @@ TEST(EditorLayout, KeyswitchRowsFollowBelowTheHeader) {
     LayoutInput in = input(800, 400, 0, 0);
     in.keyswitches = {{"Register", {"Flute", "Reed"}}, {"Mute", {"Off", "On", "Half"}}};
     const Layout layout = layoutEditor(in);
-    EXPECT_EQ(rectOf(layout, id::keyswitchCaption(0)), (Rect{0, 110, 190, 20}));
+    EXPECT_EQ(rectOf(layout, id::keyswitchCaption(0)), (Rect{0, 111, 190, 19}));
     EXPECT_EQ(rectOf(layout, id::keyswitchCombo(0)), (Rect{200, 108, 200, 18}));
     EXPECT_EQ(rectOf(layout, id::keyswitchCombo(1)), (Rect{200, 130, 200, 18}));
     EXPECT_EQ(layout.find(id::keyswitchCaption(1))->text, "Mute");
@@ -148,8 +151,13 @@ TEST(EditorLayout, SamplePanelsSitWhereTheInstrumentPutsThem) {
     in.panels = {{"Piano", 420, 120}, {"Drum", 700, 300}};
     const Layout layout = layoutEditor(in);
     EXPECT_EQ(layout.find(id::panelPart(0, id::kPanelCaption))->text, "Piano");
-    EXPECT_EQ(rectOf(layout, id::panelPart(0, id::kPanelCaption)), (Rect{420, 123, 280, 18}));
-    EXPECT_EQ(rectOf(layout, id::panelPart(0, id::kPanelBrowse)), (Rect{710, 120, 70, 24}));
+    EXPECT_EQ(rectOf(layout, id::panelPart(0, id::kPanelCaption)), (Rect{420, 123, 305, 18}));
+    EXPECT_EQ(rectOf(layout, id::panelPart(0, id::kPanelBrowse)), (Rect{735, 120, 70, 24}));
+    // Ten boxes in two rows of five, each under its label.
+    EXPECT_EQ(rectOf(layout, id::panelPart(0, id::kPanelFieldFirst + 1)), (Rect{420 + 77, 206, 72, 20}));
+    EXPECT_EQ(rectOf(layout, id::panelPart(0, id::kPanelLabelFirst + 1)), (Rect{420 + 77, 190, 72, 15}));
+    EXPECT_EQ(rectOf(layout, id::panelPart(0, id::kPanelFieldFirst + 5)), (Rect{420, 246, 110, 20}));
+    EXPECT_EQ(rectOf(layout, id::panelPart(0, id::kPanelFieldFirst + 9)), (Rect{420 + 115 + 3 * 67, 246, 62, 20}));
     EXPECT_EQ(layout.find(id::panelPart(0, id::kPanelType))->items.size(), 8u);
     EXPECT_EQ(layout.find(id::panelPart(0, id::kPanelType))->items[6], "Looped fw + bk");
     EXPECT_EQ(layout.find(id::panelPart(0, id::kPanelNormalisation))->items[4], "RMS L/R");
@@ -158,7 +166,7 @@ TEST(EditorLayout, SamplePanelsSitWhereTheInstrumentPutsThem) {
     EXPECT_EQ(loops->kind, ControlKind::Edit);
     EXPECT_EQ(loops->tooltip, "Number of loops to perform (0 = unlimited). Ignored for one-shot");
     EXPECT_EQ(layout.find(id::panelPart(1, id::kPanelFieldFirst))->tooltip, "Center note");
-    // The second panel reaches x 1060 and y 450: the window grows to hold it.
+    // The second panel reaches x 1085 and y 450: the window grows to hold it.
     EXPECT_EQ(layout.width, 700 + geometry::kPanelWidth + geometry::kMargin);
     EXPECT_EQ(layout.height, 300 + geometry::kPanelHeight + geometry::kMargin);
 }
