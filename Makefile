@@ -1,7 +1,8 @@
 # The two commands a new user needs are `make demo` and `make test`; the rest are for us.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all linux windows asan demo test test-sanitized test-asan bench fuzz format clean packages-build packages-test
+.PHONY: all linux windows asan demo test test-sanitized test-asan bench fuzz format clean packages-build packages-test \
+	screenshots
 
 all: linux
 
@@ -43,6 +44,10 @@ test-sanitized: packages-build
 
 test-asan: packages-test asan
 	cd build/asan && ctest --output-on-failure -j $(JOBS) -E windows_under_wine
+
+# Pictures of the Windows editor for every example (under wine and Xvfb) in out/screenshots/.
+screenshots: packages-test windows
+	@scripts/screenshots.sh
 
 bench: linux
 	build/linux/bench/tessarine_bench 64 2
