@@ -4,21 +4,9 @@
 # into a BMP file and converted to PNG with ImageMagick.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=build/windows
-wine=/usr/lib/wine/wine64
-[ -x "$wine" ] || wine=$(command -v wine64)
-for artifact in Tessarine.dll tessarine.exe; do
-  [ -f "$build/$artifact" ] || { echo "$build/$artifact missing: run make windows" >&2; exit 1; }
-done
-
-# The wine prefix the Windows tests use, and a per-user folder of our own.
-root="$(pwd)/$build/wine"
-export HOME="$root/home" WINEPREFIX="$root/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$HOME"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  "$wine" wineboot --init >/dev/null 2>&1
-  "$wine" wineserver -w 2>/dev/null || true
-fi
+build=$(pwd)/build/windows
+# The wine prefix the Windows tests use.
+source tests/windows/wine_prefix.sh
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 export TESSARINE_HOME="Z:${home//\//\\}" wine build

@@ -7,22 +7,9 @@
 set -uo pipefail
 build=$(cd "$1" && pwd)
 source=$(cd "$2" && pwd)
-wine=/usr/lib/wine/wine64
-[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
-[ -n "$wine" ] || { echo "FAIL: wine64 is not installed"; exit 1; }
 command -v xvfb-run >/dev/null || { echo "FAIL: xvfb-run is not installed (Debian package xvfb)"; exit 1; }
-for artifact in Tessarine.dll tessarine.exe; do
-  [ -f "$build/$artifact" ] || { echo "FAIL: $build/$artifact missing (run make windows)"; exit 1; }
-done
-
-# The wine prefix of the other Windows test, whose user folders live inside the build tree.
-root="$build/wine"
-export HOME="$root/home" WINEPREFIX="$root/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$HOME"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  "$wine" wineboot --init >/dev/null 2>&1
-  "$wine" wineserver -w 2>/dev/null || wineserver -w 2>/dev/null || true
-fi
+# The wine prefix the other Windows test uses.
+source "$(dirname "$0")/wine_prefix.sh"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
