@@ -2,7 +2,8 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: all linux windows asan demo test test-sanitized test-asan bench fuzz format clean packages-build packages-test \
-	packages-demo
+	packages-demo \
+	screenshots
 
 all: linux
 
@@ -47,6 +48,10 @@ test-sanitized: packages-build
 
 test-asan: packages-test asan
 	cd build/asan && ctest --output-on-failure -j $(JOBS) -E windows_under_wine
+
+# Pictures of the Windows editor for every example (under wine and Xvfb) in out/screenshots/.
+screenshots: packages-test windows
+	@scripts/screenshots.sh
 
 bench: linux
 	build/linux/bench/tessarine_bench 64 2

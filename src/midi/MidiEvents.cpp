@@ -203,7 +203,7 @@ void NotePlayer::keyswitchKey(int key, int owner, std::int64_t t, int channel) {
         option = value - ks.min;
     }
     const int state = controllers.keyswitch(key);
-    switchPedals(mcc::kKeyswitchBase + key, state > 0, t);
+    switchKeyswitchPedals(ks, t);
     noteOff(-1, -1, t, -1, 0.0f, mcc::kKeyswitchBase + key, static_cast<float>(state), channel);
     if (log_.debugLevel > 1) {
         const char* optionName = option >= 0 && option < compiler::Keyswitch::kMaxOptions ? ks.options[option] : "?";

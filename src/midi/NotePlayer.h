@@ -73,6 +73,11 @@ public:
     // which 0: the all-keys sostenuto, 1: the key-range sostenuto.
     void setSostenuto(bool on, std::int64_t t, int which);
 
+    // Selects option `option` (0-based) of keyswitch `index` as pressing that option's key would:
+    // the key states, the pedals on those states and the OFF triggers on MCC 400 + key (both keys
+    // of a type 2 keyswitch). False when there is no such keyswitch or option.
+    bool chooseKeyswitchOption(int index, int option, std::int64_t t);
+
     int temperament() const { return temperament_; }
     // Makes `index` (clamped) current; false when it already was.
     bool selectTemperament(int index);
@@ -93,6 +98,9 @@ private:
     void keyswitchKey(int key, int owner, std::int64_t t, int channel);
     void controlChange(int cc, int value, std::int64_t t, int channel);
     void switchPedals(int mcc, bool on, std::int64_t t);
+    // The pedals on the keys of a keyswitch follow their states, so that a pedal on one option's
+    // key goes off when another option is chosen.
+    void switchKeyswitchPedals(const compiler::Keyswitch& ks, std::int64_t t);
     void logTemperament(const char* how, int extra);
     float samplesPerBar() const;
     std::int32_t gridRounding(const compiler::LayerProgram& program) const;

@@ -95,6 +95,7 @@ bool Tessarine::loadInstrument(const std::string& requestedPath, int mode) {
 
     if (editorOpen) {
         if (!compile) log.changed = 1;
+        tessarineEditor_->instrumentLoaded();
         if (restore && log.debugLevel >= 2) appendLog(Log::kMain, "Slider positions restored.\r\n");
         // An instrument that does not ask for a log runs without one while its window shows.
         if (log.debugLevel == 0) log.debugLevel = -1;

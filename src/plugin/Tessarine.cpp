@@ -125,9 +125,10 @@ vst::VstInt32 Tessarine::canDo(char* text) {
 }
 
 bool Tessarine::selectInstrument(const std::string& path) {
+    const std::string chosen = path;  // `path` may be instrumentPath itself (a reload)
     instrumentPath = "?";
     restoreFlag = 0;
-    return loadInstrument(path, 1);
+    return loadInstrument(chosen, 1);
 }
 
 vst::VstIntPtr Tessarine::vendorSpecific(vst::VstInt32 index, vst::VstIntPtr, void* ptr, float) {

@@ -3,6 +3,7 @@
 // editor.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -12,6 +13,7 @@
 #include "midi/NotePlayer.h"
 #include "plugin/AudioThreadGuard.h"
 #include "samples/SampleBank.h"
+#include "samples/SampleDirective.h"
 #include "samples/SampleLoader.h"
 #include "plugin/vst/AudioEffectX.h"
 
@@ -84,6 +86,8 @@ public:
     std::unique_ptr<compiler::InstrumentCompiler> compiler;
     std::unique_ptr<SampleBank> samples;  // the SAMPLE directive's slots, played by the engine
     SampleContext sampleContext;          // where the SAMPLE directive looks for files
+    // What the editor's sample panels loaded into their slots, one record per SAMPLEUI entry.
+    std::array<SamplePanelRecord, compiler::CommonSettings::kMaxSampleUi> samplePanelRecords{};
     AudioThreadGuard audioGuard;
 
     // ---- The note path: MIDI events, note-on, voice start, note-off ----

@@ -153,6 +153,10 @@ SampleLoadStatus loadSampledSlot(SampleBank& bank, int number, const SampleReque
     slot.fileRate = info->sampleRate;
     slot.centreNote = request.centreNote;
     slot.fileName = request.fileName;
+    slot.fileStart = p.start;
+    slot.fileEnd = p.end;
+    slot.fileLoopStart = p.loopStart;
+    slot.fileLoopEnd = p.loopEnd;
     return SampleLoadStatus::Created;
 }
 

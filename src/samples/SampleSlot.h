@@ -52,6 +52,12 @@ struct SampleSlot {
     std::int32_t looped = 1;  // the player's loop count: 0 without limit
     std::uint8_t direction = 0;
     std::int64_t releasePoint = kNoRelease;  // relative to the start that was read
+    // The file frames the load settled on (start, end, loop), so that a sample panel can show
+    // and rebuild the slot from the values it was made with.
+    std::int64_t fileStart = 0;
+    std::int64_t fileEnd = 0;
+    std::int64_t fileLoopStart = 0;
+    std::int64_t fileLoopEnd = 0;
     std::array<std::int32_t, 3> crossfades{5, 5, 5};
     std::uint8_t normalisation = 0;
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "plugin/CreateInstance.h"
+#include "tessarine/Levels.h"
 
 namespace tess::test {
 
@@ -130,17 +131,7 @@ Voice* PluginHarness::voiceOn(int key) {
 }
 
 double measuredFrequency(const std::vector<float>& signal, double sampleRate) {
-    double first = -1.0, last = -1.0;
-    long count = 0;
-    for (std::size_t i = 1; i < signal.size(); ++i)
-        if (signal[i - 1] < 0.0f && signal[i] >= 0.0f) {
-            const double at = static_cast<double>(i - 1) + signal[i - 1] / (signal[i - 1] - signal[i]);
-            if (first < 0.0) first = at;
-            last = at;
-            ++count;
-        }
-    if (count < 2) return 0.0;
-    return static_cast<double>(count - 1) * sampleRate / (last - first);
+    return tool::zeroCrossingFrequency(signal.data(), signal.size(), sampleRate);
 }
 
 long onsetSample(const std::vector<float>& signal, float threshold, std::size_t from) {

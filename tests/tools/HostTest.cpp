@@ -444,6 +444,13 @@ TEST(HostFakePluginTest, HostAnswersThePluginsRequests) {
                             VstInt32(vst::audioMasterSizeWindow), VstInt32(vst::audioMasterCurrentId), VstInt32(99),
                             VstInt32(-5)})
         EXPECT_EQ(ask(opcode), 0) << opcode;
+
+    // A size request is recorded, and answered 1 by a host that follows them.
+    host.followWindowSizes(true);
+    EXPECT_EQ(ask(vst::audioMasterSizeWindow, 900, 520), 1);
+    EXPECT_EQ(host.callbackCounts().sizeWindowRequests, 2);
+    EXPECT_EQ(host.callbackCounts().requestedWidth, 900);
+    EXPECT_EQ(host.callbackCounts().requestedHeight, 520);
 }
 
 TEST(HostFakePluginTest, EntriesThatGiveNoPluginAreRefused) {

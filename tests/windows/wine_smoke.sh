@@ -4,21 +4,7 @@
 # TESSARINE_HOME). Usage: wine_smoke.sh BUILD_WINDOWS_DIR
 set -uo pipefail
 build=$(cd "$1" && pwd)
-wine=/usr/lib/wine/wine64
-[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
-[ -n "$wine" ] || { echo "FAIL: wine64 is not installed"; exit 1; }
-for artifact in Tessarine.dll tessarine.exe; do
-  [ -f "$build/$artifact" ] || { echo "FAIL: $build/$artifact missing (run make windows)"; exit 1; }
-done
-
-# A private wine prefix whose user folders live inside the build tree.
-root="$build/wine"
-export HOME="$root/home" WINEPREFIX="$root/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$HOME"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  "$wine" wineboot --init >/dev/null 2>&1
-  "$wine" wineserver -w 2>/dev/null || wineserver -w 2>/dev/null || true
-fi
+source "$(dirname "$0")/wine_prefix.sh"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -4,6 +4,7 @@
 
 #include "tessarine/Check.h"
 #include "tessarine/CommandLine.h"
+#include "tessarine/Edit.h"
 #include "tessarine/ExitStatus.h"
 #include "tessarine/ImportSf2.h"
 #include "tessarine/Info.h"
@@ -65,6 +66,18 @@ int checkCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     return runCheck(file, debugLevel, out, err);
 }
 
+int editCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (wantsHelp(args)) {
+        out << usageText() << "\nedit scripts, one command per line:\n";
+        for (const ScriptVerb& verb : scriptVerbs()) out << "  " << verb.help << "\n";
+        return kExitSuccess;
+    }
+    EditOptions options;
+    std::string error;
+    if (!parseEditArguments(args, options, error)) return usageError("edit", error, err);
+    return runEdit(options, out, err);
+}
+
 const Command kCommands[] = {
     {"render",
      "[--plugin LIB] [--instrument FILE] [--midi FILE.mid] [--input IN.wav] [--seconds S] [--rate HZ]\n"
@@ -97,6 +110,12 @@ const Command kCommands[] = {
     {"info", "LIB", "Prints what a host sees of a VST 2.4 library: names, IDs, flags, channels, parameters,\n"
                     "programs and the plug-in's canDo answers.",
      infoCommand},
+    {"edit", "LIB [--instrument FILE] [--seconds S] [--screenshot OUT.bmp] [--script FILE]",
+     "Opens the plug-in's editor in a window as a DAW does (Windows build). --instrument loads a file\n"
+     "first; --seconds closes the window after S seconds (default: when you close it, or 0.5 s after a\n"
+     "script or for a screenshot); --screenshot captures the editor into a BMP before closing;\n"
+     "--script FILE operates the editor with window messages (tessarine edit --help lists the commands).",
+     editCommand},
 };
 
 }  // namespace

@@ -26,6 +26,21 @@ double LevelMeter::rms(int channel) const {
     return frames_ > 0 ? std::sqrt(sumOfSquares_[channel] / double(frames_)) : 0.0;
 }
 
+double zeroCrossingFrequency(const float* signal, std::size_t count, double sampleRate) {
+    double first = -1.0;
+    double last = -1.0;
+    long crossings = 0;
+    for (std::size_t i = 1; i < count; ++i)
+        if (signal[i - 1] < 0.0f && signal[i] >= 0.0f) {
+            const double at = static_cast<double>(i - 1) + signal[i - 1] / (signal[i - 1] - signal[i]);
+            if (first < 0.0) first = at;
+            last = at;
+            ++crossings;
+        }
+    if (crossings < 2) return 0.0;
+    return static_cast<double>(crossings - 1) * sampleRate / (last - first);
+}
+
 std::string formatDbfs(double linear) {
     if (!(linear > 0.0)) return "-inf";
     char text[32];

@@ -21,6 +21,10 @@ private:
     std::int64_t nonFinite_ = 0;
 };
 
+// Frequency from the rising zero crossings of a signal (interpolated between samples); 0 when
+// fewer than two crossings are found.
+double zeroCrossingFrequency(const float* signal, std::size_t count, double sampleRate);
+
 // "-6.02" for 0.5, "-inf" for silence.
 std::string formatDbfs(double linear);
 

@@ -256,7 +256,7 @@ VstIntPtr VstHost::callback(vst::AEffect* effect, VstInt32 opcode, VstInt32 inde
     return host->answer(opcode, index, value, ptr, opt);
 }
 
-VstIntPtr VstHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr /*value*/, void* ptr, float opt) {
+VstIntPtr VstHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
     switch (opcode) {
         case vst::audioMasterVersion: return kHostVersion;
         case vst::audioMasterAutomate:
@@ -275,6 +275,11 @@ VstIntPtr VstHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr /*value*/, 
             }
             return 1;
         }
+        case vst::audioMasterSizeWindow:
+            ++counts_.sizeWindowRequests;
+            counts_.requestedWidth = index;
+            counts_.requestedHeight = static_cast<int>(value);
+            return windowSizesFollowed_ ? 1 : 0;
         case vst::audioMasterGetSampleRate: return sampleRate_;
         case vst::audioMasterGetBlockSize: return blockSize_;
         case vst::audioMasterGetCurrentProcessLevel: return inProcess_ ? kProcessLevelRealtime : kProcessLevelUser;

@@ -28,6 +28,9 @@ struct HostCallbackCounts {
     std::int64_t eventBlocksReturned = 0;
     std::int64_t eventsReturned = 0;
     std::int64_t timeRequests = 0;
+    int sizeWindowRequests = 0;  // the editor asked for another window size
+    int requestedWidth = 0;
+    int requestedHeight = 0;
 };
 
 class VstHost {
@@ -48,6 +51,8 @@ public:
 
     vst::AEffect* effect() const { return effect_; }
     const std::string& name() const { return name_; }
+    // The loaded library's handle (null for a plug-in created in this process).
+    void* library() const { return library_; }
     bool isSynth() const;
 
     vst::VstIntPtr dispatch(vst::VstInt32 opcode, vst::VstInt32 index = 0, vst::VstIntPtr value = 0,
@@ -72,6 +77,9 @@ public:
                  float* outLeft, float* outRight, int frames);
 
     const HostCallbackCounts& callbackCounts() const { return counts_; }
+    // A host with a window for the editor follows its size requests (audioMasterSizeWindow);
+    // the request is recorded either way and answered 1 only by such a host.
+    void followWindowSizes(bool follow) { windowSizesFollowed_ = follow; }
 
     // The answer to audioMasterCanDo for a text (1 supported, 0 not).
     static vst::VstIntPtr hostCanDo(const char* what);
@@ -88,6 +96,7 @@ private:
     bool opened_ = false;
     bool resumed_ = false;
     bool inProcess_ = false;
+    bool windowSizesFollowed_ = false;
     int sampleRate_ = 44100;
     int blockSize_ = 512;
     vst::VstTimeInfo timeInfo_{};

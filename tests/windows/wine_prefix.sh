@@ -1,0 +1,16 @@
+# Sourced by the scripts that run the Windows build under wine. Given $build (the Windows build
+# folder, an absolute path), it checks the artifacts, finds wine64 as $wine and prepares the
+# wine prefix kept in $build/wine (its first use runs wineboot, which takes a while).
+wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+[ -n "$wine" ] || { echo "FAIL: wine64 is not installed"; exit 1; }
+for artifact in Tessarine.dll tessarine.exe; do
+  [ -f "$build/$artifact" ] || { echo "FAIL: $build/$artifact missing (run make windows)"; exit 1; }
+done
+root="$build/wine"
+export HOME="$root/home" WINEPREFIX="$root/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$HOME"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  "$wine" wineboot --init >/dev/null 2>&1
+  "$wine" wineserver -w 2>/dev/null || wineserver -w 2>/dev/null || true
+fi

@@ -1,0 +1,119 @@
+#include "tessarine/Edit.h"
+
+#include <sstream>
+
+#include "tessarine/CommandLine.h"
+
+namespace tess::tool {
+
+bool parseEditArguments(const std::vector<std::string>& args, EditOptions& options, std::string& error) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--instrument" || arg == "--screenshot" || arg == "--script" || arg == "--seconds") {
+            if (!hasValue) {
+                error = arg + " needs a value";
+                return false;
+            }
+            const std::string& value = args[++i];
+            if (arg == "--instrument") options.instrument = value;
+            if (arg == "--screenshot") options.screenshot = value;
+            if (arg == "--script") options.script = value;
+            if (arg == "--seconds") {
+                double seconds = 0.0;
+                if (!parseReal(value, 0.0, 86400.0, seconds)) {
+                    error = "--seconds needs a number of seconds from 0 to 86400";
+                    return false;
+                }
+                options.seconds = seconds;
+            }
+        } else if (!arg.empty() && arg[0] != '-' && options.plugin.empty()) {
+            options.plugin = arg;
+        } else {
+            error = "unexpected argument \"" + arg + "\"";
+            return false;
+        }
+    }
+    if (options.plugin.empty()) {
+        error = "needs a plug-in library";
+        return false;
+    }
+    return true;
+}
+
+const std::vector<ScriptVerb>& scriptVerbs() {
+    static const std::vector<ScriptVerb> verbs = {
+        {"slider", 2, 2, "slider I P: move slider I to position P (0..10000)"},
+        {"keyswitch", 2, 2, "keyswitch K N: choose entry N of keyswitch K's combo"},
+        {"temperament", 1, 1, "temperament N: choose entry N of the temperament combo"},
+        {"combo", 2, 2, "combo ID N: choose entry N of the combo with control id ID"},
+        {"click", 1, 1, "click TEXT: click the editor's button labelled TEXT (or with control id TEXT)"},
+        {"text", 2, 2, "text ID TEXT: type TEXT into edit box ID and leave the box"},
+        {"dialog", 1, 2, "dialog cancel | dialog choose PATH: how to answer the next file dialog"},
+        {"copy", 2, 2, "copy FROM TO: copy a file (to change an instrument before Reload)"},
+        {"play", 2, 2, "play KEY SECONDS: play a note and print its peak level and frequency"},
+        {"idle", 1, 1, "idle N: let the editor idle N times"},
+        {"print", 1, 2, "print sliders|combos|controls|overlaps|automation|class|rect|pane|text ID"},
+        {"second", 1, 1, "second open|close: a second plug-in instance with its own editor"},
+        {"first", 1, 1, "first close: close the first editor"},
+        {"screenshot", 1, 1, "screenshot FILE: capture the editor into a BMP file"},
+    };
+    return verbs;
+}
+
+namespace {
+
+bool splitWords(const std::string& line, std::vector<std::string>& words) {
+    std::size_t i = 0;
+    while (i < line.size()) {
+        if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
+            ++i;
+            continue;
+        }
+        if (line[i] == '#') break;
+        std::string word;
+        if (line[i] == '"') {
+            const std::size_t close = line.find('"', i + 1);
+            if (close == std::string::npos) return false;
+            word = line.substr(i + 1, close - i - 1);
+            i = close + 1;
+        } else {
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') word += line[i++];
+        }
+        words.push_back(word);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool parseEditScript(const std::string& text, std::vector<ScriptCommand>& commands, std::string& error) {
+    std::istringstream lines(text);
+    std::string line;
+    int number = 0;
+    while (std::getline(lines, line)) {
+        ++number;
+        std::vector<std::string> words;
+        if (!splitWords(line, words)) {
+            error = "line " + std::to_string(number) + ": unmatched quote";
+            return false;
+        }
+        if (words.empty()) continue;
+        const ScriptVerb* verb = nullptr;
+        for (const ScriptVerb& candidate : scriptVerbs())
+            if (words[0] == candidate.name) verb = &candidate;
+        if (verb == nullptr) {
+            error = "line " + std::to_string(number) + ": unknown command \"" + words[0] + "\"";
+            return false;
+        }
+        const int count = static_cast<int>(words.size()) - 1;
+        if (count < verb->minWords || count > verb->maxWords) {
+            error = "line " + std::to_string(number) + ": usage: " + verb->help;
+            return false;
+        }
+        commands.push_back({words[0], {words.begin() + 1, words.end()}, number});
+    }
+    return true;
+}
+
+}  // namespace tess::tool

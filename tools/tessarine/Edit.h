@@ -1,0 +1,47 @@
+// The edit command: opens a plug-in's editor in a top-level window as a DAW does
+// (effEditGetRect, effEditOpen with the window as parent, effEditIdle from a timer), can
+// capture the window into a BMP file, and can be driven by a script of window messages so that
+// tests can operate the editor and read back what it shows.
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tess::tool {
+
+struct EditOptions {
+    std::string plugin;
+    std::string instrument;          // loaded through the vendor-specific request before opening
+    std::optional<double> seconds;   // how long the window stays open after the script
+    std::string screenshot;          // BMP file written just before the window closes
+    std::string script;
+};
+
+bool parseEditArguments(const std::vector<std::string>& args, EditOptions& options, std::string& error);
+
+// One line of an edit script: a verb and its words. Words are separated by blanks; a word in
+// double quotes may hold blanks; "#" starts a comment.
+struct ScriptCommand {
+    std::string verb;
+    std::vector<std::string> words;
+    int line = 0;
+};
+
+// The script language, for the usage text and the parser.
+struct ScriptVerb {
+    const char* name;
+    int minWords;
+    int maxWords;
+    const char* help;
+};
+const std::vector<ScriptVerb>& scriptVerbs();
+
+// Fails with a message naming the line for an unknown verb or a wrong number of words.
+bool parseEditScript(const std::string& text, std::vector<ScriptCommand>& commands, std::string& error);
+
+// Runs the command; the window exists only in the Windows build.
+int runEdit(const EditOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace tess::tool
