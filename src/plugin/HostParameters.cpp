@@ -26,7 +26,7 @@ constexpr float kControllerToHost = 0.007874016f;                // 1 / 127
 void Tessarine::setParameter(vst::VstInt32 index, float value) {
     if (!HostParameterTable::valid(index) || !std::isfinite(value)) return;
     parameters.setHostValue(index, value);
-    restoreFlag.store(1);
+    restoreFlag.store(1, std::memory_order_relaxed);
 }
 
 float Tessarine::getParameter(vst::VstInt32 index) { return parameters.hostValue(index); }

@@ -78,7 +78,8 @@ void formatParameterDisplay(int type, float internal, char* text, std::size_t ca
     if (text == nullptr || capacity == 0) return;
     const double x = static_cast<double>(internal);
     char full[64];
-    if (type == kScaleBeats && internal < kWholeBeatsFrom) {
+    const bool fraction = type == kScaleBeats && internal < kWholeBeatsFrom;
+    if (fraction) {
         const char* fraction = kSmallestBeatText;
         for (const BeatStep& step : kBeatSteps)
             if (internal >= step.from) {
@@ -92,7 +93,7 @@ void formatParameterDisplay(int type, float internal, char* text, std::size_t ca
         std::snprintf(full, sizeof full, magnitudeFormat(internal), x);
     }
     // A number longer than the space keeps its value with fewer significant digits.
-    for (int digits = 6; std::strlen(full) >= capacity && digits >= 1; --digits)
+    for (int digits = 6; !fraction && std::strlen(full) >= capacity && digits >= 1; --digits)
         std::snprintf(full, sizeof full, "%.*g", digits, x);
     std::snprintf(text, capacity, "%s", full);
 }

@@ -126,46 +126,4 @@ Voice* PluginHarness::voiceOn(int key) {
     return found;
 }
 
-double measuredFrequency(const std::vector<float>& signal, double sampleRate) {
-    double first = -1.0, last = -1.0;
-    long count = 0;
-    for (std::size_t i = 1; i < signal.size(); ++i)
-        if (signal[i - 1] < 0.0f && signal[i] >= 0.0f) {
-            const double at = static_cast<double>(i - 1) + signal[i - 1] / (signal[i - 1] - signal[i]);
-            if (first < 0.0) first = at;
-            last = at;
-            ++count;
-        }
-    if (count < 2) return 0.0;
-    return static_cast<double>(count - 1) * sampleRate / (last - first);
-}
-
-long onsetSample(const std::vector<float>& signal, float threshold, std::size_t from) {
-    for (std::size_t i = from; i < signal.size(); ++i)
-        if (std::fabs(signal[i]) > threshold) return static_cast<long>(i);
-    return -1;
-}
-
-float peakLevel(const std::vector<float>& signal, std::size_t from, std::size_t to) {
-    float p = 0.0f;
-    for (std::size_t i = from; i < signal.size() && i < to; ++i) p = std::max(p, std::fabs(signal[i]));
-    return p;
-}
-
-double toneAmplitude(const std::vector<float>& signal, double frequency, double sampleRate) {
-    double re = 0.0, im = 0.0;
-    const double w = 2.0 * 3.14159265358979323846 * frequency / sampleRate;
-    for (std::size_t i = 0; i < signal.size(); ++i) {
-        re += signal[i] * std::cos(w * static_cast<double>(i));
-        im -= signal[i] * std::sin(w * static_cast<double>(i));
-    }
-    return signal.empty() ? 0.0 : 2.0 * std::sqrt(re * re + im * im) / static_cast<double>(signal.size());
-}
-
-std::vector<float> slice(const std::vector<float>& signal, std::size_t from, std::size_t to) {
-    to = std::min(to, signal.size());
-    from = std::min(from, to);
-    return std::vector<float>(signal.begin() + static_cast<long>(from), signal.begin() + static_cast<long>(to));
-}
-
 }  // namespace tess::test
