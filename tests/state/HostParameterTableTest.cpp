@@ -72,22 +72,5 @@ TEST(HostParameterTable, AHostChangeIsStoredAsGivenAndVisitedOnce) {
     table.takeChanged([](int index) { ADD_FAILURE() << index; });
 }
 
-TEST(HostParameterTable, IndicesOutsideTheTableAreIgnored) {
-    HostParameterTable table;
-    for (int index : {-1, 128, 1 << 20}) {
-        table.describe(index, "x", "y", 0, 1, 1);
-        EXPECT_EQ(table.setHostValue(index, 0.5f), 0.0f);
-        EXPECT_EQ(table.hostValue(index), 0.0f);
-        EXPECT_STREQ(table.name(index), "");
-        table.setLinkedController(index, 3);
-        EXPECT_EQ(table.linkedController(index), -1);
-    }
-    for (int controller : {-1, 200}) {
-        table.setControllerLink(controller, 4);
-        EXPECT_EQ(table.parameterOfController(controller), -1);
-    }
-    EXPECT_FALSE(table.anyChanged());
-}
-
 }  // namespace
 }  // namespace tess
