@@ -1,7 +1,7 @@
 # The two commands a new user needs are `make demo` and `make test`; the rest are for us.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all linux windows asan demo test test-sanitized test-asan bench fuzz format clean packages-build packages-test \
+.PHONY: all linux windows asan demo test test-sanitized test-asan test-threads bench fuzz format clean packages-build packages-test \
 	packages-demo \
 	screenshots
 
@@ -45,6 +45,15 @@ test-sanitized: packages-build
 	cmake --preset asan >/dev/null
 	cmake --build build/asan -j $(JOBS) --target $(SANITIZED_TESTS)
 	@for t in $(SANITIZED_TESTS); do echo "== $$t (sanitized)"; build/asan/tests/$$t --gtest_brief=1 || exit 1; done
+
+# The tests where a second thread changes parameters or restores a state while the audio
+# thread renders, under ThreadSanitizer.
+THREAD_TESTS = HostParameters.ChangesFromAnotherThreadWhileRendering:SavedState.ARestoreWorksInEveryHostOrder
+
+test-threads: packages-build
+	cmake --preset tsan >/dev/null
+	cmake --build build/tsan -j $(JOBS) --target test_plugin
+	TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/test_plugin --gtest_filter='$(THREAD_TESTS)'
 
 test-asan: packages-test asan
 	cd build/asan && ctest --output-on-failure -j $(JOBS) -E windows_under_wine

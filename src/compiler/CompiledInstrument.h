@@ -3,6 +3,7 @@
 // which keeps all running state (voices, slot values while playing) apart.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string_view>
@@ -351,9 +352,12 @@ struct CompiledInstrument {
     KeyswitchTable keyswitches;
     TemperamentTable temperaments;
 
-    // Empties every program and layer setting; keeps the host parameter count.
+    // Empties every program and layer setting; keeps the host parameter count. A compile
+    // writes no layer beyond the one in progress (index layerCount), so none further is
+    // cleared again.
     void clear() {
-        for (LayerProgram& layer : layers) layer.clear();
+        const std::size_t used = std::min<std::size_t>(static_cast<std::size_t>(layerCount) + 1, layers.size());
+        for (std::size_t i = 0; i < used; ++i) layers[i].clear();
         post.clear();
         postFrequency = -1.0f;
         layerCount = 0;

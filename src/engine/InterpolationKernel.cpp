@@ -56,10 +56,18 @@ void InterpolationKernel::buildDefault() {
 }
 
 void InterpolationKernel::build(int size, int halfWidth, int windowType, double exponent) {
-    size_ = std::clamp(size, kMinSize, kMaxSize);
-    halfWidth_ = std::clamp(halfWidth, 0, kMaxHalfWidth);
-    windowType_ = std::clamp(windowType, 0, kMaxWindow);
-    exponent_ = exponent >= kMinExponent ? std::min(exponent, kMaxExponent) : kMinExponent;
+    size = std::clamp(size, kMinSize, kMaxSize);
+    halfWidth = std::clamp(halfWidth, 0, kMaxHalfWidth);
+    windowType = std::clamp(windowType, 0, kMaxWindow);
+    exponent = exponent >= kMinExponent ? std::min(exponent, kMaxExponent) : kMinExponent;
+    // Every load asks for the kernel again; the same one is not computed twice.
+    if (table_ != nullptr && size == size_ && halfWidth == halfWidth_ && windowType == windowType_ &&
+        exponent == exponent_)
+        return;
+    size_ = size;
+    halfWidth_ = halfWidth;
+    windowType_ = windowType;
+    exponent_ = exponent;
     scale_ = static_cast<float>(size_) / static_cast<float>(halfWidth_ + 1);
 
     table_ = std::make_unique<float[]>(static_cast<std::size_t>(size_));

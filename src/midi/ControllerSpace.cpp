@@ -31,6 +31,15 @@ bool ControllerSpace::writeMidi(int number, float value, std::int64_t sampleTime
     return true;
 }
 
+void ControllerSpace::setStartValue(int number, float value) {
+    if (number < 0 || number >= kControllers) return;
+    current_[number] = value;
+    previous_[number] = value;
+    smoothRead_[number] = value;
+    // The scaling reader smooths what it returns: a 7-bit value divided by 128.
+    smoothScaled_[number] = kind_[number] == kMidi ? value * kScale : value;
+}
+
 void ControllerSpace::resetForLoad() {
     std::fill(std::begin(current_), std::end(current_), 0.0f);
     std::fill(std::begin(previous_), std::end(previous_), 0.0f);

@@ -22,6 +22,7 @@
 // index outside the arrays whatever number they are given.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "midi/PedalState.h"
@@ -65,6 +66,7 @@ class ControllerSpace {
 public:
     static constexpr int kSize = mcc::kCount;
     static constexpr int kKeys = 128;
+    static constexpr int kControllers = 200;  // 0..199: MIDI controllers and engine values
     static constexpr int kVstVars = 128;
     // One smoothing step: s := s * kSmoothKeep + v * kSmoothTake (the sum slightly exceeds 1).
     static constexpr float kSmoothKeep = 0.999f;
@@ -85,10 +87,16 @@ public:
             (number >= mcc::kBpm && number <= mcc::kDuration))
             current_[number] = value;
     }
+    // Keyswitch states are written and read whole, so that a saved state taken on another
+    // thread reads them while the audio thread plays.
     void setKeyswitch(int key, std::int32_t state) {
-        if (validKey(key)) keyswitch_[key] = state;
+        if (validKey(key)) std::atomic_ref<std::int32_t>(keyswitch_[key]).store(state, std::memory_order_relaxed);
     }
-    std::int32_t keyswitch(int key) const { return validKey(key) ? keyswitch_[key] : 0; }
+    std::int32_t keyswitch(int key) const {
+        return validKey(key) ? std::atomic_ref<std::int32_t>(const_cast<std::int32_t&>(keyswitch_[key]))
+                                   .load(std::memory_order_relaxed)
+                             : 0;
+    }
     void setVstVar(int index, float value) {
         if (validVstVar(index)) vstVar_[index] = value;
     }
@@ -98,6 +106,14 @@ public:
     }
     std::int16_t vstVarScaleType(int index) const {
         return validVstVar(index) ? scaleType_[index] : std::int16_t{0};
+    }
+
+    // A start value of a number 0..199 (MIDICC): current and previous value, and both smoothing
+    // memories, so that smoothed readers start at it without a glide.
+    void setStartValue(int number, float value);
+    // The current value of a number 0..199 alone; its previous value and switch time stay.
+    void setCurrent(int number, float value) {
+        if (number >= 0 && number < kControllers) current_[number] = value;
     }
 
     // Stored state of a timed or built-in number (0..327), for the state chunk and the editor.

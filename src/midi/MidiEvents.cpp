@@ -19,7 +19,7 @@ NotePlayer::~NotePlayer() {
 
 void NotePlayer::resetForLoad() {
     instrument_ = nullptr;
-    temperament_ = 0;
+    storeTemperament(0);
     engine_.controllers.pedals = PedalState{};
     engine_.tuning.cents12 = nullptr;
 }
@@ -36,7 +36,7 @@ void NotePlayer::installInstrument(const compiler::CompiledInstrument& instrumen
     pedals.sostenutoMin = instrument.keyMapping.sostenuto.minKey;
     pedals.sostenutoMax = instrument.keyMapping.sostenuto.maxKey;
     const compiler::TemperamentTable& table = instrument.temperaments;
-    temperament_ = std::clamp(table.current, 0, table.count() - 1);
+    storeTemperament(std::clamp(table.current, 0, table.count() - 1));
     engine_.tuning.cents12 = table.entries[static_cast<std::size_t>(temperament_)].cents.data();
     // A selection made while a link existed leaves the link at the selected index.
     if (table.linkValue >= 0) {
@@ -52,7 +52,7 @@ bool NotePlayer::selectTemperament(int index) {
     const compiler::TemperamentTable& table = instrument_->temperaments;
     index = std::clamp(index, 0, table.count() - 1);
     if (index == temperament_) return false;
-    temperament_ = index;
+    storeTemperament(index);
     engine_.tuning.cents12 = table.entries[static_cast<std::size_t>(index)].cents.data();
     return true;
 }
@@ -217,6 +217,7 @@ void NotePlayer::controlChange(int cc, int value, std::int64_t t, int channel) {
     engine_.controllers.writeMidi(cc, static_cast<float>(value), t);
     noteOff(-1, -1, t, -1, 0.0f, cc, static_cast<float>(value), channel);
     switchPedals(cc, value > 64, t);
+    if (controllerListener != nullptr) controllerListener->controllerChanged(cc, value);
     if (instrument_->temperaments.link == cc &&
         selectTemperament(std::min(value, instrument_->temperaments.count() - 1)))
         logTemperament("MIDI CC CHANGE", -1);

@@ -9,6 +9,7 @@
 // instrument was installed.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -16,6 +17,7 @@
 #include "compiler/CompiledInstrument.h"
 #include "engine/Engine.h"
 #include "engine/Noise.h"
+#include "midi/ControllerChangeListener.h"
 #include "midi/NoteRepeater.h"
 #include "plugin/vst/VstAbi.h"
 
@@ -72,13 +74,19 @@ public:
                  int channel);
     // which 0: the all-keys sostenuto, 1: the key-range sostenuto.
     void setSostenuto(bool on, std::int64_t t, int which);
+    // Each of the four pedal controllers (sostenuto all and range, pedal all and range) that
+    // is `mcc` goes down (on) or up.
+    void switchPedals(int mcc, bool on, std::int64_t t);
 
     // Selects option `option` (0-based) of keyswitch `index` as pressing that option's key would:
     // the key states, the pedals on those states and the OFF triggers on MCC 400 + key (both keys
     // of a type 2 keyswitch). False when there is no such keyswitch or option.
     bool chooseKeyswitchOption(int index, int option, std::int64_t t);
 
-    int temperament() const { return temperament_; }
+    // The current temperament; readable from any thread (a saved state takes it while playing).
+    int temperament() const {
+        return std::atomic_ref<int>(const_cast<int&>(temperament_)).load(std::memory_order_relaxed);
+    }
     // Makes `index` (clamped) current; false when it already was.
     bool selectTemperament(int index);
     // The cents a note of `pitch` gets from temperament `index`; index 0 takes the detune.
@@ -90,6 +98,9 @@ public:
 
     void repeatNote(Voice& voice) override;
 
+    // Told of every accepted control change (may be null).
+    ControllerChangeListener* controllerListener = nullptr;
+
 private:
     void handleEvent(const vst::VstMidiEvent& event, std::int64_t blockStart);
     void noteOnEvent(int key, int velocity, std::int64_t t, int detune, int channel);
@@ -97,7 +108,6 @@ private:
                         std::int32_t counter, bool& advance);
     void keyswitchKey(int key, int owner, std::int64_t t, int channel);
     void controlChange(int cc, int value, std::int64_t t, int channel);
-    void switchPedals(int mcc, bool on, std::int64_t t);
     // The pedals on the keys of a keyswitch follow their states, so that a pedal on one option's
     // key goes off when another option is chosen.
     void switchKeyswitchPedals(const compiler::Keyswitch& ks, std::int64_t t);
@@ -105,6 +115,11 @@ private:
     float samplesPerBar() const;
     std::int32_t gridRounding(const compiler::LayerProgram& program) const;
     float mapVelocity(const compiler::VelocityMapping& mapping, float velocity, int inputVelocity);
+    // Only the audio side (or a load) changes the temperament; the store is whole for readers
+    // on other threads.
+    void storeTemperament(int index) {
+        std::atomic_ref<int>(temperament_).store(index, std::memory_order_relaxed);
+    }
     float crossfadeGain(const compiler::LayerSettings& settings, std::int64_t ts, float key, float tunedPitch,
                         float onVelocity, float gain, float frequency, int midiKey);
 

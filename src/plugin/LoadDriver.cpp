@@ -1,6 +1,9 @@
 // loadInstrument: the one way an instrument file becomes the running sound. It decides
 // whether a compile is needed, returns the instrument to its defaults, compiles Settings.ini
-// and then the file, and hands the host its parameter values again.
+// and then the file, and hands the host its parameter values again; a restore also puts back
+// what a saved state holds.
+#include <optional>
+
 #include "compiler/InstrumentCompiler.h"
 #include "compiler/Text.h"
 #include "editor/TessarineEditor.h"
@@ -26,10 +29,23 @@ void splitPath(const std::string& path, std::string& folder, std::string& name) 
 
 }  // namespace
 
-std::string Tessarine::resolveInstrumentPath(const std::string& path) const {
+// The name as written, else the per-user folder and the name. A path that names a folder no
+// longer there (a project from another machine, or moved instruments) falls back to the file of
+// the same name in the per-user folder, and the log says which file was loaded instead.
+std::string Tessarine::resolveInstrumentPath(const std::string& path) {
     if (platform::fileExists(path)) return path;
     const std::string inUserFolder = userFolder + platform::pathSeparator() + path;
     if (platform::fileExists(inUserFolder)) return inUserFolder;
+    std::string folder, name;
+    splitPath(path, folder, name);
+    if (!folder.empty() && !name.empty()) {
+        const std::string sameName = userFolder + platform::pathSeparator() + name;
+        if (platform::fileExists(sameName)) {
+            log.appendf(Log::kMain, "Instrument file \"%s\" not found; loading \"%s\" from the per-user folder instead.\r\n",
+                        path.c_str(), sameName.c_str());
+            return sameName;
+        }
+    }
     return path;
 }
 
@@ -41,7 +57,36 @@ void Tessarine::resetForLoad() {
     samples->reset();
     engine.kernel.buildDefault();
     notes.resetForLoad();
+    parameters.reset();
     compiler->reset();
+}
+
+// Steps of a compiling load; the caller holds the audio thread off.
+void Tessarine::compileInstrument(const std::string& path, bool& fileRead) {
+    resetForLoad();
+    platform::deleteFile(compiler->lastFilePath());
+    compiler->compileFile(compiler::InstrumentCompiler::kSettingsLevel, settingsPath(userFolder));
+    if (!path.empty()) {
+        const std::string resolved = resolveInstrumentPath(path);
+        splitPath(resolved, instrumentFolder, instrumentFileName);
+        sampleContext.instrumentFolder = instrumentFolder;
+        instrumentPath = path;
+        fileRead = platform::fileExists(resolved);
+        compiler->compileFile(0, resolved);
+    }  // an empty path keeps the stored path, folder and file name (and so the program name)
+    platform::deleteFile(compiler->lastFilePath());
+    const compiler::QualitySettings& quality = compiler->instrument().common.quality;
+    engine.kernel.build(quality.tableSize, quality.zeroCrossings, quality.windowType, quality.windowParameter);
+    engine.installInstrument(compiler->instrument());
+    notes.installInstrument(compiler->instrument());
+    // Every declared parameter is readable as MCC 600 + n, also one the host is not shown.
+    for (int i = 0; i < HostParameterTable::kCount; ++i) {
+        engine.controllers.setVstVarScaleType(i, static_cast<std::int16_t>(parameters.scaleType(i)));
+        engine.controllers.setVstVar(i, parameters.internalValue(i));
+    }
+    if (tessarineEditor_ != nullptr)
+        tessarineEditor_->setSize(compiler->instrument().common.editorWidth,
+                                  compiler->instrument().common.editorHeight);
 }
 
 bool Tessarine::loadInstrument(const std::string& requestedPath, int mode) {
@@ -51,46 +96,36 @@ bool Tessarine::loadInstrument(const std::string& requestedPath, int mode) {
     const bool editorOpen = tessarineEditor_ != nullptr && tessarineEditor_->isOpen();
     bool fileRead = false;
 
-    if (compile) {
-        AudioThreadGuard::LoadScope load(audioGuard);
-        resetForLoad();
-        if (!restore) log.clear();
-        platform::deleteFile(compiler->lastFilePath());
-        compiler->compileFile(compiler::InstrumentCompiler::kSettingsLevel, settingsPath(userFolder));
-        if (!path.empty()) {
-            const std::string resolved = resolveInstrumentPath(path);
-            splitPath(resolved, instrumentFolder, instrumentFileName);
-            sampleContext.instrumentFolder = instrumentFolder;
-            instrumentPath = path;
-            fileRead = platform::fileExists(resolved);
-            compiler->compileFile(0, resolved);
-        }  // an empty path keeps the stored path, folder and file name (and so the program name)
-        platform::deleteFile(compiler->lastFilePath());
-        const compiler::QualitySettings& quality = compiler->instrument().common.quality;
-        engine.kernel.build(quality.tableSize, quality.zeroCrossings, quality.windowType,
-                            quality.windowParameter);
-        engine.installInstrument(compiler->instrument());
-        notes.installInstrument(compiler->instrument());
-        if (tessarineEditor_ != nullptr)
-            tessarineEditor_->setSize(compiler->instrument().common.editorWidth,
-                                      compiler->instrument().common.editorHeight);
-    }
+    // A restore gives back the values set last by the host or by a saved state.
+    if (restore && !restoringChunk_)
+        for (int i = 0; i < HostParameterTable::kCount; ++i) staged_.parameters[i] = parameters.hostValue(i);
 
-    // The host learns the parameter values again: as automation for a new file, so that it
-    // records a change even when a value is unchanged.
-    for (int i = 0; i < numVstVars && i < numParams; ++i) {
-        const float value = getParameter(i);
-        if (restore) {
-            setParameter(i, value);
-        } else if (mode == 1) {
-            setParameterAutomated(i, 0.0f);
-            setParameterAutomated(i, 1.0f);
-            setParameterAutomated(i, value);
-        } else {
-            setParameter(i, 0.0f);
-            setParameter(i, 1.0f);
-            setParameter(i, value);
+    {
+        std::optional<AudioThreadGuard::LoadScope> load;
+        if (compile) {
+            load.emplace(audioGuard);
+            if (!restore) log.clear();
+            compileInstrument(path, fileRead);
         }
+
+        // The host learns the parameter values again: as automation for a new file, so that it
+        // records a change even when a value is unchanged.
+        for (int i = 0; i < numVstVars && i < numParams; ++i) {
+            const float value = restore ? staged_.parameters[static_cast<std::size_t>(i)] : getParameter(i);
+            if (restore) {
+                setParameter(i, value);
+            } else if (mode == 1) {
+                setParameterAutomated(i, 0.0f);
+                setParameterAutomated(i, 1.0f);
+                setParameterAutomated(i, value);
+            } else {
+                setParameter(i, 0.0f);
+                setParameter(i, 1.0f);
+                setParameter(i, value);
+            }
+        }
+        if (compile) applyParameterChanges();  // the audio thread is held off: act on them now
+        if (restore) restoreSavedState();
     }
 
     if (editorOpen) {

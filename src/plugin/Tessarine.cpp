@@ -28,6 +28,8 @@ Tessarine::Tessarine(vst::AudioMasterCallback master, vst::VstInt32 programs,
     compiler->settings().numVstVars = params;
     samples = std::make_unique<SampleBank>();
     installSampleDirective(*compiler, *samples, sampleContext);
+    installControllerDirectives();
+    notes.controllerListener = this;
     engine.samples = samples.get();
     engine.kernel.buildDefault();
 
@@ -75,6 +77,7 @@ void Tessarine::processReplacing(float** inputs, float** outputs, vst::VstInt32 
         return;
     }
     engine.sampleRate = sampleRate;
+    applyParameterChanges();
     const vst::VstTimeInfo* time = getTimeInfo(vst::kVstTempoValid | vst::kVstTimeSigValid |
                                                vst::kVstPpqPosValid | vst::kVstBarsValid);
     engine.process(inputs, outputs, sampleFrames, time, isEffect);
@@ -88,6 +91,7 @@ vst::VstInt32 Tessarine::processEvents(vst::VstEvents* events) {
         if (scope) {
             engine.sampleRate = sampleRate;
             if (notes.instrument() == nullptr) notes.installInstrument(compiler->instrument());
+            applyParameterChanges();
             // Trigger rounding follows the host's timeline while its transport plays.
             const vst::VstTimeInfo* time = getTimeInfo(vst::kVstTempoValid | vst::kVstTimeSigValid);
             const bool playing = time != nullptr && (time->flags & vst::kVstTransportPlaying) != 0;

@@ -4,18 +4,23 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "common/Log.h"
 #include "engine/Engine.h"
+#include "midi/ControllerChangeListener.h"
 #include "midi/NotePlayer.h"
 #include "plugin/AudioThreadGuard.h"
 #include "samples/SampleBank.h"
 #include "samples/SampleDirective.h"
 #include "samples/SampleLoader.h"
 #include "plugin/vst/AudioEffectX.h"
+#include "state/ControllerDirectives.h"
+#include "state/HostParameterTable.h"
+#include "state/StateChunk.h"
 
 namespace tess {
 
@@ -24,7 +29,7 @@ namespace compiler {
 class InstrumentCompiler;
 }
 
-class Tessarine : public vst::AudioEffectX {
+class Tessarine : public vst::AudioEffectX, private ControllerChangeListener {
 public:
     static constexpr std::int32_t kInstrumentId = vst::fourCharCode('T', 's', 'r', 'n');
     static constexpr std::int32_t kEffectId = vst::fourCharCode('T', 's', 'r', 'e');
@@ -55,6 +60,23 @@ public:
     vst::VstIntPtr vendorSpecific(vst::VstInt32 index, vst::VstIntPtr value, void* ptr,
                                   float opt) override;
 
+    // Host parameters. setParameter may come from any thread while the audio thread renders:
+    // it stores the values at once, and what they set off among voices, pedals, controllers
+    // and the temperament happens on the audio side at its next block.
+    void setParameter(vst::VstInt32 index, float value) override;
+    float getParameter(vst::VstInt32 index) override;
+    void getParameterName(vst::VstInt32 index, char* text) override;
+    void getParameterLabel(vst::VstInt32 index, char* label) override;
+    void getParameterDisplay(vst::VstInt32 index, char* text) override;
+
+    // Saved state: one block of StateChunk::kSize bytes, the same for a bank and a program.
+    vst::VstInt32 getChunk(void** data, bool isPreset) override;
+    vst::VstInt32 setChunk(void* data, vst::VstInt32 byteSize, bool isPreset) override;
+
+    // A sample panel's file choice: loads `request` into the slot of SAMPLEUI entry `entry` and
+    // remembers it in the saved state. False (with the reason in the log) when it failed.
+    bool loadSamplePanel(int entry, const SampleRequest& request);
+
     // Loads an instrument file. mode -1 compiles and restores the saved parameter values,
     // 1 compiles and announces the parameter values to the host as automation (nothing is
     // compiled when the path is the loaded one), 0 only refreshes. "?" compiles Settings.ini
@@ -76,7 +98,7 @@ public:
     std::string instrumentPath = "?";
     std::string instrumentFolder;    // folder of the loaded instrument file
     std::string instrumentFileName;  // bare file name of the loaded instrument
-    int restoreFlag = 0;             // set by parameter changes and restores; a reload clears it
+    std::atomic<int> restoreFlag{0};  // set by parameter changes and restores; a reload clears it
     int loadDebugLevel = 0;          // the debug level a load starts from
     Log log;
     int numVstVars;
@@ -89,6 +111,9 @@ public:
     // What the editor's sample panels loaded into their slots, one record per SAMPLEUI entry.
     std::array<SamplePanelRecord, compiler::CommonSettings::kMaxSampleUi> samplePanelRecords{};
     AudioThreadGuard audioGuard;
+    HostParameterTable parameters;        // the VSTVARs the host sees
+    StateChunk chunk;                     // the saved state, with the sample-panel records
+    int setChunkCount = 0;
 
     // ---- The note path: MIDI events, note-on, voice start, note-off ----
     // processEvents hands the host's events to `notes`; these three are the same steps for
@@ -105,8 +130,31 @@ public:
     // ---- end of the note path ----
 
 private:
-    std::string resolveInstrumentPath(const std::string& path) const;
+    // What a restore gives back after the compile: the parameter values, and from the last
+    // saved state the keyswitch states, the temperament and the keyswitch count.
+    struct StagedState {
+        std::array<float, HostParameterTable::kCount> parameters{};
+        std::array<std::int32_t, StateChunk::kKeys> keyswitches{};
+        std::int32_t temperament = 0;
+        std::int32_t keyswitchCount = 0;
+        bool fromChunk = false;  // the keyswitch states and temperament came from a saved state
+    };
+
+    std::string resolveInstrumentPath(const std::string& path);
     void resetForLoad();
+    void compileInstrument(const std::string& path, bool& fileRead);
+    void restoreSavedState();
+    void restoreKeyswitches();
+    void restorePanelSamples();
+    // Audio side (or a load holding it off): acts on the host's parameter changes.
+    void applyParameterChanges();
+    void applyParameterChange(int index);
+    void controllerChanged(int controller, int value) override;
+    void installControllerDirectives();
+
+    StagedState staged_;
+    bool restoringChunk_ = false;
+    ControllerDirectiveActions directiveActions_;
 
     TessarineEditor* tessarineEditor_ = nullptr;
 };

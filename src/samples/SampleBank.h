@@ -20,9 +20,13 @@ public:
     // The slot, or null for a number outside 0 .. 8191.
     const SampleSlot* find(int index) const { return valid(index) ? &slots_[static_cast<std::size_t>(index)] : nullptr; }
 
-    // Empties every slot (before each compile).
+    // Empties every slot (before each compile). A load gives every slot it fills a kind, so a
+    // slot still of kind kEmpty holds nothing and is left as it is.
     void reset() {
-        for (int i = 0; i < kSlots; ++i) slots_[static_cast<std::size_t>(i)].clear();
+        for (int i = 0; i < kSlots; ++i) {
+            SampleSlot& slot = slots_[static_cast<std::size_t>(i)];
+            if (slot.kind != SampleSlot::kEmpty) slot.clear();
+        }
     }
 
 private:

@@ -253,8 +253,10 @@ bool loadPanelSample(SampleBank& bank, int slot, const SampleRequest& request, c
     SamplePanelRecord r;
     r.valid = 1;
     std::snprintf(r.fileName, sizeof r.fileName, "%s", name);
-    r.start = 0;
-    r.end = p.end - p.start;
+    // The real start and end frames, so that a sample read from the middle of a file comes
+    // back the same (for a start of 0 the end is the length read).
+    r.start = p.start;
+    r.end = p.end;
     r.loopStart = p.loopStart - p.start;
     r.loopEnd = p.loopEnd - p.start;
     r.release = p.release >= p.start && p.release <= p.end ? p.release - p.start : SampleSlot::kNoRelease;
@@ -267,6 +269,29 @@ bool loadPanelSample(SampleBank& bank, int slot, const SampleRequest& request, c
     record = r;
     if (log.debugLevel > 1) log.append(Log::kMain, format("SAMPLE #%d correctly created.\r\n", slot));
     return true;
+}
+
+SampleRequest panelRequest(const SamplePanelRecord& record) {
+    SampleRequest request;
+    const char* end = std::find(record.fileName, record.fileName + sizeof record.fileName - 1, '\0');
+    request.fileName.assign(record.fileName, end);
+    request.normalisation = record.normalisation;
+    request.centreNote = record.centreNote;
+    request.looped = record.looped;
+    request.direction = record.direction;
+    request.start = record.start;
+    request.end = record.end;
+    // Loop and release are kept relative to the start; a release outside the range is none.
+    const auto fromStart = [&record](std::int64_t offset) {
+        const bool fits = offset >= 0 && offset <= SampleSlot::kNoRelease && record.start >= 0 &&
+                          record.start <= SampleSlot::kNoRelease;
+        return fits ? record.start + offset : SampleSlot::kNoRelease;
+    };
+    request.loopStart = fromStart(record.loopStart);
+    request.loopEnd = fromStart(record.loopEnd);
+    request.release = record.release == SampleSlot::kNoRelease ? SampleSlot::kNoRelease : fromStart(record.release);
+    for (int i = 0; i < 3; ++i) request.crossfades[static_cast<std::size_t>(i)] = record.crossfades[i];
+    return request;
 }
 
 }  // namespace tess

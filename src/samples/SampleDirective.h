@@ -28,7 +28,7 @@ void installSampleDirective(compiler::InstrumentCompiler& compiler, SampleBank& 
                             SampleContext& context);
 
 // What a successful sample-panel load remembers, so that a saved state can re-apply it.
-// Positions are relative to the start that was read (which is therefore 0).
+// Start and end are the file frames that were read; loop and release are relative to start.
 struct SamplePanelRecord {
     std::uint8_t valid = 0;
     char fileName[512] = {};
@@ -49,5 +49,8 @@ struct SamplePanelRecord {
 // leave both the slot and `record` unchanged; on success `record` describes the load.
 bool loadPanelSample(SampleBank& bank, int slot, const SampleRequest& request,
                      const SampleContext& context, Log& log, SamplePanelRecord& record);
+
+// The load a record asks for again when a saved state is restored.
+SampleRequest panelRequest(const SamplePanelRecord& record);
 
 }  // namespace tess

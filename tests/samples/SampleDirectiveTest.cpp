@@ -246,8 +246,9 @@ TEST_F(SampleDirective, PanelLoadRecordsWhatItLoaded) {
     ASSERT_TRUE(loadPanelSample(*bank, 12, r, context, log, record));
     EXPECT_EQ(record.valid, 1);
     EXPECT_STREQ(record.fileName, "ramp.wav");
-    EXPECT_EQ(record.start, 0);
-    EXPECT_EQ(record.end, 1000);
+    // Start and end are the frames read from the file; loop and release count from the start.
+    EXPECT_EQ(record.start, 100);
+    EXPECT_EQ(record.end, 1100);
     EXPECT_EQ(record.loopStart, 200);
     EXPECT_EQ(record.loopEnd, 800);
     EXPECT_EQ(record.release, 600);
@@ -260,12 +261,29 @@ TEST_F(SampleDirective, PanelLoadRecordsWhatItLoaded) {
     EXPECT_EQ((*bank)[12].loopFlags, SampleSlot::kLoops | SampleSlot::kHasRelease);
     EXPECT_FLOAT_EQ((*bank)[12].left.back(), 1.0f);  // normalised by its peak
 
+    // The record asks for the same load again: same frames of the file, same slot data.
+    const SampleRequest again = panelRequest(record);
+    EXPECT_EQ(again.start, 100);
+    EXPECT_EQ(again.end, 1100);
+    EXPECT_EQ(again.loopStart, 300);
+    EXPECT_EQ(again.loopEnd, 900);
+    EXPECT_EQ(again.release, 700);
+    const std::vector<float> first = (*bank)[12].left;
+    (*bank)[12].clear();
+    SamplePanelRecord reloaded;
+    ASSERT_TRUE(loadPanelSample(*bank, 12, again, context, log, reloaded));
+    EXPECT_EQ((*bank)[12].left, first);
+    EXPECT_EQ(reloaded.start, record.start);
+    EXPECT_EQ(reloaded.end, record.end);
+    EXPECT_EQ(reloaded.loopStart, record.loopStart);
+    EXPECT_EQ(reloaded.release, record.release);
+
     log.clear();
     r.fileName = "nowhere.wav";
     SamplePanelRecord untouched = record;
     EXPECT_FALSE(loadPanelSample(*bank, 12, r, context, log, untouched));
     EXPECT_EQ(std::string(log.main.view()), "************ ERROR: SAMPLEUI. File \"nowhere.wav\" not found...\r\n");
-    EXPECT_EQ(untouched.end, 1000);
+    EXPECT_EQ(untouched.end, 1100);
     test::writeFile(dir.file("bad.wav"), "RIFF....WAVEjunk");
     r.fileName = "bad.wav";
     log.clear();

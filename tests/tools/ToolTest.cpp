@@ -57,7 +57,7 @@ TEST(ToolCommandTest, CommandLineMistakesAreUsageErrors) {
     const std::vector<UsageCase> cases = {
         {"", 2, "Usage:"},
         {"--help", 0, "tessarine render"},
-        {"help", 0, "tessarine info LIB"},
+        {"help", 0, "tessarine info [LIB] [--instrument FILE]"},
         {"render --help", 0, "Usage:"},
         {"frobnicate", 2, "unknown command 'frobnicate'"},
         {"render", 2, "no output file"},
@@ -72,8 +72,9 @@ TEST(ToolCommandTest, CommandLineMistakesAreUsageErrors) {
         {"render -o x.wav --pcm16=yes", 2, "--pcm16 takes no value"},
         {"render -o x.wav --bogus 1", 2, "unknown option --bogus"},
         {"render -o x.wav extra", 2, "unexpected argument extra"},
-        {"info", 2, "needs exactly one plug-in library"},
-        {"info a.so b.so", 2, "needs exactly one plug-in library"},
+        {"info a.so b.so", 2, "unexpected argument \"b.so\""},
+        {"info --instrument", 2, "--instrument needs a file"},
+        {"info --bogus", 2, "unexpected argument \"--bogus\""},
     };
     for (const UsageCase& c : cases) {
         SCOPED_TRACE(c.arguments);

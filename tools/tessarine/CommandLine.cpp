@@ -66,7 +66,8 @@ bool parseRenderArguments(const std::vector<std::string>& args, RenderOptions& o
         }
         const bool known = name == "--plugin" || name == "--instrument" || name == "--midi" || name == "--input" ||
                            name == "--seconds" || name == "--rate" || name == "--block" || name == "--tempo" ||
-                           name == "--param" || name == "-o" || name == "--output";
+                           name == "--param" || name == "--load-state" || name == "--save-state" || name == "-o" ||
+                           name == "--output";
         if (!known) {
             error = name.rfind("-", 0) == 0 ? "unknown option " + name : "unexpected argument " + name;
             return false;
@@ -93,6 +94,10 @@ bool parseRenderArguments(const std::vector<std::string>& args, RenderOptions& o
             options.midi = value;
         } else if (name == "--input") {
             options.input = value;
+        } else if (name == "--load-state") {
+            options.loadState = value;
+        } else if (name == "--save-state") {
+            options.saveState = value;
         } else if (name == "-o" || name == "--output") {
             options.output = value;
         } else if (name == "--seconds") {

@@ -34,9 +34,24 @@ int infoCommand(const std::vector<std::string>& args, std::ostream& out, std::os
         out << usageText();
         return kExitSuccess;
     }
-    if (args.size() != 1 || args[0].empty() || args[0][0] == '-')
-        return usageError("info", "needs exactly one plug-in library", err);
-    return runInfo(args[0], out, err);
+    std::string library, instrument;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--instrument" || arg.rfind("--instrument=", 0) == 0) {
+            if (arg.size() > 12) {
+                instrument = arg.substr(13);
+            } else {
+                if (i + 1 >= args.size()) return usageError("info", "--instrument needs a file", err);
+                instrument = args[++i];
+            }
+            if (instrument.empty()) return usageError("info", "--instrument needs a file", err);
+        } else if (library.empty() && !arg.empty() && arg[0] != '-') {
+            library = arg;
+        } else {
+            return usageError("info", "unexpected argument \"" + arg + "\"", err);
+        }
+    }
+    return runInfo(library, instrument, out, err);
 }
 
 int checkCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -81,14 +96,17 @@ int editCommand(const std::vector<std::string>& args, std::ostream& out, std::os
 const Command kCommands[] = {
     {"render",
      "[--plugin LIB] [--instrument FILE] [--midi FILE.mid] [--input IN.wav] [--seconds S] [--rate HZ]\n"
-     "        [--block N] [--tempo BPM] [--param I=V]... [--pcm16] -o OUT.wav",
+     "        [--block N] [--tempo BPM] [--param I=V]... [--load-state FILE] [--save-state FILE]\n"
+     "        [--pcm16] -o OUT.wav",
      "Hosts a VST 2.4 library (default: the Tessarine library beside this program) as a DAW does,\n"
      "plays the MIDI file and/or feeds the input WAV (effects only) through it and writes a stereo\n"
      "WAV (32-bit float, or 16-bit PCM with --pcm16). Defaults: 44100 Hz (or the input's rate),\n"
      "blocks of 512 frames, 120 BPM in 4/4 until the MIDI file sets a tempo; length --seconds, else\n"
      "the MIDI file's length plus 2 s, else the input's length, else 5 s. --instrument asks\n"
      "Tessarine to load an instrument file (one that cannot be read fails the render; rejected\n"
-     "lines are counted and the first shown); --param sets parameter I to V (0..1) before playing.",
+     "lines are counted and the first shown); --param sets parameter I to V (0..1) before playing.\n"
+     "--load-state gives the plug-in a saved state before the first block, as a DAW does when it\n"
+     "opens a project; --save-state writes the plug-in's state after the render.",
      renderCommand},
     {"check", "FILE [--debug N]",
      "Compiles an instrument file after Settings.ini as the plug-in's load does and prints the log\n"
@@ -107,8 +125,10 @@ const Command kCommands[] = {
          }
          return runImportSf2(args, out, err);
      }},
-    {"info", "LIB", "Prints what a host sees of a VST 2.4 library: names, IDs, flags, channels, parameters,\n"
-                    "programs and the plug-in's canDo answers.",
+    {"info", "[LIB] [--instrument FILE]",
+     "Prints what a host sees of a VST 2.4 library (default: the Tessarine library beside this\n"
+     "program): names, IDs, flags, channels, parameters with their names, display texts and labels,\n"
+     "programs and the plug-in's canDo answers. --instrument asks Tessarine to load a file first.",
      infoCommand},
     {"edit", "LIB [--instrument FILE] [--seconds S] [--screenshot OUT.bmp] [--script FILE]",
      "Opens the plug-in's editor in a window as a DAW does (Windows build). --instrument loads a file\n"

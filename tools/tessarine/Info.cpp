@@ -102,18 +102,19 @@ void printInfo(VstHost& host, std::ostream& out) {
     }
 }
 
-int runInfo(const std::string& library, std::ostream& out, std::ostream& err) {
+int runInfo(const std::string& library, const std::string& instrument, std::ostream& out, std::ostream& err) {
     VstHost host;
     std::string error;
-    if (!host.load(library, error)) {
+    if (!host.load(library.empty() ? defaultPluginPath() : library, error)) {
         err << "tessarine: " << error << "\n";
         return kExitFailure;
     }
     host.open();
     host.prepare(kDefaultSampleRate, 512);
+    const bool loaded = instrument.empty() || requestInstrument(host, instrument, out, err);
     printInfo(host, out);
     host.close();
-    return kExitSuccess;
+    return loaded ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace tess::tool

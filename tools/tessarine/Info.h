@@ -9,8 +9,9 @@
 
 namespace tess::tool {
 
-// Loads, opens and describes the library. Returns an exit status.
-int runInfo(const std::string& library, std::ostream& out, std::ostream& err);
+// Loads, opens and describes the library (empty: the Tessarine library beside the tool),
+// after asking it to load `instrument` when one is given. Returns an exit status.
+int runInfo(const std::string& library, const std::string& instrument, std::ostream& out, std::ostream& err);
 
 // Describes a plug-in that `host` has created and opened.
 void printInfo(VstHost& host, std::ostream& out);

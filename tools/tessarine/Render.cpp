@@ -6,13 +6,16 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <memory>
 
 #include "platform/Platform.h"
 #include "tessarine/Check.h"
 #include "tessarine/ExitStatus.h"
+#include "tessarine/FileBytes.h"
 #include "tessarine/Levels.h"
 #include "tessarine/MidiFile.h"
+#include "tessarine/StateFile.h"
 #include "tessarine/TempoMap.h"
 #include "tessarine/Terminal.h"
 #include "tessarine/WavFile.h"
@@ -104,6 +107,17 @@ std::string defaultPluginPath() {
     return (folder / libraryName).string();
 }
 
+bool requestInstrument(VstHost& host, const std::string& instrument, std::ostream& out, std::ostream& err) {
+    std::string path = absolutePath(instrument);
+    const vst::VstIntPtr answer = host.dispatch(vst::effVendorSpecific, vst::kTessarineLoadInstrument, 0, path.data(), 0.0f);
+    if (answer == 1) {
+        reportInstrument(instrument, path, out, err);
+        return true;
+    }
+    err << "tessarine: warning: the plug-in did not load " << instrument << " (it answered " << answer << ")\n";
+    return false;
+}
+
 int runRender(const RenderOptions& options, std::ostream& out, std::ostream& err) {
     const std::string library = options.plugin.empty() ? defaultPluginPath() : options.plugin;
     VstHost host;
@@ -133,6 +147,12 @@ int renderWithHost(VstHost& host, const RenderOptions& options, std::ostream& ou
     WavAudio input;
     const bool haveInput = !options.input.empty();
     if (haveInput && !readWavFile(options.input, input, error)) return fail(error);
+    std::vector<unsigned char> state;
+    if (!options.loadState.empty()) {
+        if (!readFileBytes(options.loadState, state, error)) return fail(error);
+        if (state.size() > std::size_t(std::numeric_limits<vst::VstInt32>::max()))
+            return fail(options.loadState + ": too large for a plug-in state");
+    }
     if (haveInput && input.truncated)
         err << "tessarine: warning: " << options.input << ": the data chunk is cut short; using "
             << input.left.size() << " frames\n";
@@ -195,16 +215,9 @@ int renderWithHost(VstHost& host, const RenderOptions& options, std::ostream& ou
     host.prepare(rate, options.blockSize);
     const std::string effectName = host.text(vst::effGetEffectName);
     out << "Plug-in: " << (effectName.empty() ? std::string("(no name)") : effectName) << " (" << host.name() << ")\n";
-    if (!options.instrument.empty()) {
-        std::string path = absolutePath(options.instrument);
-        const vst::VstIntPtr answer =
-            host.dispatch(vst::effVendorSpecific, vst::kTessarineLoadInstrument, 0, path.data(), 0.0f);
-        if (answer == 1)
-            reportInstrument(options.instrument, path, out, err);
-        else
-            err << "tessarine: warning: the plug-in did not load " << options.instrument << " (it answered " << answer
-                << ")\n";
-    }
+    if (!options.instrument.empty()) requestInstrument(host, options.instrument, out, err);
+    // A DAW opening a project hands the plug-in its saved state before the first block.
+    if (!options.loadState.empty()) loadState(host, state, options.loadState, out);
     if (effect->setParameter != nullptr)
         for (const auto& [index, value] : options.parameters) effect->setParameter(effect, index, value);
     host.resume();
@@ -250,10 +263,11 @@ int renderWithHost(VstHost& host, const RenderOptions& options, std::ostream& ou
         progress.update(start + frames, totalFrames);
     }
     progress.finish();
+    const bool stateSaved = options.saveState.empty() || saveStateFile(host, options.saveState, out, error);
     host.suspend();
     const HostCallbackCounts counts = host.callbackCounts();
     host.close();
-    if (writeFailed) return fail(error);
+    if (writeFailed || !stateSaved) return fail(error);
     if (!writer.close(error)) return fail(error);
 
     out << "Rendered " << formatSeconds(double(totalFrames) / rate) << " s (" << totalFrames << " frames) at " << rate

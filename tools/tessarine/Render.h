@@ -23,6 +23,8 @@ struct RenderOptions {
     int blockSize = 512;
     std::optional<double> tempo;    // used until the MIDI file's first tempo event
     std::vector<std::pair<int, float>> parameters;
+    std::string loadState;  // a saved state given to the plug-in before the first block
+    std::string saveState;  // where the plug-in's state goes after the render
     bool pcm16 = false;
     bool progress = true;  // draw a progress bar when standard error is a terminal
 };
@@ -40,5 +42,9 @@ int runRender(const RenderOptions& options, std::ostream& out, std::ostream& err
 
 // Renders through a plug-in that `host` has already created (not yet opened).
 int renderWithHost(VstHost& host, const RenderOptions& options, std::ostream& out, std::ostream& err);
+
+// Asks an opened plug-in to load an instrument file through Tessarine's vendor-specific
+// request and says what it answered. False when it did not load it.
+bool requestInstrument(VstHost& host, const std::string& instrument, std::ostream& out, std::ostream& err);
 
 }  // namespace tess::tool

@@ -131,7 +131,7 @@ void handleTemperament(const DirectiveLine& line, TemperamentTable& table) {
     propagateToLink(line, table);
 }
 
-void handleTemperamentController(const DirectiveLine& line, TemperamentTable& table) {
+void handleTemperamentController(const DirectiveLine& line, TemperamentTable& table, const LinkedValueReader& read) {
     if (!checkSection(line, "TEMPERAMENTCC", SectionRule::CommonOnly)) return;
     DirectiveShape shape;  // one number with an optional sign
     if (!checkShape(line, "TEMPERAMENTCC", shape)) {
@@ -142,8 +142,11 @@ void handleTemperamentController(const DirectiveLine& line, TemperamentTable& ta
     if (link != table.link) table.linkValue = -1;
     table.link = link;
     // The linked value as the compile knows it: what an earlier selection gave the link, else
-    // the load's reset value 0.
-    const auto linkedIndex = [&table] { return std::clamp(table.linkValue < 0 ? 0 : table.linkValue, 0, table.count() - 1); };
+    // what the controller or parameter holds (the load's reset value 0 without a reader).
+    const auto linkedIndex = [&table, &read, link] {
+        const int value = table.linkValue >= 0 ? table.linkValue : read ? toIntSaturated(read(link)) : 0;
+        return std::clamp(value, 0, table.count() - 1);
+    };
     std::string text;
     if (link >= 0 && link <= kLastController) {
         const int t = linkedIndex();

@@ -7,13 +7,21 @@
 // applies it once the compile is over.
 #pragma once
 
+#include <functional>
+
 #include "compiler/CompiledInstrument.h"
 #include "compiler/DirectiveDispatch.h"
 
 namespace tess::compiler {
 
+// The value a controller (MCC 0 .. 199) or host parameter (MCC 600 .. 727) holds at this
+// point of the load, for TEMPERAMENTCC to start from.
+using LinkedValueReader = std::function<float(int mcc)>;
+
 void handleTemperament(const DirectiveLine& line, TemperamentTable& table);
-void handleTemperamentController(const DirectiveLine& line, TemperamentTable& table);
+// Without a reader the link starts from the value an earlier selection gave it, else 0.
+void handleTemperamentController(const DirectiveLine& line, TemperamentTable& table,
+                                 const LinkedValueReader& read = nullptr);
 
 // Installs both handlers; they write `instrument.temperaments`.
 void installTemperamentDirectives(DirectiveDispatch& dispatch, CompiledInstrument& instrument);
