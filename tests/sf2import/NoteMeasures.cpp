@@ -9,6 +9,8 @@ namespace {
 
 constexpr std::size_t kWindow = 441;  // 10 ms at 44.1 kHz
 constexpr std::size_t kHop = 44;      // 1 ms
+// Longer than a period of the lowest bass note, so that a tone's own waveform is no onset.
+constexpr std::size_t kOnsetWindow = 1323;
 
 double powerOf(const StereoRender& r, std::size_t from, std::size_t to) {
     to = std::min(to, r.frames());
@@ -23,8 +25,8 @@ double toDb(double power) {
     return 10.0 * std::log10(std::max(power, 1e-20));
 }
 
-double windowDb(const StereoRender& r, std::size_t at) {
-    return toDb(powerOf(r, at, at + kWindow));
+double windowDb(const StereoRender& r, std::size_t at, std::size_t width = kWindow) {
+    return toDb(powerOf(r, at, at + width));
 }
 
 }  // namespace
@@ -41,8 +43,11 @@ std::optional<double> fundamentalNear(const StereoRender& render, std::size_t fr
     for (std::size_t k = 0; k < x.size(); ++k)
         x[k] = double(render.left[from + k]) + render.right[from + k];
     const double period = render.rate / expectedHz;
-    // Whole periods near 600 frames, but few enough that the search stays within half a period.
-    const int periods = std::clamp(static_cast<int>(std::lround(600.0 / period)), 1, 12);
+    // A power of two of whole periods near 600 frames (so that a tone an octave below, as an
+    // organ's sub-octave stop, correlates too), few enough that the search stays within half a
+    // period.
+    int periods = 1;
+    while (periods < 8 && (periods * 2) * period < 850.0) periods *= 2;
     const double centre = periods * period;
     const long low = static_cast<long>(centre * 0.96), high = static_cast<long>(centre * 1.04) + 1;
     if (static_cast<std::size_t>(high) + 2 >= x.size()) return std::nullopt;
@@ -80,15 +85,24 @@ NoteMeasure measureNote(const StereoRender& render, const NoteSpan& span,
     double peakDb = -200.0;
     for (std::size_t at = span.on; at + kWindow < span.off; at += kHop)
         peakDb = std::max(peakDb, windowDb(render, at));
-    const double atOffDb = rmsDb(render, span.off - ms(50), span.off);
+    const double atOffDb = rmsDb(render, span.off - ms(100), span.off);
     if (atOffDb < peakDb - 40.0) return m;
+    // The slope of the level in dB from the note-off until it is 30 dB down, fitted by least
+    // squares, so that the beating of layered samples does not move the result.
+    double n = 0, sumT = 0, sumD = 0, sumTt = 0, sumTd = 0;
     for (std::size_t at = span.off; at + kWindow <= span.end; at += kHop) {
-        if (windowDb(render, at) < atOffDb - 20.0) {
-            m.release = double(at - span.off) / render.rate;
-            return m;
-        }
+        const double db = windowDb(render, at);
+        if (db < atOffDb - 30.0) break;
+        const double t = double(at - span.off) / render.rate;
+        n += 1;
+        sumT += t;
+        sumD += db;
+        sumTt += t * t;
+        sumTd += t * db;
     }
-    m.release = double(span.end - span.off) / render.rate;  // still sounding at the slot's end
+    const double slope = n > 2 ? (n * sumTd - sumT * sumD) / (n * sumTt - sumT * sumT) : 0.0;
+    const double longest = double(span.end - span.off) / render.rate;
+    m.release = slope < 0.0 ? std::min(20.0 / -slope, longest) : longest;
     return m;
 }
 
@@ -96,12 +110,12 @@ std::vector<std::size_t> noteOnsets(const StereoRender& render, std::size_t from
                                     double thresholdDb) {
     std::vector<std::size_t> onsets;
     bool armed = true;
-    for (std::size_t at = from; at + kWindow <= std::min(to, render.frames()); at += kHop) {
-        const double db = windowDb(render, at);
+    for (std::size_t at = from; at + kOnsetWindow <= std::min(to, render.frames()); at += kHop) {
+        const double db = windowDb(render, at, kOnsetWindow);
         if (armed && db > thresholdDb) {
             onsets.push_back(at);
             armed = false;
-        } else if (!armed && db < thresholdDb - 6.0) {
+        } else if (!armed && db < thresholdDb - 10.0) {
             armed = true;
         }
     }

@@ -22,11 +22,12 @@ struct NoteSpan {
 struct NoteMeasure {
     std::optional<double> hertz;    // fundamental over the held part (when asked for)
     double levelDb = -200.0;        // RMS of both channels over the held part, dBFS
-    std::optional<double> release;  // seconds from the note-off to 20 dB below its level there
+    std::optional<double> release;  // seconds to fall 20 dB after the note-off, at its mean slope
 };
 
 // The fundamental near `expectedHz` (within about two thirds of a semitone), from the
 // autocorrelation of the two channels' sum at a lag of whole periods near 600 frames.
+// Nothing when no lag there correlates well.
 std::optional<double> fundamentalNear(const StereoRender& render, std::size_t from, std::size_t to,
                                       double expectedHz);
 
@@ -39,8 +40,8 @@ double rmsDb(const StereoRender& render, std::size_t from, std::size_t to);
 NoteMeasure measureNote(const StereoRender& render, const NoteSpan& span,
                         std::optional<double> expectedHz);
 
-// Frames at which a note starts: the 10 ms level rises above `thresholdDb` (dBFS) after having
-// been 6 dB below it.
+// Frames at which a note starts: the 30 ms level rises above `thresholdDb` (dBFS) after having
+// been 10 dB below it.
 std::vector<std::size_t> noteOnsets(const StereoRender& render, std::size_t from, std::size_t to,
                                     double thresholdDb);
 

@@ -25,8 +25,8 @@ namespace {
 
 const char* const kBank = "/usr/share/sounds/sf2/TimGM6mb.sf2";
 constexpr double kRate = 44100.0;
-// Every note has a slot of its own: held for 1.2 s, then 1.3 s to die away.
-constexpr double kHeldSeconds = 1.2, kSlotSeconds = 2.5;
+// Every note has a slot of its own: held for 1.2 s, then 1.8 s to die away.
+constexpr double kHeldSeconds = 1.2, kSlotSeconds = 3.0;
 constexpr int kVelocity = 100;
 
 struct PresetCase {
@@ -161,11 +161,11 @@ OnsetCount countOnsets(const StereoRender& r, std::size_t notes) {
         loudest = std::max(loudest, rmsDb(r, s.on, s.on + frameOf(0.3)));
     }
     OnsetCount count;
-    for (std::size_t at : noteOnsets(r, 0, r.frames(), loudest - 45.0)) {
+    for (std::size_t at : noteOnsets(r, 0, r.frames(), loudest - 35.0)) {
         bool onNote = false;
         for (std::size_t n = 0; n < notes; ++n) {
             const std::size_t on = slot(static_cast<int>(n)).on;
-            onNote |= at + frameOf(0.02) >= on && at <= on + frameOf(0.03);
+            onNote |= at + frameOf(0.04) >= on && at <= on + frameOf(0.03);
         }
         onNote ? ++count.matched : ++count.extra;
     }
