@@ -113,6 +113,9 @@ private:
             if (merged.isDefault && m.source == 0x0502 && !velocityTrackingOff_) continue;
             if (merged.isDefault && m.source == 0x020E)
                 continue;  // the pitch wheel is the COMPLEXMOD line
+            // The reference player leaves the default velocity-to-cutoff modulator out: a softer
+            // note is quieter, not darker. The imported zone does the same, to sound alike.
+            if (merged.isDefault && m.destination == gen::FilterFc) continue;
             Value* target = nullptr;
             double scale = 1.0;
             switch (m.destination) {
@@ -414,10 +417,28 @@ private:
         if (env) modulation("MODENV2FC", modEnvToFc_, "MODENV");
         const std::string cutoff = cents.empty() ? "FC" : "CENTS(FC, " + joined(cents, " + ") + ")";
         // Resonance: the reference's 0 dB is a flat (Butterworth) response, its peak Q dB above
-        // that, and the level drops by half the peak in dB. The engine's damping is 2 (1 - q).
+        // that, and the level drops by half the peak in dB. Its filter is a bilinear biquad of
+        // damping 2 zeta, zeta = 0.7071068 / DB2LIN(Q).
         line(format("Q = %s", filterQ_.text("%.1f").c_str()));
-        line(format("OUT = DB2LIN(0 - Q / 2) * FILT(0, OUT, %s, 1 - 0.7071068 / DB2LIN(Q))",
-                    cutoff.c_str()));
+        // The engine's state-variable filter, tuned as written, is overdamped and too low when
+        // the cutoff nears a quarter of the sample rate: at 12.9 kHz it is 3 dB down at 8 kHz
+        // where the reference is flat. For x the cutoff over the sample rate (at most 0.45), a
+        // cutoff (1 - 1.2 zeta x) and a damping (1 - 1.7 zeta x) times the written ones bring its
+        // passband within about 1.2 dB of the reference's up to the cutoff, for Q from 0 to 6 dB.
+        if (cutoff != "FC") line("FCUT = " + cutoff);
+        const std::string fc = cutoff == "FC" ? "FC" : "FCUT";
+        line(format("FCX = 0.45 * SAT(%s * 2.2222222 / SAMPLERATE)", fc.c_str()));
+        if (filterQ_.isConstant()) {
+            const double zeta = 0.7071068 / std::pow(10.0, filterQ_.constant / 20.0);
+            line(format("OUT = %.7f * FILT(0, OUT, %s * (1 - %.7f * FCX), 1 - %.7f * (1 - %.7f * FCX))",
+                        std::pow(10.0, -filterQ_.constant / 40.0), fc.c_str(), 1.2 * zeta, zeta,
+                        1.7 * zeta));
+        } else {
+            line("ZETA = 0.7071068 / DB2LIN(Q)");
+            line(format("OUT = DB2LIN(0 - Q / 2) * FILT(0, OUT, %s * (1 - 1.2 * ZETA * FCX), "
+                        "1 - ZETA * (1 - 1.7 * ZETA * FCX))",
+                        fc.c_str()));
+        }
     }
 
     void writePan() {

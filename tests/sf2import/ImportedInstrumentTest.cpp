@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
 #include <fstream>
 #include <sstream>
 
@@ -42,7 +43,7 @@ struct Played {
     std::vector<float> left, right;
 };
 
-Played play(const SfBank& bank, int key) {
+Played play(const SfBank& bank, int key, int velocity = 127) {
     PluginHarness harness("");
     writeFile(harness.home.file("bank.sf2"), layout(bank.tree()));
     const ImportRun imported =
@@ -58,7 +59,7 @@ Played play(const SfBank& bank, int key) {
                    {controlChange(0, 7, 127), controlChange(0, 11, 127), controlChange(0, 10, 64)});
     Played out;
     const int frames = 22050;
-    harness.block(256, {noteOn(0, key, 127)});
+    harness.block(256, {noteOn(0, key, velocity)});
     for (int done = 256; done < frames; done += 256) {
         std::vector<float> l(256), r(256), silence(256, 0.0f);
         float* outputs[2] = {l.data(), r.data()};
@@ -97,6 +98,48 @@ TEST(ImportedInstrument, PlaysAtTheZonesPitchAndLevel) {
     EXPECT_NEAR(levelDb(level), levelDb(0.5) - 2.4 - 3.0103 + 1.1, 0.3);
     EXPECT_NEAR(levelDb(toneAmplitude(slice(out.right, 11025, 22050), expected, 44100.0)),
                 levelDb(level), 0.1);
+}
+
+// The zone's low-pass filter against the reference's: a second-order Butterworth (bilinear) at
+// the zone's cutoff, whatever the note's velocity, also where the cutoff nears a quarter of the
+// sample rate. Each tone is measured against the same zone without a filter.
+TEST(ImportedInstrument, TheFilterFollowsTheReferencesResponse) {
+    struct Case {
+        int cutoffCents;
+        int period;  // of the sine, in samples at 44.1 kHz
+        int velocity;
+    };
+    const Case cases[] = {
+        {12753, 5, 100},   // 12.9 kHz, tone 8820 Hz
+        {12753, 5, 127},
+        {10722, 10, 100},  // 4 kHz, tone 4410 Hz
+        {10722, 20, 100},  // 4 kHz, tone 2205 Hz
+        {9559, 100, 60},   // 2 kHz, tone 441 Hz
+    };
+    for (const Case& c : cases) {
+        const double tone = 44100.0 / c.period;
+        const double fc = 8.176 * std::pow(2.0, c.cutoffCents / 1200.0);
+        // The bilinear Butterworth low-pass at `tone`.
+        const double w0 = 2 * kPi * fc / 44100.0, alpha = std::sin(w0) / (2 * 0.7071068);
+        const std::complex<double> z = std::polar(1.0, -2 * kPi * tone / 44100.0);
+        const double cw = std::cos(w0);
+        const double expected = levelDb(std::abs(((1 - cw) / 2 * (1.0 + 2.0 * z + z * z)) /
+                                                 ((1 + alpha) - 2 * cw * z + (1 - alpha) * z * z)));
+        double level[2];
+        for (int filtered = 0; filtered < 2; ++filtered) {
+            SfBank bank = simpleBank();
+            bank.samples = {sine("Sine", 0.5, c.period)};
+            bank.instruments[0].zones = {SfZone{{{54, 1}, {53, 0}}, {}}};
+            if (filtered)
+                bank.instruments[0].zones[0].generators.insert(
+                    bank.instruments[0].zones[0].generators.begin(),
+                    {8, static_cast<std::uint16_t>(c.cutoffCents)});
+            const Played out = play(bank, 69, c.velocity);
+            level[filtered] = levelDb(toneAmplitude(slice(out.left, 11025, 22050), tone, 44100.0));
+        }
+        EXPECT_NEAR(level[1] - level[0], expected, 1.2)
+            << "cutoff " << fc << " Hz, tone " << tone << " Hz, velocity " << c.velocity;
+    }
 }
 
 TEST(ImportedInstrument, StereoZonesPlayTheirOwnChannelWhereTheyArePanned) {
