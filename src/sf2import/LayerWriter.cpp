@@ -281,19 +281,37 @@ private:
             timecentsToSeconds(std::clamp(g_.value(gen::ModEnvDecay), -12000, 8000));
         const double release =
             timecentsToSeconds(std::clamp(g_.value(gen::ModEnvRelease), -12000, 8000));
-        e.delay = seconds(std::max(
-            timecentsToSeconds(std::clamp(g_.value(gen::ModEnvDelay), -12000, 5000)), kMinTime));
-        e.attack = seconds(-std::max(
-            timecentsToSeconds(std::clamp(g_.value(gen::ModEnvAttack), -12000, 8000)), kMinTime));
+        const double delay = std::max(
+            timecentsToSeconds(std::clamp(g_.value(gen::ModEnvDelay), -12000, 5000)), kMinTime);
+        const double attack = std::max(
+            timecentsToSeconds(std::clamp(g_.value(gen::ModEnvAttack), -12000, 8000)), kMinTime);
+        e.delay = seconds(delay);
+        e.attack = seconds(-attack);
         e.hold = keyScaled(
             "MKEY2HOLD",
             std::max(timecentsToSeconds(std::clamp(g_.value(gen::ModEnvHold), -12000, 5000)),
                      kMinTime),
             g_.value(gen::KeyToModEnvHold), e);
-        e.decay = "0 - " + keyScaled("MKEY2DECAY", std::max(decay * (1.0 - sustain), kMinTime),
-                                     g_.value(gen::KeyToModEnvDecay), e);
+        const std::string decayText =
+            keyScaled("MKEY2DECAY", std::max(decay * (1.0 - sustain), kMinTime),
+                      g_.value(gen::KeyToModEnvDecay), e);
+        e.decay = "0 - " + decayText;
         e.sustain = format("%.7f", sustain);
-        e.release = seconds(-std::max(release * sustain, kMinTime));
+        if (sustain >= 1.0) {
+            e.release = seconds(-std::max(release, kMinTime));
+        } else {
+            // The release falls at the reference's slope, a whole level per release time, from
+            // where the envelope stands at the note-off: inside the decay that is above the
+            // sustain. DURATION stops at the note-off, so the level there is a constant of the
+            // release: the decay's share still ahead, (SAT(1 - 2 u) + 1) / 2 for u the time
+            // into the decay over its length, clamped to 0 .. 1.
+            line(format("MODRELEASE = %.7f * (%.7f + %.7f * (SAT(1 - 2 * (DURATION - %.7f - %s) / "
+                        "(%s)) + 1) * 0.5)",
+                        std::max(release, kMinTime), sustain, 1.0 - sustain,
+                        delay + attack, e.hold.c_str(), decayText.c_str()));
+            e.release = "0 - MODRELEASE";
+            e.constant = false;
+        }
         line(format("MODENV = ENV1(%s,%s,%s,%s,%s,%s)", e.attack.c_str(), e.decay.c_str(),
                     e.sustain.c_str(), e.release.c_str(), e.delay.c_str(), e.hold.c_str()));
     }

@@ -43,7 +43,7 @@ struct Played {
     std::vector<float> left, right;
 };
 
-Played play(const SfBank& bank, int key, int velocity = 127) {
+Played play(const SfBank& bank, int key, int velocity = 127, int releaseFrame = 0) {
     PluginHarness harness("");
     writeFile(harness.home.file("bank.sf2"), layout(bank.tree()));
     const ImportRun imported =
@@ -58,16 +58,10 @@ Played play(const SfBank& bank, int key, int velocity = 127) {
     harness.render(256,
                    {controlChange(0, 7, 127), controlChange(0, 11, 127), controlChange(0, 10, 64)});
     Played out;
-    const int frames = 22050;
-    harness.block(256, {noteOn(0, key, velocity)});
-    for (int done = 256; done < frames; done += 256) {
-        std::vector<float> l(256), r(256), silence(256, 0.0f);
-        float* outputs[2] = {l.data(), r.data()};
-        float* inputs[2] = {silence.data(), silence.data()};
-        effect->processReplacing(effect, inputs, outputs, 256);
-        out.left.insert(out.left.end(), l.begin(), l.end());
-        out.right.insert(out.right.end(), r.begin(), r.end());
-    }
+    std::vector<MidiMessage> notes = {noteOn(0, key, velocity)};
+    if (releaseFrame > 0) notes.push_back(noteOff(releaseFrame, key));
+    out.left = harness.render(22050, notes);
+    out.right = harness.right;
     return out;
 }
 
@@ -139,6 +133,28 @@ TEST(ImportedInstrument, TheFilterFollowsTheReferencesResponse) {
         }
         EXPECT_NEAR(level[1] - level[0], expected, 1.2)
             << "cutoff " << fc << " Hz, tone " << tone << " Hz, velocity " << c.velocity;
+    }
+}
+
+// A pitch envelope released inside its decay falls from where it stands at the reference's
+// slope: a whole octave per release time (1 s here), not from the sustain's time.
+TEST(ImportedInstrument, TheModulationEnvelopeReleasesFromWhereItStands) {
+    SfBank bank = simpleBank();
+    bank.samples = {sine("Sine", 0.5)};
+    // looped; +1200 cents of pitch envelope decaying over 1 s to a sustain of 0, released over
+    // 1 s; the volume envelope released over 1 s too, so the tone is heard on
+    bank.instruments[0].zones = {
+        SfZone{{{54, 1}, {7, 1200}, {28, 0}, {29, 1000}, {30, 0}, {38, 0}, {53, 0}}, {}}};
+    const Played out = play(bank, 69, 127, 11025);  // released at 0.25 s, the envelope at 0.75
+    const auto track = pitchTrack(out.left, 44100.0);
+    struct Point {
+        double seconds, level;
+    };
+    for (const Point& p : {Point{0.15, 0.85}, Point{0.30, 0.70}, Point{0.45, 0.55}}) {
+        double hertz = 0.0;
+        for (const auto& [at, f] : track)
+            if (at <= p.seconds * 44100.0) hertz = f;
+        EXPECT_NEAR(cents(hertz, 441.0), 1200.0 * p.level, 15.0) << p.seconds << " s";
     }
 }
 
