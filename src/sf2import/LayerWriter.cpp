@@ -241,12 +241,15 @@ private:
                 timecentsToSeconds(std::clamp(g_.value(gen::VolEnvRelease), -12000, 8000));
             const double sustainDb =
                 kSustainDbPerCentibel * std::clamp(g_.value(gen::VolEnvSustain), 0, 1000);
-            // Decay: to a near sustain a straight line in amplitude is closest to the
-            // reference's decibel line; to a far one the exponential segment at the same slope.
+            // Decay: to a sustain within 10 dB a straight line in amplitude is closest to the
+            // reference's decibel line. To a farther one the exponential segment, whose level
+            // (1 - S) e^(-5x) + S starts falling at 43.43 (1 - S) dB per its time: at the
+            // reference's slope when that time is 43.43 (1 - S) / 96 of the decay. The power over
+            // the decay is then within 0.6 dB of the reference's at every sustain.
             double decayTime = kMinTime;
             double decaySign = -1.0;
-            if (sustainDb >= 20.0) {
-                decayTime = decay * std::min(sustainDb, 43.429448) / 96.0;
+            if (sustainDb >= 10.0) {
+                decayTime = decay * 43.429448 * (1.0 - std::pow(10.0, -sustainDb / 20.0)) / 96.0;
                 decaySign = 1.0;
             } else if (sustainDb > 0.0) {
                 decayTime = decay * sustainDb / 96.0;

@@ -35,15 +35,16 @@ double cents(double measured, double expected) {
     return 1200.0 * std::log2(measured / expected);
 }
 
-// Plays `key` through the imported preset; the host sends the General MIDI controller values
-// first, as a host would. The shared reverb of the POST section (host parameter 3, REVERBGAIN,
+// Plays `key` through the imported preset (released at `releaseFrame` when above 0); unless
+// told otherwise the host first sends the General MIDI controller values, as a host would. The shared reverb of the POST section (host parameter 3, REVERBGAIN,
 // starting at 0.1) is turned off: its combs ring at a steady tone's own frequency and would add
 // to the zone's dry level that these tests measure.
 struct Played {
     std::vector<float> left, right;
 };
 
-Played play(const SfBank& bank, int key, int velocity = 127, int releaseFrame = 0) {
+Played play(const SfBank& bank, int key, int velocity = 127, int releaseFrame = 0,
+            bool controllers = true) {
     PluginHarness harness("");
     writeFile(harness.home.file("bank.sf2"), layout(bank.tree()));
     const ImportRun imported =
@@ -55,8 +56,9 @@ Played play(const SfBank& bank, int key, int velocity = 127, int releaseFrame = 
                                  path.data(), 0.0f),
               1);
     effect->setParameter(effect, 3, 0.0f);
-    harness.render(256,
-                   {controlChange(0, 7, 127), controlChange(0, 11, 127), controlChange(0, 10, 64)});
+    if (controllers)
+        harness.render(
+            256, {controlChange(0, 7, 127), controlChange(0, 11, 127), controlChange(0, 10, 64)});
     Played out;
     std::vector<MidiMessage> notes = {noteOn(0, key, velocity)};
     if (releaseFrame > 0) notes.push_back(noteOff(releaseFrame, key));
@@ -155,6 +157,42 @@ TEST(ImportedInstrument, TheModulationEnvelopeReleasesFromWhereItStands) {
         for (const auto& [at, f] : track)
             if (at <= p.seconds * 44100.0) hertz = f;
         EXPECT_NEAR(cents(hertz, 441.0), 1200.0 * p.level, 15.0) << p.seconds << " s";
+    }
+}
+
+// The volume envelope's decay against the reference's straight line in decibels (96 dB per
+// decay time, down to the sustain): the tone's mean power over the decay, relative to its
+// sustain, within 0.7 dB, for sustains near and far.
+TEST(ImportedInstrument, TheVolumeDecayKeepsTheReferencesPower) {
+    for (int sustainCentibels : {60, 100, 200, 300}) {
+        const double sustainDb = 0.096 * sustainCentibels;
+        SfBank bank = simpleBank();
+        bank.samples = {sine("Sine", 0.5)};
+        // looped; decay -1200 timecents (0.5 s for 96 dB)
+        bank.instruments[0].zones = {SfZone{
+            {{54, 1}, {36, word(-1200)}, {37, static_cast<std::uint16_t>(sustainCentibels)},
+             {53, 0}},
+            {}}};
+        // No controller is sent: one sent would glide in over the decay.
+        const Played out = play(bank, 69, 127, 0, false);
+        // Windows of 4 periods; the decay starts after the 1 ms delay, attack and hold.
+        const double start = 0.003, reach = 0.5 * sustainDb / 96.0;
+        auto power = [&](double from, double to) {
+            double sum = 0.0;
+            int n = 0;
+            for (auto k = static_cast<std::size_t>(from * 44100.0); k + 400 <= to * 44100.0;
+                 k += 400, ++n)
+                sum += std::pow(toneAmplitude(slice(out.left, k, k + 400), 441.0, 44100.0), 2);
+            return sum / n;
+        };
+        double reference = 0.0;
+        int n = 0;
+        for (double t = start + 200.0 / 44100.0; t < start + 2 * reach; t += 400.0 / 44100.0, ++n)
+            reference += std::pow(10.0, std::max(-96.0 * (t - start) / 0.5, -sustainDb) / 10.0);
+        reference /= n;
+        const double ours = power(start, start + 2 * reach) / power(0.4, 0.5);
+        EXPECT_NEAR(10.0 * std::log10(ours), 10.0 * std::log10(reference) + sustainDb, 0.7)
+            << "sustain " << sustainDb << " dB";
     }
 }
 
