@@ -9,7 +9,11 @@
 
 #include "compiler/FunctionTable.h"
 #include "engine/Engine.h"
+#include "engine/FunctionIndex.h"
+#include "engine/envelopes/StageModel.h"
+#include "engine/filters/Filter.h"
 #include "engine/math/Arithmetic.h"
+#include "engine/oscillators/WaveOscillators.h"
 
 namespace tess {
 
@@ -264,6 +268,45 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
         case 1: binary(sources[0], sources[1], result, begin, end, math::opSub); break;
         case 2: binary(sources[0], sources[1], result, begin, end, math::opMul); break;
         case 3: binary(sources[0], sources[1], result, begin, end, math::opDiv); break;
+        case fn::Filt + 3: {
+            // FILT: the same body, without the dispatch per sample.
+            filt::FilterState& state = voice.states[static_cast<std::size_t>(j)].filter;
+            for (int i = begin; i < end; ++i)
+                result[i] = filt::filter(state, sources[0].at(i), sources[1].at(i), sources[2].at(i), sources[3].at(i),
+                                         sampleRate);
+            break;
+        }
+        case fn::OscSyn + 3: {
+            // OSCSYN: its context built once for the run; only the time moves.
+            frame.t = c.runTime + begin;
+            osc::OscillatorContext context = oscillatorContext(voice, frame);
+            osc::OscillatorState& state = voice.states[static_cast<std::size_t>(j)].osc;
+            for (int i = begin; i < end; ++i) {
+                context.t = c.runTime + i;
+                context.lowestStage = &run.lowestStage[i];
+                result[i] = osc::oscSyn(state, context, sources[0].at(i), sources[1].at(i), sources[2].at(i),
+                                        sources[3].at(i), sources[4].at(i), sources[5].at(i));
+            }
+            break;
+        }
+        case fn::Env1 + 3: {
+            // ENV1: its timing built once for the run; in POST (no note) it is 1.
+            if (c.isPost) {
+                std::fill(result + begin, result + end, both(1.0f));
+                break;
+            }
+            frame.t = c.runTime + begin;
+            env::EnvelopeTiming timing = envelopeTiming(voice, frame);
+            env::EnvelopeState& state = voice.states[static_cast<std::size_t>(j)].envelope;
+            for (int i = begin; i < end; ++i) {
+                timing.t = c.runTime + i;
+                const float level = env::runEnv1(state, sources[0].at(i).l, sources[1].at(i).l, sources[2].at(i).l,
+                                                 sources[3].at(i).l, sources[4].at(i).l, sources[5].at(i).l, timing);
+                run.lowestStage[i] = std::min(run.lowestStage[i], state.stage);
+                result[i] = both(level);
+            }
+            break;
+        }
         default:
             for (int i = begin; i < end; ++i) result[i] = callAt(i);
             break;

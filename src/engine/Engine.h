@@ -121,6 +121,8 @@ private:
     Stereo oscillator(int function, const compiler::Operation& op, OperationState& state,
                       const Stereo* args, const Voice& voice, SampleFrame& frame);
     Stereo effect(int function, OperationState& state, const Stereo* args, const SampleFrame& frame);
+    // What an oscillator body reads besides its operands, for the sample of `frame`.
+    osc::OscillatorContext oscillatorContext(const Voice& voice, SampleFrame& frame);
     void returnDelayMemory(Voice& voice);
     Stereo envelope(int function, OperationState& state, const Stereo* args, const Voice& voice,
                     SampleFrame& frame);

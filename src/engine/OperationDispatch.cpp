@@ -112,8 +112,7 @@ Stereo cents(Stereo c) {
 
 }  // namespace
 
-Stereo Engine::oscillator(int function, const compiler::Operation& op, OperationState& state,
-                          const Stereo* a, const Voice& voice, SampleFrame& frame) {
+osc::OscillatorContext Engine::oscillatorContext(const Voice& voice, SampleFrame& frame) {
     osc::OscillatorContext context;
     context.bank = samples;
     context.kernel = &kernel;
@@ -129,6 +128,12 @@ Stereo Engine::oscillator(int function, const compiler::Operation& op, Operation
     context.retriggerMode = voice.retriggerMode;
     context.sampleOffset = voice.sampleOffset;
     context.lowestStage = &frame.lowestStage;
+    return context;
+}
+
+Stereo Engine::oscillator(int function, const compiler::Operation& op, OperationState& state,
+                          const Stereo* a, const Voice& voice, SampleFrame& frame) {
+    const osc::OscillatorContext context = oscillatorContext(voice, frame);
     osc::OscillatorState& s = state.osc;
 
     switch (function) {
