@@ -14,12 +14,9 @@ constexpr int kFilt = 33, kDelay = 39, kDelayFf4 = 45, kPpDelay = 48, kNiDelay =
 
 }  // namespace
 
-Stereo Engine::effect(int function, OperationState& state, const Stereo* a, const Voice& voice) {
+Stereo Engine::effect(int function, OperationState& state, const Stereo* a, const SampleFrame& frame) {
     if (function == kFilt) return filt::filter(state.filter, a[0], a[1], a[2], a[3], sampleRate);
-    if (function == kFilt0) {
-        const float fc = voice.registers[static_cast<std::size_t>(voice.slotCount + reg::DefaultFc)].l;
-        return filt::filter(state.filter, a[0], a[1], both(fc), a[2], sampleRate);
-    }
+    if (function == kFilt0) return filt::filter(state.filter, a[0], a[1], both(frame.defaultFc), a[2], sampleRate);
     if (function >= kDelay && function <= kDelayFf4)
         return fx::delayLine(state.delay, static_cast<fx::DelayForm>(function - kDelay), true, a[0], a[1], a[2],
                              a[3], a[4], sampleRate);

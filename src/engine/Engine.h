@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "common/Log.h"
 #include "compiler/CompiledInstrument.h"
@@ -16,6 +17,7 @@
 #include "engine/Transport.h"
 #include "engine/delays/DelayMemoryPool.h"
 #include "engine/VoiceTable.h"
+#include "engine/BlockPlan.h"
 #include "engine/envelopes/StageModel.h"
 #include "engine/math/NoteRounding.h"
 #include "midi/ControllerSpace.h"
@@ -30,6 +32,7 @@ public:
     static constexpr int kMaxBlock = 524288;  // longer host blocks are rendered in slices
     static constexpr int kSendBuses = 4;
     static constexpr int kMaxJumpsPerSample = 4096;
+    static constexpr int kRun = 64;  // samples the block executor runs each operation over
 
     explicit Engine(Log& log);
 
@@ -60,9 +63,14 @@ public:
 
     // suspend(): every note voice is cut, the clock rewinds and the POST step stops.
     void suspend();
+    // True when the block executor runs the program of `layer` (-1: the POST program).
+    bool runsInBlocks(int layer) const;
     // resume(): the POST step runs again when the instrument has one.
     void resume();
 
+    // Runs every program sample by sample, as the reference the block executor is checked
+    // against (tests and measurements set it; the plug-in never does).
+    bool forcePerSample = false;
     float sampleRate = 44100.0f;
     float silenceThreshold = 1e-7f;
     std::int64_t sampleClock = 0;
@@ -93,6 +101,9 @@ private:
         float time;
         float lowestStage;
         float phaseModulation;  // the phase modulator's value, in radians
+        float frequency;        // FREQ, GAIN and DEFAULTFC of this sample
+        float gain;
+        float defaultFc;
         bool pedalHeld;
         bool isPost;
     };
@@ -100,11 +111,18 @@ private:
     void renderSlice(float* const* inputs, float* const* outputs, int offset, int frames,
                      bool effectMode);
     void renderVoice(Voice& voice, bool isPost, float* const* outputs, int offset, int frames);
+    // The block executor: each operation over a run of samples (see BlockPlan.h).
+    void renderVoiceInBlocks(Voice& voice, bool isPost, float* const* outputs, int frames);
+    void runOperation(int j, Voice& voice, int runStart, int begin, int end);
+    const BlockPlan* planFor(const compiler::LayerProgram& program) const;
+    void planInstrument(const compiler::CompiledInstrument& instrument);
     Stereo call(int code, const compiler::Operation& op, OperationState& state,
                 const Stereo* args, const Voice& voice, SampleFrame& frame);
     Stereo oscillator(int function, const compiler::Operation& op, OperationState& state,
                       const Stereo* args, const Voice& voice, SampleFrame& frame);
-    Stereo effect(int function, OperationState& state, const Stereo* args, const Voice& voice);
+    Stereo effect(int function, OperationState& state, const Stereo* args, const SampleFrame& frame);
+    // What an oscillator body reads besides its operands, for the sample of `frame`.
+    osc::OscillatorContext oscillatorContext(const Voice& voice, SampleFrame& frame);
     void returnDelayMemory(Voice& voice);
     Stereo envelope(int function, OperationState& state, const Stereo* args, const Voice& voice,
                     SampleFrame& frame);
@@ -117,6 +135,37 @@ private:
     const float* inLeft_ = nullptr;   // what IN reads in the current slice
     const float* inRight_ = nullptr;
     std::unique_ptr<CurveTable> emptyCurves_;
+
+    // The block executor's plans, one per layer of the installed instrument and one for POST,
+    // and its lanes: kRun values of every register and controller operand of the voice being
+    // rendered, sized for the largest plan when the instrument is installed.
+    std::vector<BlockPlan> layerPlans_;
+    BlockPlan postPlan_;
+    const compiler::LayerProgram* installedLayers_ = nullptr;
+    const compiler::LayerProgram* installedPost_ = nullptr;
+    std::unique_ptr<Stereo[]> lanes_;
+    std::size_t laneCapacity_ = 0;  // in lanes of kRun values
+    struct RunRegisters {
+        float time[kRun];
+        float lowestStage[kRun];
+        float phaseModulation[kRun];
+        float frequency[kRun];
+        float gain[kRun];
+        float defaultFc[kRun];
+        bool holds[kRun];  // HOLD operations run at this sample
+        Stereo scratch[kRun];
+    };
+    RunRegisters run_{};
+    // What the operations of the run being rendered need besides the lanes.
+    struct RunContext {
+        SampleFrame* frame;
+        const BlockPlan* plan;
+        std::int64_t runTime;  // sample clock of the run's first sample
+        float crossfade;
+        bool isPost;
+    };
+    RunContext runContext_{};
+    Stereo* lane(int index) { return lanes_.get() + static_cast<std::size_t>(index) * kRun; }
 
     float* send(int bus, int channel) {
         return sends_.get() + (static_cast<std::size_t>(bus) * 2 + static_cast<std::size_t>(channel)) * kMaxBlock;

@@ -6,6 +6,7 @@
 
 #include "compiler/FunctionTable.h"
 #include "engine/Engine.h"
+#include "engine/FunctionIndex.h"
 #include "engine/envelopes/StageModel.h"
 #include "engine/oscillators/SamplePlayer.h"
 #include "engine/oscillators/WaveOscillators.h"
@@ -19,27 +20,6 @@
 
 namespace tess {
 
-namespace fn {
-// Function indices of the instrument language (the operation code is the index + 3).
-enum : int {
-    Abs = 2, Sat, Sigm, SigmDw, Log, Exp, Lin2Db, Db2Lin,
-    Shold = 11, Semi, Cents,
-    Mono = 26, Left, Right, Join, Wide, Gains,
-    Filt = 33, Sin, Cos, Rnd,
-    Delay = 39, DelayF, DelayFf, Delay2C, DelayFf2, DelayFf3, DelayFf4,
-    PpDelay = 48, NiDelay, NiDelayF, NiDelayFf, NiDelay2C, NiDelayFf2, NiDelayFf3, NiDelayFf4, NiPpDelay,
-    Sign = 57, CopySign, Sinc,
-    PowAbs = 61,
-    Wavetable = 63, GrainSynth, WaveScan,
-    Round = 66, Floor, Ceil, RoundF, RoundF2, Frac, Tan, Asin, Acos, Atan, Env,
-    Curve = 78, EnvCurve,
-    Mod2 = 81, Mcc2, Osc, OscSam, Lfo1, OscSyn, LfoSyn, Env0, Lfo, Lfo0,
-    OscEnvFm = 91, OscEnv, OscEnvMod, Env1,
-    Osc0 = 95, Osc0Fm, Osc0Mod, Osc1, Osc1Fm, Osc1Mod,
-    Filt0 = 101, Osc0Auto,
-    Pan = 103, Reverb, Reverb1, Reverb2,
-};
-}  // namespace fn
 
 Stereo Engine::call(int code, const compiler::Operation& op, OperationState& state,
                     const Stereo* a, const Voice& voice, SampleFrame& frame) {
@@ -113,7 +93,7 @@ Stereo Engine::call(int code, const compiler::Operation& op, OperationState& sta
         case fn::NiDelay: case fn::NiDelayF: case fn::NiDelayFf: case fn::NiDelay2C:
         case fn::NiDelayFf2: case fn::NiDelayFf3: case fn::NiDelayFf4: case fn::NiPpDelay:
         case fn::Reverb: case fn::Reverb1: case fn::Reverb2:
-            return effect(code - 3, state, a, voice);
+            return effect(code - 3, state, a, frame);
         default: return Stereo{};
     }
 }
@@ -132,8 +112,7 @@ Stereo cents(Stereo c) {
 
 }  // namespace
 
-Stereo Engine::oscillator(int function, const compiler::Operation& op, OperationState& state,
-                          const Stereo* a, const Voice& voice, SampleFrame& frame) {
+osc::OscillatorContext Engine::oscillatorContext(const Voice& voice, SampleFrame& frame) {
     osc::OscillatorContext context;
     context.bank = samples;
     context.kernel = &kernel;
@@ -149,6 +128,12 @@ Stereo Engine::oscillator(int function, const compiler::Operation& op, Operation
     context.retriggerMode = voice.retriggerMode;
     context.sampleOffset = voice.sampleOffset;
     context.lowestStage = &frame.lowestStage;
+    return context;
+}
+
+Stereo Engine::oscillator(int function, const compiler::Operation& op, OperationState& state,
+                          const Stereo* a, const Voice& voice, SampleFrame& frame) {
+    const osc::OscillatorContext context = oscillatorContext(voice, frame);
     osc::OscillatorState& s = state.osc;
 
     switch (function) {
@@ -174,10 +159,9 @@ Stereo Engine::oscillator(int function, const compiler::Operation& op, Operation
     }
 
     // The OSC family plays at FREQ with GAIN; the FM forms take their own phase modulation.
-    const Stereo* registers = voice.registers.data() + voice.slotCount;
     osc::PlayInput in;
-    in.frequency = registers[reg::Freq];
-    in.gain = registers[reg::Gain];
+    in.frequency = both(frame.frequency);
+    in.gain = both(frame.gain);
     Stereo modulation = both(frame.phaseModulation);
     int envelope = -1;  // first envelope argument
     switch (function) {

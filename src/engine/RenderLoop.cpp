@@ -4,6 +4,7 @@
 
 #include "compiler/FunctionTable.h"
 #include "engine/Engine.h"
+#include "engine/math/Arithmetic.h"
 
 namespace tess {
 
@@ -89,6 +90,10 @@ void Engine::renderSlice(float* const* inputs, float* const* outputs, int offset
 
 void Engine::renderVoice(Voice& voice, bool isPost, float* const* outputs, int offset, int frames) {
     (void)offset;
+    if (!forcePerSample && voice.plan != nullptr && voice.plan->runsInBlocks) {
+        renderVoiceInBlocks(voice, isPost, outputs, frames);
+        return;
+    }
     const std::int64_t blockStart = sampleClock;
     const std::int64_t releaseTime =
         voice.releaseTime >= 0 ? voice.releaseTime : blockStart + 10000 + frames;
@@ -168,6 +173,9 @@ void Engine::renderVoice(Voice& voice, bool isPost, float* const* outputs, int o
             defaultFc = m.defaultFc;
             frame.phaseModulation = m.phase;
         }
+        frame.frequency = r[reg::Freq].l;
+        frame.gain = r[reg::Gain].l;
+        frame.defaultFc = defaultFc;
         r[reg::Out] = isPost ? Stereo{outputs[0][i], outputs[1][i]} : Stereo{};
         r[reg::In] = {inLeft_[i], inRight_[i]};
         r[reg::Time] = both(frame.time);
@@ -211,10 +219,10 @@ void Engine::renderVoice(Voice& voice, bool isPost, float* const* outputs, int o
             Stereo result;
             switch (op.code) {  // the operators run here; functions go through call()
                 case compiler::kCodeAssign: result = args[0]; break;
-                case 0: result = {args[0].l + args[1].l, args[0].r + args[1].r}; break;
-                case 1: result = {args[0].l - args[1].l, args[0].r - args[1].r}; break;
-                case 2: result = {args[0].l * args[1].l, args[0].r * args[1].r}; break;
-                case 3: result = {args[0].l / args[1].l, args[0].r / args[1].r}; break;
+                case 0: result = math::opAdd(args[0], args[1]); break;
+                case 1: result = math::opSub(args[0], args[1]); break;
+                case 2: result = math::opMul(args[0], args[1]); break;
+                case 3: result = math::opDiv(args[0], args[1]); break;
                 default:
                     result = call(op.code, voice.operations[static_cast<std::size_t>(j)],
                                   voice.states[static_cast<std::size_t>(j)], args, voice, frame);

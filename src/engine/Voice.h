@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "compiler/Operation.h"
+#include "engine/BlockPlan.h"
 #include "engine/OperationState.h"
 #include "engine/Stereo.h"
 #include "engine/VoiceModulation.h"
@@ -88,6 +89,8 @@ struct Voice {
     // The ResultSlots (0 .. slotCount-1) followed by the keyword registers the program reads.
     std::vector<Stereo> registers;
     int slotCount = 0;
+    // How the block executor runs this program; null: sample by sample.
+    const BlockPlan* plan = nullptr;
 
     Stereo slot(int index) const { return registers[static_cast<std::size_t>(index)]; }
 

@@ -1,7 +1,9 @@
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "engine/Engine.h"
+#include "engine/OperandResolution.h"
 #include "engine/delays/DelayMemoryPlan.h"
 
 namespace tess {
@@ -10,8 +12,9 @@ namespace {
 
 std::int32_t controllerRead(int number) { return -1 - number; }
 
-// Where an operand of a voice's program comes from: a register index, or a controller read.
-std::int32_t resolveSource(std::int32_t code, int slotCount, int midiKey) {
+}  // namespace
+
+std::int32_t resolveOperand(std::int32_t code, int slotCount, int midiKey) {
     if (code >= 0 && code < slotCount) return code;
     const std::int64_t number = 99999 - static_cast<std::int64_t>(code);
     if (number < 0 || number >= mcc::kCount) return controllerRead(mcc::kCount);  // reads 0
@@ -46,8 +49,6 @@ std::int32_t resolveDestination(std::int32_t code, int slotCount) {
         return ResolvedOperation::kSendDestination - static_cast<std::int32_t>(number - mcc::kSends1);
     return ResolvedOperation::kNoDestination;
 }
-
-}  // namespace
 
 void Engine::returnDelayMemory(Voice& voice) {
     for (OperationState& state : voice.states) delayMemory.takeBack(state.delay.memory);
@@ -89,7 +90,7 @@ void Engine::copyProgram(Voice& voice, const compiler::LayerProgram& program, bo
         r.jumpTarget = op.jumpTarget;
         r.destination = op.isJump() ? ResolvedOperation::kNoDestination : resolveDestination(op.output, slots);
         for (int a = 0; a < op.operandCount && a < compiler::Operation::kMaxOperands; ++a)
-            r.sources[a] = resolveSource(op.operands[static_cast<std::size_t>(a)], slots, voice.midiKey);
+            r.sources[a] = resolveOperand(op.operands[static_cast<std::size_t>(a)], slots, voice.midiKey);
     }
     voice.slotCount = slots;
     voice.registers.resize(static_cast<std::size_t>(slots + reg::Count));
@@ -98,6 +99,7 @@ void Engine::copyProgram(Voice& voice, const compiler::LayerProgram& program, bo
                                                         program.right[static_cast<std::size_t>(i)]};
     for (int i = slots; i < slots + reg::Count; ++i) voice.registers[static_cast<std::size_t>(i)] = Stereo{};
     voice.operationCount = static_cast<int>(count);
+    voice.plan = planFor(program);
     if (refused && delayMemory.firstRefusalSinceReturn() && log_.debugLevel > 0)
         log_.appendf(Log::kMain,
                      "Delay memory exhausted (all %d delay and %d reverb buffers in use): a delay or "
@@ -118,7 +120,52 @@ void reserveProgramStorage(Voice& voice, std::size_t operations, std::size_t reg
 
 }  // namespace
 
+const BlockPlan* Engine::planFor(const compiler::LayerProgram& program) const {
+    const BlockPlan* plan = nullptr;
+    if (&program == installedPost_) {
+        plan = &postPlan_;
+    } else if (installedLayers_ != nullptr && !layerPlans_.empty() &&
+               std::less_equal<const compiler::LayerProgram*>()(installedLayers_, &program) &&
+               std::less<const compiler::LayerProgram*>()(&program, installedLayers_ + layerPlans_.size())) {
+        plan = &layerPlans_[static_cast<std::size_t>(&program - installedLayers_)];
+    }
+    // A plan describes the program it was made for; anything else runs sample by sample.
+    if (plan == nullptr || plan->operationCount != program.operationCount() ||
+        plan->slotCount != static_cast<int>(program.left.size()))
+        return nullptr;
+    return plan;
+}
+
+bool Engine::runsInBlocks(int layer) const {
+    const BlockPlan* plan = layer < 0 ? &postPlan_
+                            : layer < static_cast<int>(layerPlans_.size()) ? &layerPlans_[static_cast<std::size_t>(layer)]
+                                                                           : nullptr;
+    return plan != nullptr && plan->runsInBlocks;
+}
+
+void Engine::planInstrument(const compiler::CompiledInstrument& instrument) {
+    // Voices still playing the previous instrument's programs go on sample by sample.
+    for (int v = 0; v < VoiceTable::kCount; ++v) voices[v].plan = nullptr;
+    const int layers = std::min<int>(instrument.layerCount, static_cast<int>(instrument.layers.size()));
+    layerPlans_.clear();
+    layerPlans_.reserve(static_cast<std::size_t>(layers));
+    std::size_t lanes = 0;
+    for (int i = 0; i < layers; ++i) {
+        layerPlans_.push_back(planBlocks(instrument.layers[static_cast<std::size_t>(i)]));
+        if (layerPlans_.back().runsInBlocks) lanes = std::max(lanes, static_cast<std::size_t>(layerPlans_.back().laneCount()));
+    }
+    postPlan_ = planBlocks(instrument.post);
+    if (postPlan_.runsInBlocks) lanes = std::max(lanes, static_cast<std::size_t>(postPlan_.laneCount()));
+    installedLayers_ = instrument.layers.data();
+    installedPost_ = &instrument.post;
+    if (lanes > laneCapacity_) {
+        lanes_.reset(new Stereo[lanes * kRun]());
+        laneCapacity_ = lanes;
+    }
+}
+
 void Engine::installInstrument(const compiler::CompiledInstrument& instrument) {
+    planInstrument(instrument);
     curves = &instrument.curves;
     silenceThreshold = instrument.common.silenceThreshold;
     // Every buffer comes home before the pool is refilled for the new instrument.

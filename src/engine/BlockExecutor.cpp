@@ -1,0 +1,332 @@
+// The block executor: a voice whose program allows it (BlockPlan.h) runs each operation over a
+// run of samples instead of the whole program once per sample. First the registers of every
+// sample of the run are worked out (glide, layer modulation, TIME, DURATION, IN, the send
+// buses, controller operands) into lanes; then each operation runs over the run, reading its
+// operands from lanes or from registers that hold for the run, through the same function
+// bodies as the per-sample path; last the OUT lane is mixed into the host output.
+#include <algorithm>
+#include <cmath>
+
+#include "compiler/FunctionTable.h"
+#include "engine/Engine.h"
+#include "engine/FunctionIndex.h"
+#include "engine/envelopes/StageModel.h"
+#include "engine/filters/Filter.h"
+#include "engine/math/Arithmetic.h"
+#include "engine/oscillators/WaveOscillators.h"
+
+namespace tess {
+
+namespace {
+
+// An operand over the run: a lane (stride 1) or a value that holds for the run (stride 0).
+struct RunSource {
+    const Stereo* data;
+    int stride;
+    Stereo at(int i) const { return data[i * stride]; }
+};
+
+// The operators over a run, one loop per combination of lane and fixed operands so that the
+// loops stay simple enough to vectorise.
+template <typename Op>
+void binary(const RunSource& a, const RunSource& b, Stereo* out, int begin, int end, Op op) {
+    if (a.stride == 1 && b.stride == 1) {
+        for (int i = begin; i < end; ++i) out[i] = op(a.data[i], b.data[i]);
+    } else if (a.stride == 1) {
+        const Stereo y = b.data[0];
+        for (int i = begin; i < end; ++i) out[i] = op(a.data[i], y);
+    } else if (b.stride == 1) {
+        const Stereo x = a.data[0];
+        for (int i = begin; i < end; ++i) out[i] = op(x, b.data[i]);
+    } else {
+        const Stereo v = op(a.data[0], b.data[0]);
+        for (int i = begin; i < end; ++i) out[i] = v;
+    }
+}
+
+}  // namespace
+
+void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* outputs, int frames) {
+    const BlockPlan& plan = *voice.plan;
+    const std::int64_t blockStart = sampleClock;
+    const std::int64_t releaseTime =
+        voice.releaseTime >= 0 ? voice.releaseTime : blockStart + 10000 + frames;
+    const bool pedalHeld =
+        !isPost && controllers.pedals.holds(voice.midiKey, voice.sostenutoAll != 0 || voice.sostenutoRange != 0);
+    controllers.setBuiltin(mcc::kKey, voice.key);
+    controllers.setBuiltin(mcc::kKeyF, voice.tunedPitch);
+    controllers.setBuiltin(mcc::kOnVelocity, voice.onVelocity);
+    controllers.setBuiltin(mcc::kOffVelocity, voice.releaseVelocity);
+    Stereo* const regs = voice.registers.data();
+    const int slots = voice.slotCount;
+    Stereo* const r = regs + slots;
+    r[reg::Key] = both(voice.key);
+    r[reg::KeyF] = both(voice.tunedPitch);
+    r[reg::OnVelocity] = both(voice.onVelocity);
+    r[reg::OffVelocity] = both(voice.releaseVelocity);
+    r[reg::Temperament] = both(static_cast<float>(voice.temperament));
+
+    const float inverseRate = 1.0f / sampleRate;
+    const float crossfade = voice.crossfadeGain;
+    const int count = voice.operationCount;
+    const ResolvedOperation* const program = voice.resolved.data();
+    SampleFrame frame{};
+    frame.releaseTime = releaseTime;
+    frame.pedalHeld = pedalHeld;
+    frame.isPost = isPost;
+    env::EnvelopeTiming modulationTiming = envelopeTiming(voice, frame);
+    ModulationSample modulation;
+    modulation.controllers = &controllers;
+    modulation.timing = &modulationTiming;
+    modulation.midiKey = voice.midiKey;
+    modulation.fresh = voice.fresh != 0;
+    modulation.noise = &noise;
+    modulation.lowestStage = &frame.lowestStage;
+    runContext_ = {&frame, &plan, 0, crossfade, isPost};
+
+    const std::uint32_t reads = plan.keywordReads;
+    auto readsKeyword = [reads](int keyword) { return (reads & (1u << keyword)) != 0; };
+    const int controllerBase = slots + BlockPlan::kKeywordLanes;
+    RunRegisters& run = run_;
+    float blockLevel = 0.0f;
+    float lowestStage = 5.0f;
+
+    for (int runStart = 0; runStart < frames; runStart += kRun) {
+        const int n = std::min(kRun, frames - runStart);
+        const std::int64_t runTime = blockStart + runStart;
+        runContext_.runTime = runTime;
+        int begin = n;
+        // 1. The registers of each sample, in the order the per-sample path computes them.
+        for (int i = 0; i < n; ++i) {
+            const std::int64_t t = runTime + i;
+            const bool gliding = voice.glideRatio > 0.0f && voice.glideRatio < 100000.0f;
+            if (t < voice.startTime) {
+                voice.currentFrequency = gliding ? voice.glideStartFrequency : voice.frequency;
+                if (voice.retriggerMode <= 0) continue;
+            } else if (gliding) {
+                voice.glideStartFrequency *= voice.glideRatio;
+                const bool reached = voice.glideRatio > 1.0f ? voice.glideStartFrequency >= voice.frequency
+                                                             : voice.glideStartFrequency <= voice.frequency;
+                if (reached) {
+                    voice.glideRatio = 0.0f;
+                    voice.glideEndTime = t;
+                    voice.currentFrequency = voice.frequency;
+                } else {
+                    voice.currentFrequency = voice.glideStartFrequency;
+                }
+            } else {
+                voice.currentFrequency = voice.frequency;
+            }
+            if (begin == n) begin = i;  // samples before the start form a prefix
+            const float time = static_cast<float>(t - voice.startTime) * inverseRate;
+            frame.lowestStage = 5.0f;
+            float frequency, gain, phase = 0.0f;
+            if (isPost) {
+                frequency = voice.currentFrequency;
+                gain = 1.0f;
+            } else {
+                modulationTiming.t = t;
+                const ModulatedRegisters m = modulate(voice.modulation, modulation, voice.currentFrequency, voice.gain);
+                frequency = m.frequency;
+                gain = m.gain;
+                defaultFc = m.defaultFc;
+                phase = m.phase;
+            }
+            run.time[i] = time;
+            run.lowestStage[i] = frame.lowestStage;
+            run.phaseModulation[i] = phase;
+            run.frequency[i] = frequency;
+            run.gain[i] = gain;
+            run.defaultFc[i] = defaultFc;
+            run.holds[i] = isPost ? voice.startTime >= 0 : t == voice.startTime;
+            const int s = runStart + i;
+            lane(slots + reg::Out)[i] = isPost ? Stereo{outputs[0][s], outputs[1][s]} : Stereo{};
+            if (readsKeyword(reg::Freq)) lane(slots + reg::Freq)[i] = both(frequency);
+            if (readsKeyword(reg::Gain)) lane(slots + reg::Gain)[i] = both(gain);
+            if (readsKeyword(reg::DefaultFc)) lane(slots + reg::DefaultFc)[i] = both(defaultFc);
+            if (readsKeyword(reg::Time)) lane(slots + reg::Time)[i] = both(time);
+            if (readsKeyword(reg::In)) lane(slots + reg::In)[i] = {inLeft_[s], inRight_[s]};
+            if (readsKeyword(reg::Duration))
+                lane(slots + reg::Duration)[i] =
+                    both(t >= releaseTime ? static_cast<float>(releaseTime - voice.startTime) * inverseRate : time);
+            for (int bus = 0; bus < kSendBuses; ++bus)
+                if (readsKeyword(reg::Sends1 + bus)) lane(slots + reg::Sends1 + bus)[i] = {send(bus, 0)[s], send(bus, 1)[s]};
+            // Controller operands, read as the operations would read them this sample.
+            for (std::size_t k = 0; k < plan.controllerReads.size(); ++k) {
+                const ControllerOperand& c = plan.controllerReads[k];
+                const ResolvedOperation& op = program[c.operation];
+                if (op.hold != 0 && !run.holds[i]) continue;
+                lane(controllerBase + static_cast<int>(k))[i] = both(controllers.mccRead(-1 - op.sources[c.operand], t));
+            }
+        }
+        if (begin == n) continue;
+
+        // 2. Slots that only HOLD operations write keep their value until a HOLD runs.
+        for (const std::int32_t s : plan.writtenSlots)
+            if (plan.holdOnly[static_cast<std::size_t>(s)] != 0) std::fill(lane(s) + begin, lane(s) + n, regs[s]);
+
+        // 3. The operations, each over the run.
+        for (int j = 0; j < count; ++j) runOperation(j, voice, runStart, begin, n);
+
+        // 4. The mix.
+        const Stereo* const out = lane(slots + reg::Out);
+        if (isPost) {
+            for (int i = begin; i < n; ++i) {
+                outputs[0][runStart + i] = out[i].l;
+                outputs[1][runStart + i] = out[i].r;
+            }
+        } else {
+            float* const left = outputs[0] + runStart;
+            float* const right = outputs[1] + runStart;
+            for (int i = begin; i < n; ++i) {
+                const float l = out[i].l * crossfade;
+                const float rr = out[i].r * crossfade;
+                left[i] += l;
+                right[i] += rr;
+                blockLevel = std::max(blockLevel, std::fabs(l) + std::fabs(rr));
+            }
+        }
+        lowestStage = run.lowestStage[n - 1];
+        for (const std::int32_t s : plan.writtenSlots) regs[s] = lane(s)[n - 1];
+    }
+
+    if (isPost) return;
+    const std::int64_t last = blockStart + frames - 1;
+    const bool keep = blockLevel > silenceThreshold ||
+                      last <= voice.startTime + static_cast<std::int64_t>(sampleRate) / 10 ||
+                      (lowestStage <= 1.0f && last <= releaseTime);
+    voice.level = blockLevel;
+    if (!keep) endVoice(voice);
+}
+
+void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end) {
+    const RunContext& c = runContext_;
+    const BlockPlan& plan = *c.plan;
+    const ResolvedOperation& op = voice.resolved[static_cast<std::size_t>(j)];
+    const int slots = voice.slotCount;
+    RunSource sources[compiler::Operation::kMaxOperands];
+    const std::uint16_t lanes = plan.laneOperands[static_cast<std::size_t>(j)];
+    const std::int16_t* const controllerLane =
+        plan.controllerLane.data() + static_cast<std::size_t>(j) * compiler::Operation::kMaxOperands;
+    for (int a = 0; a < op.operandCount; ++a) {
+        if (controllerLane[a] >= 0) sources[a] = {lane(slots + BlockPlan::kKeywordLanes + controllerLane[a]), 1};
+        else if ((lanes & (1u << a)) != 0) sources[a] = {lane(op.sources[a]), 1};
+        else sources[a] = {voice.registers.data() + op.sources[a], 0};
+    }
+    const std::int32_t destination = op.destination;
+    Stereo* const result = destination >= 0 ? lane(destination) : run_.scratch;
+    RunRegisters& run = run_;
+    SampleFrame& frame = *c.frame;
+
+    // One sample through the shared function bodies.
+    auto callAt = [&](int i) {
+        Stereo args[compiler::Operation::kMaxOperands];
+        for (int a = 0; a < op.operandCount; ++a) args[a] = sources[a].at(i);
+        frame.index = runStart + i;
+        frame.t = c.runTime + i;
+        frame.time = run.time[i];
+        frame.lowestStage = run.lowestStage[i];
+        frame.phaseModulation = run.phaseModulation[i];
+        frame.frequency = run.frequency[i];
+        frame.gain = run.gain[i];
+        frame.defaultFc = run.defaultFc[i];
+        const Stereo v = call(op.code, voice.operations[static_cast<std::size_t>(j)],
+                              voice.states[static_cast<std::size_t>(j)], args, voice, frame);
+        run.lowestStage[i] = frame.lowestStage;
+        return v;
+    };
+
+    if (op.hold != 0) {
+        // A HOLD operation runs only where the voice starts (in POST, through its first block).
+        const bool holdOnly = destination >= 0 && destination < slots &&
+                              plan.holdOnly[static_cast<std::size_t>(destination)] != 0;
+        for (int i = begin; i < end; ++i) {
+            if (!run.holds[i]) continue;
+            const Stereo v = callAt(i);
+            if (destination >= 0) {
+                if (holdOnly) std::fill(result + i, result + end, v);
+                else result[i] = v;
+            } else if (destination > ResolvedOperation::kNoDestination) {
+                const int bus = ResolvedOperation::kSendDestination - destination;
+                const Stereo scaled{v.l * c.crossfade, v.r * c.crossfade};
+                send(bus, 0)[runStart + i] += scaled.l;
+                send(bus, 1)[runStart + i] += scaled.r;
+                if ((plan.keywordReads & (1u << (reg::Sends1 + bus))) != 0) {
+                    lane(slots + reg::Sends1 + bus)[i].l += scaled.l;
+                    lane(slots + reg::Sends1 + bus)[i].r += scaled.r;
+                }
+            }
+        }
+        return;
+    }
+
+    switch (op.code) {
+        case compiler::kCodeAssign:
+            for (int i = begin; i < end; ++i) result[i] = sources[0].at(i);
+            break;
+        case 0: binary(sources[0], sources[1], result, begin, end, math::opAdd); break;
+        case 1: binary(sources[0], sources[1], result, begin, end, math::opSub); break;
+        case 2: binary(sources[0], sources[1], result, begin, end, math::opMul); break;
+        case 3: binary(sources[0], sources[1], result, begin, end, math::opDiv); break;
+        case fn::Filt + 3: {
+            // FILT: the same body, without the dispatch per sample.
+            filt::FilterState& state = voice.states[static_cast<std::size_t>(j)].filter;
+            for (int i = begin; i < end; ++i)
+                result[i] = filt::filter(state, sources[0].at(i), sources[1].at(i), sources[2].at(i), sources[3].at(i),
+                                         sampleRate);
+            break;
+        }
+        case fn::OscSyn + 3: {
+            // OSCSYN: its context built once for the run; only the time moves.
+            frame.t = c.runTime + begin;
+            osc::OscillatorContext context = oscillatorContext(voice, frame);
+            osc::OscillatorState& state = voice.states[static_cast<std::size_t>(j)].osc;
+            for (int i = begin; i < end; ++i) {
+                context.t = c.runTime + i;
+                context.lowestStage = &run.lowestStage[i];
+                result[i] = osc::oscSyn(state, context, sources[0].at(i), sources[1].at(i), sources[2].at(i),
+                                        sources[3].at(i), sources[4].at(i), sources[5].at(i));
+            }
+            break;
+        }
+        case fn::Env1 + 3: {
+            // ENV1: its timing built once for the run; in POST (no note) it is 1.
+            if (c.isPost) {
+                std::fill(result + begin, result + end, both(1.0f));
+                break;
+            }
+            frame.t = c.runTime + begin;
+            env::EnvelopeTiming timing = envelopeTiming(voice, frame);
+            env::EnvelopeState& state = voice.states[static_cast<std::size_t>(j)].envelope;
+            for (int i = begin; i < end; ++i) {
+                timing.t = c.runTime + i;
+                const float level = env::runEnv1(state, sources[0].at(i).l, sources[1].at(i).l, sources[2].at(i).l,
+                                                 sources[3].at(i).l, sources[4].at(i).l, sources[5].at(i).l, timing);
+                run.lowestStage[i] = std::min(run.lowestStage[i], state.stage);
+                result[i] = both(level);
+            }
+            break;
+        }
+        default:
+            for (int i = begin; i < end; ++i) result[i] = callAt(i);
+            break;
+    }
+    if (destination < 0 && destination > ResolvedOperation::kNoDestination) {
+        const int bus = ResolvedOperation::kSendDestination - destination;
+        float* const left = send(bus, 0) + runStart;
+        float* const right = send(bus, 1) + runStart;
+        const bool readBack = (plan.keywordReads & (1u << (reg::Sends1 + bus))) != 0;
+        Stereo* const sendLane = lane(slots + reg::Sends1 + bus);
+        for (int i = begin; i < end; ++i) {
+            const Stereo scaled{result[i].l * c.crossfade, result[i].r * c.crossfade};
+            left[i] += scaled.l;
+            right[i] += scaled.r;
+            if (readBack) {
+                sendLane[i].l += scaled.l;
+                sendLane[i].r += scaled.r;
+            }
+        }
+    }
+}
+
+}  // namespace tess

@@ -1,0 +1,167 @@
+#include "engine/BlockPlan.h"
+
+#include <algorithm>
+
+#include "compiler/FunctionTable.h"
+#include "engine/FunctionIndex.h"
+#include "engine/OperandResolution.h"
+#include "engine/OperationState.h"
+
+namespace tess {
+
+namespace {
+
+bool isOscillator(int function) {
+    switch (function) {
+        case fn::Wavetable: case fn::GrainSynth: case fn::WaveScan:
+        case fn::Osc: case fn::OscSam: case fn::OscSyn:
+        case fn::OscEnvFm: case fn::OscEnv: case fn::OscEnvMod:
+        case fn::Osc0: case fn::Osc0Fm: case fn::Osc0Mod:
+        case fn::Osc1: case fn::Osc1Fm: case fn::Osc1Mod: case fn::Osc0Auto:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A wave number that is never noise: 0 .. 3 draw nothing in either wave table (4 is noise in
+// one, 5 in the other).
+bool quietWave(float value) { return value >= 0.0f && value < 4.0f; }
+
+class Planner {
+public:
+    explicit Planner(const compiler::LayerProgram& program)
+        : program_(program), slots_(static_cast<int>(program.left.size())) {}
+
+    BlockPlan plan() {
+        BlockPlan p;
+        const int count = program_.operationCount();
+        p.operationCount = count;
+        p.slotCount = slots_;
+        findWriters();
+        if (!readsInOrder(p)) return p;
+        if (!drawsNoiseOnce(p)) return p;
+        p.laneOperands.assign(static_cast<std::size_t>(count), 0);
+        p.controllerLane.assign(static_cast<std::size_t>(count) * compiler::Operation::kMaxOperands, -1);
+        for (int j = 0; j < count; ++j) {
+            const compiler::Operation& op = program_.operations[static_cast<std::size_t>(j)];
+            for (int a = 0; a < op.operandCount && a < compiler::Operation::kMaxOperands; ++a) {
+                const std::int32_t source = resolveOperand(op.operands[static_cast<std::size_t>(a)], slots_, 0);
+                if (source < 0) {
+                    p.controllerLane[static_cast<std::size_t>(j) * compiler::Operation::kMaxOperands +
+                                     static_cast<std::size_t>(a)] =
+                        static_cast<std::int16_t>(p.controllerReads.size());
+                    p.controllerReads.push_back({j, a});
+                } else if (source < slots_) {
+                    if (written(source)) p.laneOperands[static_cast<std::size_t>(j)] |= std::uint16_t(1u << a);
+                } else {
+                    const int keyword = source - slots_;
+                    if (keyword != reg::Key && keyword != reg::KeyF && keyword != reg::OnVelocity &&
+                        keyword != reg::OffVelocity && keyword != reg::Temperament) {
+                        p.laneOperands[static_cast<std::size_t>(j)] |= std::uint16_t(1u << a);
+                        p.keywordReads |= 1u << keyword;
+                    }
+                }
+            }
+        }
+        p.holdOnly.assign(static_cast<std::size_t>(slots_), 0);
+        for (int s = 0; s < slots_; ++s) {
+            if (!written(s)) continue;
+            p.writtenSlots.push_back(s);
+            p.holdOnly[static_cast<std::size_t>(s)] = firstPlainWriter_[static_cast<std::size_t>(s)] == kNone ? 1 : 0;
+        }
+        p.runsInBlocks = true;
+        return p;
+    }
+
+private:
+    static constexpr int kNone = 1 << 30;
+
+    bool written(int slot) const { return lastWriter_[static_cast<std::size_t>(slot)] >= 0; }
+
+    void findWriters() {
+        firstPlainWriter_.assign(static_cast<std::size_t>(slots_), kNone);
+        lastWriter_.assign(static_cast<std::size_t>(slots_), -1);
+        for (int j = 0; j < program_.operationCount(); ++j) {
+            const compiler::Operation& op = program_.operations[static_cast<std::size_t>(j)];
+            if (op.isJump()) continue;
+            const std::int32_t d = resolveDestination(op.output, slots_);
+            if (d < 0 || d >= slots_) continue;
+            lastWriter_[static_cast<std::size_t>(d)] = j;
+            if (op.hold == 0)
+                firstPlainWriter_[static_cast<std::size_t>(d)] =
+                    std::min(firstPlainWriter_[static_cast<std::size_t>(d)], j);
+        }
+    }
+
+    // Every slot an operation reads holds this sample's value by then, or one that does not
+    // change: written earlier in the same sample by an operation that runs every sample, only
+    // by HOLD operations that all come earlier, or by nothing.
+    bool readsInOrder(BlockPlan& p) const {
+        for (int j = 0; j < program_.operationCount(); ++j) {
+            const compiler::Operation& op = program_.operations[static_cast<std::size_t>(j)];
+            if (op.isJump()) {
+                p.reason = "IF";
+                return false;
+            }
+            for (int a = 0; a < op.operandCount && a < compiler::Operation::kMaxOperands; ++a) {
+                const std::int32_t s = resolveOperand(op.operands[static_cast<std::size_t>(a)], slots_, 0);
+                if (s < 0 || s >= slots_ || !written(s)) continue;
+                const bool plainBefore = firstPlainWriter_[static_cast<std::size_t>(s)] < j;
+                const bool holdOnlyBefore = firstPlainWriter_[static_cast<std::size_t>(s)] == kNone &&
+                                            lastWriter_[static_cast<std::size_t>(s)] < j;
+                if (!plainBefore && !holdOnlyBefore) {
+                    p.reason = "a slot read before it is written (feedback)";
+                    return false;
+                }
+            }
+        }
+        return true;
+    }
+
+    // The wave argument of an LFO or OSCSYN, when it is a constant slot.
+    bool constantQuietWave(const compiler::Operation& op) const {
+        if (op.operandCount < 1) return false;
+        const std::int32_t s = op.operands[0];
+        if (s < 0 || s >= slots_ || written(s)) return false;
+        return quietWave(program_.left[static_cast<std::size_t>(s)]) &&
+               quietWave(program_.right[static_cast<std::size_t>(s)]);
+    }
+
+    bool drawsNoiseOnce(BlockPlan& p) const {
+        int draws = 0;
+        for (const compiler::LfoPart& lfo : program_.modulation.lfo)
+            if (lfo.depth != compiler::LayerModulation::kUnsetDepth && !quietWave(static_cast<float>(lfo.wave))) {
+                ++draws;
+                break;
+            }
+        for (const compiler::Operation& op : program_.operations) {
+            const int function = op.code - 3;
+            if (function == fn::Mcc2) {
+                p.reason = "MCC2";
+                return false;
+            }
+            if (function == fn::Rnd) ++draws;
+            else if (function == fn::OscSyn || function == fn::Lfo0 || function == fn::Lfo ||
+                     function == fn::Lfo1 || function == fn::LfoSyn)
+                draws += constantQuietWave(op) ? 0 : 1;
+            else if (isOscillator(function)) ++draws;
+        }
+        if (draws > 1) {
+            p.reason = "more than one noise source";
+            return false;
+        }
+        return true;
+    }
+
+    const compiler::LayerProgram& program_;
+    int slots_;
+    std::vector<int> firstPlainWriter_;
+    std::vector<int> lastWriter_;
+};
+
+}  // namespace
+
+BlockPlan planBlocks(const compiler::LayerProgram& program) { return Planner(program).plan(); }
+
+}  // namespace tess

@@ -1,0 +1,291 @@
+// The block executor against the per-sample path: every example and a corpus of programs are
+// rendered twice, once with the engine forced to run sample by sample, and compared sample by
+// sample. Both paths call the same function bodies in the same order per operation with the
+// same operands, so the output must be bit-identical; any difference is a fault of the executor.
+// The corpus also pins down which programs the executor takes and which stay per sample.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "compiler/FunctionTable.h"
+#include "compiler/InstrumentCompiler.h"
+#include "midi/PluginHarness.h"
+#include "plugin/CreateInstance.h"
+#include "support/TestSupport.h"
+#include "tessarine/Render.h"
+#include "tessarine/VstHost.h"
+#include "tessarine/WavFile.h"
+
+namespace tess::test {
+namespace {
+
+Tessarine* created = nullptr;
+
+vst::AEffect* inProcessEntry(vst::AudioMasterCallback host) {
+    created = createEffectInstance(host);
+    return created != nullptr ? created->getAeffect() : nullptr;
+}
+
+struct Stereo2 {
+    std::vector<float> left, right;
+};
+
+// Renders an example through the command-line host's render path, in process, so that the
+// engine can be told to run per sample.
+Stereo2 renderExample(const std::string& name, bool perSample) {
+    ScopedUserFolder home;
+    const std::string base = std::string(TESSARINE_SOURCE_DIR) + "/examples/" + name;
+    tool::RenderOptions options;
+    options.instrument = base + ".txt";
+    if (std::filesystem::exists(base + ".mid")) options.midi = base + ".mid";
+    else options.seconds = 2.0;
+    options.output = home.file("out.wav");
+    options.progress = false;
+    tool::VstHost host;
+    std::string error;
+    EXPECT_TRUE(host.create(inProcessEntry, "Tessarine", error)) << error;
+    if (created == nullptr) return {};
+    created->engine.forcePerSample = perSample;
+    std::ostringstream out, err;
+    EXPECT_EQ(tool::renderWithHost(host, options, out, err), 0) << err.str();
+    EXPECT_EQ(out.str().find("rejected"), std::string::npos) << out.str();
+    tool::WavAudio audio;
+    EXPECT_TRUE(tool::readWavFile(options.output, audio, error)) << error;
+    return {audio.left, audio.right};
+}
+
+// Index and value of the first sample where two renders differ, for the failure message.
+std::string firstDifference(const std::vector<float>& a, const std::vector<float>& b) {
+    if (a.size() != b.size()) return "lengths " + std::to_string(a.size()) + " and " + std::to_string(b.size());
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::memcmp(&a[i], &b[i], sizeof(float)) != 0)
+            return "sample " + std::to_string(i) + ": " + std::to_string(a[i]) + " vs " + std::to_string(b[i]);
+    return "";
+}
+
+float peakOf(const std::vector<float>& v) {
+    float p = 0.0f;
+    for (float x : v) p = std::max(p, std::fabs(x));
+    return p;
+}
+
+class ExampleEquivalence : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ExampleEquivalence, BlockRenderEqualsPerSampleRender) {
+    const Stereo2 reference = renderExample(GetParam(), true);
+    const Stereo2 blocks = renderExample(GetParam(), false);
+    ASSERT_FALSE(reference.left.empty());
+    EXPECT_GT(peakOf(reference.left) + peakOf(reference.right), 1e-3f) << "the example is silent";
+    EXPECT_EQ(firstDifference(reference.left, blocks.left), "") << "left";
+    EXPECT_EQ(firstDifference(reference.right, blocks.right), "") << "right";
+}
+
+std::vector<std::string> exampleNames() {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(TESSARINE_SOURCE_DIR) + "/examples"))
+        if (entry.path().extension() == ".txt") names.push_back(entry.path().stem().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, ExampleEquivalence, ::testing::ValuesIn(exampleNames()),
+                         [](const auto& info) {
+                             std::string n = info.param;
+                             for (char& c : n)
+                                 if (c == '-') c = '_';
+                             return n;
+                         });
+
+TEST(ExampleEquivalence, CoversEveryExample) {
+    // Every instrument file of examples/ is one case above; a new example joins by itself.
+    EXPECT_GE(exampleNames().size(), 18u);
+}
+
+// --- The corpus -------------------------------------------------------------------------------
+
+struct Program {
+    const char* name;
+    std::string text;
+    bool blocks;  // whether the executor runs every layer of it (false: at least one falls back)
+};
+
+const std::string kSlots = "SAMPLE 1, 0\nSAMPLE 2, 4\nSAMPLE 3, \"" + std::string(TESSARINE_SOURCE_DIR) +
+                           "/examples/samples/tone.wav\"\n";
+
+const std::vector<Program>& corpus() {
+    static const std::vector<Program> programs = {
+        {"operators",
+         "LAYER\na = KEY * 2 + ONVEL / 3 - 1\nb = a ^ 0.5\nc = b\n"
+         "OUT = SIN(6.2831853 * FREQ * TIME) * 0.001 * c * GAIN\n",
+         true},
+        {"math",
+         "LAYER\nx = SIN(6.2831853 * FREQ * TIME)\n"
+         "m1 = ABS(x) + SAT(x * 3) + SIGM(x, 2) + SIGMDW(x, 2, 0.5) + LOG(ABS(x) + 1) + EXP(x * 0.1)\n"
+         "m2 = LIN2DB(ABS(x) + 0.1) * 0.01 + DB2LIN(x * 3) + SEMI(x, 2) + CENTS(x, 50) + SIGN(x)\n"
+         "m3 = COPYSIGN(0.3, x) + SINC(x) + POWABS(x, 1.5) + ROUND(x * 4) + FLOOR(x * 4) + CEIL(x * 4)\n"
+         "m4 = FRAC(x * 3) + TAN(x * 0.5) + ASIN(x * 0.9) + ACOS(x * 0.9) + ATAN(x) + COS(x)\n"
+         "OUT = (m1 + m2 + m3 + m4) * 0.02 * EXP(-3 * TIME)\n",
+         true},
+        {"stereo",
+         "LAYER\nx = SIN(6.2831853 * FREQ * TIME) * 0.1\ny = JOIN(x, x * 0.5)\n"
+         "OUT = MONO(y) + LEFT(y) + RIGHT(y) + WIDE(y, 0.5) + GAINS(y, 0.5, 0.7) + PAN(y, 0.3)\n",
+         true},
+        {"hold and noise",
+         "LAYER\nHOLD r = RND(1)\nHOLD k = KEY * 0.01\n"
+         "OUT = SHOLD(SIN(6.2831853 * FREQ * TIME), 0.05) * 0.1 * (r + k + 1)\n",
+         true},
+        {"tuning",
+         "LAYER\nf = ROUNDF(FREQ * 1.01) + ROUNDF2(FREQ, 0.5)\n"
+         "OUT = SIN(3.14159265 * f * TIME) * 0.1 + TEMPERAMENT * 0 + KEYF * 0 + KEYI * 0\n",
+         true},
+        {"curves",
+         "CURVE 5, 0, 0, 0.5, 0.25, 1, 1, 2, 0.4, 3, 0\nLAYER\nx = SIN(6.2831853 * FREQ * TIME)\n"
+         "e = ENVCURVE(0, 5, 0, -0.1, 0, -0.1, 0, -0.1)\n"
+         "OUT = (CURVE(5, ABS(x) * 2) + MOD2(5, ABS(x), 5, 0.5, 5, 1)) * e * 0.1\n",
+         true},
+        {"controllers",
+         "LAYER\nw = WHEEL + MCC(1) * 0.5 + PBEND * 0.1 + AFTERTOUCH + POLYAFT + PROGRAM * 0\n"
+         "OUT = SIN(6.2831853 * FREQ * TIME) * 0.1 * (1 + w * 0.01) * (BPM + NUM + DEN) * 0.01"
+         " + SAMPLERATE * 0 + RANDOM * 0 + OFFVEL * 0\n",
+         true},
+        {"controller read twice by MCC2",
+         "LAYER\nOUT = SIN(6.2831853 * FREQ * TIME) * 0.1 * (MCC2(1) + MCC2(1) + 0.1)\n", false},
+        {"envelopes",
+         "LAYER\nx = SIN(6.2831853 * FREQ * TIME)\n"
+         "e0 = ENV0(0.01, 0.1, 0.6, 0.2)\ne1 = ENV1(0.01, 0.05, 0.1, 0.7, 0.5, 0.2)\n"
+         "e2 = ENV(0, 0.01, 1, 0.1, 0.8, 0.2, 0.6, 0.3, 0, 0, 0)\n"
+         "l0 = LFO0(0, 5)\nl1 = LFO(0, 0.1, 0.2, 0.3, 6)\n"
+         "OUT = x * (e0 + e1 + e2) * 0.05 * (1 + 0.1 * (l0 + l1))\n",
+         true},
+        {"lfo with sync",
+         "LAYER\nx = SIN(6.2831853 * FREQ * TIME)\nl2 = LFO1(0, 0, 0.1, 0.1, 0.2, 4, 0)\n"
+         "OUT = x * 0.1 * (1 + 0.2 * l2) * ENV0(0.01, 0.1, 0.6, 0.2)\n",
+         true},
+        {"lfo with shape",
+         "LAYER\nx = SIN(6.2831853 * FREQ * TIME)\nl3 = LFOSYN(1, 0.3, 0, 0.1, 0.1, 0.2, 3, 0)\n"
+         "OUT = x * 0.1 * (1 + 0.2 * l3) * ENV0(0.01, 0.1, 0.6, 0.2)\n",
+         true},
+        {"synth patch",
+         "LAYER\nOUT = FILT(1, OSCSYN(1, 0, 0, 0.3, FREQ, 0), 2000, 0.7) * ENV1(0.01, 0.2, 0, 0.7, 0.3, 0)\n",
+         true},
+        {"slot oscillators",
+         kSlots + "LAYER\nOUT = OSCENV(1, 0.01, 0.1, 0.7, 0.2) * 0.2\nLAYER\nOUT = OSC0(2) * 0.1\n"
+                  "LAYER\nOUT = OSC1(1, 0.5) * 0.2\nLAYER\nOUT = OSC0AUTO(1) * 0.2\nLAYER\nOUT = OSC(1, 1, 0.2, FREQ, 0)\n",
+         true},
+        {"modulated oscillators",
+         kSlots + "LAYER\nOUT = OSCENVFM(1, SIN(TIME * 30), 0.01, 0.1, 0.7, 0.2) * 0.2\n"
+                  "LAYER\nOUT = OSCENVMOD(1, -6, 30, 0.01, 0.1, 0.7, 0.2) * 0.2\n"
+                  "LAYER\nOUT = OSC0FM(1, 0.3) * 0.1 + OSC0MOD(1, -3, 10) * 0.1\n"
+                  "LAYER\nOUT = OSC1FM(1, 0.2, 0.5) * 0.1 + OSC1MOD(1, -3, 10, 0.5) * 0.1\n",
+         false},
+        {"sampled oscillators",
+         kSlots + "LAYER\nOUT = OSCSAM(3, 0, 0, 0, 0, 0, 0.3, FREQ / 261.63, 0)\n"
+                  "LAYER\nOUT = WAVETABLE(3, TIME * 0.1) * 0.2\n"
+                  "LAYER\nOUT = GRAINSYNTH(3, 0.05, 0.02, TIME * 0.1) * 0.2\n"
+                  "LAYER\nOUT = WAVESCAN(3, 0.01, TIME * 0.1, 0.5, 0) * 0.2\n",
+         true},
+        {"filters",
+         "FCLFO 0, 1, 3, 0.5, 0, 0, 0.1\nLAYER\nx = FRAC(FREQ * TIME) * 2 - 1\n"
+         "OUT = (FILT(2, x, 800 + 400 * TIME, 0.5) + FILT0(1, x, 0.7)) * 0.1 * EXP(-2 * TIME)\n",
+         true},
+        {"delays",
+         "LAYER\nx = SIN(6.2831853 * FREQ * TIME) * EXP(-20 * TIME) * 0.2\n"
+         "d = DELAY(x, 0.05) + DELAYF(x, 0.07, 0.4) + DELAYFF(x, 0.03, 0.3, 3000) + DELAY2C(x, 0.02, 0.03, 0.2)\n"
+         "e = DELAYFF2(x, 0.04, 0.3, 2000) + DELAYFF3(x, 0.05, 0.3, 2000, 0.5) + DELAYFF4(x, 0.06, 0.3, 2000, 0.5)\n"
+         "f = PPDELAY(x, 0.03, 0.4, 0.2, 2500)\n"
+         "OUT = (x + d + e + f) * 0.3\n"
+         "LAYER\nx = SIN(6.2831853 * FREQ * TIME) * EXP(-20 * TIME) * 0.2\n"
+         "d = NIDELAY(x, 0.05) + NIDELAYF(x, 0.07, 0.4) + NIDELAYFF(x, 0.03, 0.3, 3000) + NIDELAY2C(x, 0.02, 0.03, 0.2)\n"
+         "e = NIDELAYFF2(x, 0.04, 0.3, 2000) + NIDELAYFF3(x, 0.05, 0.3, 2000, 0.5) + NIDELAYFF4(x, 0.06, 0.3, 2000, 0.5)\n"
+         "OUT = (x + d + e + NIPPDELAY(x, 0.03, 0.4, 0.2, 2500)) * 0.3\n",
+         true},
+        {"reverbs and sends in POST",
+         "POST\nw = REVERB(SENDS1, 0.5, 0.3, 5000, 0.5) + REVERB1(SENDS2, 0.5, 0.3, 5000, 0.5, 0.7)\n"
+         "OUT = OUT + w + REVERB2(SENDS1, 0.4, 0.3, 5000, 0.5, 0.7, 0.6) * 0.5\n"
+         "HOLD g = 0.5\nOUT = OUT * g + IN * 0\n"
+         "LAYER\nx = SIN(6.2831853 * FREQ * TIME) * EXP(-8 * TIME) * 0.2\nSENDS1 = x\nSENDS2 = x * SENDS1\n"
+         "OUT = x + SENDS1 * 0.1\n",
+         true},
+        {"feedback through a slot",
+         "LAYER\nphase = phase + FREQ / SAMPLERATE\nOUT = SIN(6.2831853 * phase) * 0.1\n", false},
+        {"output read before it is written",
+         "LAYER\ny = OUT + 0.1\nOUT = SIN(6.2831853 * FREQ * TIME) * y\n", true},
+        {"conditional jump",
+         "LAYER\ns = SIN(6.2831853 * FREQ * TIME)\nIF s > 0 GOTO done\ns = s * 0.2\nLABEL done\nOUT = s * 0.1\n",
+         false},
+        {"glide",
+         "POLY 1, 1, 0, 0.1\nLAYER\nOUT = SIN(6.2831853 * FREQ * TIME) * 0.1 + DURATION * 0\n", true},
+        {"layer modulation",
+         kSlots + "FREQLFO 0, 1, 5, 50, 0.2, -0.1, 0.5\nGAINENV 1, 0, -0.1, 0, -0.1, 0.5, -0.5\n"
+                  "PHASELFO 0, 0.5, 10, 0.5, 0, 0, 0.1\nLAYER\nOUT = OSC0(1) * 0.2 + DEFAULTFC * 0\n",
+         true},
+    };
+    return programs;
+}
+
+// Overlapping notes, releases, a pitch bend, a modulation-wheel sweep and aftertouch.
+std::vector<MidiMessage> corpusEvents() {
+    std::vector<MidiMessage> events = {noteOn(0, 60, 100), noteOn(3000, 64, 80), noteOn(9000, 67, 110),
+                                       {12000, 0xE0, 0, 90},  noteOff(20000, 60, 40), {22000, 0xD0, 70, 0},
+                                       noteOn(24000, 72, 90), noteOff(30000, 64), noteOff(34000, 67, 60),
+                                       noteOff(40000, 72)};
+    for (int k = 0; k < 32; ++k) events.push_back(controlChange(1000 + k * 900, 1, k * 4));
+    std::sort(events.begin(), events.end(),
+              [](const MidiMessage& a, const MidiMessage& b) { return a.deltaFrames < b.deltaFrames; });
+    return events;
+}
+
+struct CorpusRender {
+    std::vector<float> left, right;
+    bool allLayersInBlocks = true;
+};
+
+CorpusRender renderProgram(const Program& program, bool perSample) {
+    PluginHarness host(program.text);
+    host.engine().forcePerSample = perSample;
+    CorpusRender result;
+    result.left = host.render(50000, corpusEvents(), 256);
+    result.right = host.right;
+    const compiler::CompiledInstrument& instrument = host.plugin().compiler->instrument();
+    for (int layer = 0; layer < instrument.layerCount; ++layer)
+        result.allLayersInBlocks = result.allLayersInBlocks && host.engine().runsInBlocks(layer);
+    if (instrument.post.operations.size() > 0)
+        result.allLayersInBlocks = result.allLayersInBlocks && host.engine().runsInBlocks(-1);
+    return result;
+}
+
+TEST(ProgramEquivalence, EveryProgramRendersTheSameOnBothPaths) {
+    for (const Program& program : corpus()) {
+        SCOPED_TRACE(program.name);
+        const CorpusRender reference = renderProgram(program, true);
+        const CorpusRender blocks = renderProgram(program, false);
+        EXPECT_GT(peakOf(reference.left) + peakOf(reference.right), 1e-3f) << "silent";
+        EXPECT_EQ(firstDifference(reference.left, blocks.left), "") << "left";
+        EXPECT_EQ(firstDifference(reference.right, blocks.right), "") << "right";
+        EXPECT_EQ(blocks.allLayersInBlocks, program.blocks);
+    }
+}
+
+TEST(ProgramEquivalence, CorpusCallsEveryFunctionWithABody) {
+    std::string all;
+    for (const Program& program : corpus()) all += program.text;
+    for (int index = 1; index < compiler::kFunctionCount; ++index) {
+        std::string name(compiler::functionName(index));
+        while (!name.empty() && name.back() == ' ') name.pop_back();
+        // MCC and IF are written without parentheses; PREV has no body.
+        if (name.empty() || name[0] == '*' || index == compiler::kFunctionIndexPrev ||
+            index == compiler::kFunctionIndexIf || index == compiler::kFunctionIndexMcc)
+            continue;
+        EXPECT_NE(all.find(name + "("), std::string::npos) << name;
+    }
+}
+
+}  // namespace
+}  // namespace tess::test
