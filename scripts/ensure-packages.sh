@@ -6,7 +6,7 @@ set -euo pipefail
 need=(cmake g++ make googletest libgtest-dev libbenchmark-dev
       g++-mingw-w64-x86-64 wine64)
 case "${1:-build}" in
-  test) need+=(sox timgm6mb-soundfont dpf-plugins-vst libsndfile1-dev sndfile-programs alsa-utils xvfb imagemagick) ;;
+  test) need+=(sox timgm6mb-soundfont fluidsynth dpf-plugins-vst libsndfile1-dev sndfile-programs alsa-utils xvfb imagemagick) ;;
   demo) need+=(sox) ;;
   fuzz) need+=(clang libclang-rt-14-dev) ;;
 esac

@@ -302,7 +302,7 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
                 timing.t = c.runTime + i;
                 const float level = env::runEnv1(state, sources[0].at(i).l, sources[1].at(i).l, sources[2].at(i).l,
                                                  sources[3].at(i).l, sources[4].at(i).l, sources[5].at(i).l, timing);
-                run.lowestStage[i] = std::min(run.lowestStage[i], state.stage);
+                run.lowestStage[i] = std::min(run.lowestStage[i], static_cast<float>(state.stage));
                 result[i] = both(level);
             }
             break;

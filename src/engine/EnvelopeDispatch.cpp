@@ -70,7 +70,7 @@ Stereo Engine::envelope(int function, OperationState& state, const Stereo* a, co
     }
     const bool restarts = (function == Env || function == EnvCurve) &&
                           env::restartsWhileHeld(a[0].l, function == EnvCurve) && timing.held();
-    frame.lowestStage = std::min(frame.lowestStage, restarts ? 0.0f : state.envelope.stage);
+    frame.lowestStage = std::min(frame.lowestStage, restarts ? 0.0f : static_cast<float>(state.envelope.stage));
     return both(level);
 }
 

@@ -189,7 +189,7 @@ Stereo Engine::oscillator(int function, const compiler::Operation& op, Operation
         const env::EnvelopeTiming timing = envelopeTiming(voice, frame);
         const float level = env::runEnv0(state.envelope, a[envelope].l, a[envelope + 1].l, a[envelope + 2].l,
                                          a[envelope + 3].l, timing);
-        frame.lowestStage = std::min(frame.lowestStage, state.envelope.stage);
+        frame.lowestStage = std::min(frame.lowestStage, static_cast<float>(state.envelope.stage));
         out = {out.l * level, out.r * level};
     }
     return out;

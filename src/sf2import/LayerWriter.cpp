@@ -113,6 +113,9 @@ private:
             if (merged.isDefault && m.source == 0x0502 && !velocityTrackingOff_) continue;
             if (merged.isDefault && m.source == 0x020E)
                 continue;  // the pitch wheel is the COMPLEXMOD line
+            // The reference player leaves the default velocity-to-cutoff modulator out: a softer
+            // note is quieter, not darker. The imported zone does the same, to sound alike.
+            if (merged.isDefault && m.destination == gen::FilterFc) continue;
             Value* target = nullptr;
             double scale = 1.0;
             switch (m.destination) {
@@ -238,12 +241,15 @@ private:
                 timecentsToSeconds(std::clamp(g_.value(gen::VolEnvRelease), -12000, 8000));
             const double sustainDb =
                 kSustainDbPerCentibel * std::clamp(g_.value(gen::VolEnvSustain), 0, 1000);
-            // Decay: to a near sustain a straight line in amplitude is closest to the
-            // reference's decibel line; to a far one the exponential segment at the same slope.
+            // Decay: to a sustain within 10 dB a straight line in amplitude is closest to the
+            // reference's decibel line. To a farther one the exponential segment, whose level
+            // (1 - S) e^(-5x) + S starts falling at 43.43 (1 - S) dB per its time: at the
+            // reference's slope when that time is 43.43 (1 - S) / 96 of the decay. The power over
+            // the decay is then within 0.6 dB of the reference's at every sustain.
             double decayTime = kMinTime;
             double decaySign = -1.0;
-            if (sustainDb >= 20.0) {
-                decayTime = decay * std::min(sustainDb, 43.429448) / 96.0;
+            if (sustainDb >= 10.0) {
+                decayTime = decay * 43.429448 * (1.0 - std::pow(10.0, -sustainDb / 20.0)) / 96.0;
                 decaySign = 1.0;
             } else if (sustainDb > 0.0) {
                 decayTime = decay * sustainDb / 96.0;
@@ -278,19 +284,37 @@ private:
             timecentsToSeconds(std::clamp(g_.value(gen::ModEnvDecay), -12000, 8000));
         const double release =
             timecentsToSeconds(std::clamp(g_.value(gen::ModEnvRelease), -12000, 8000));
-        e.delay = seconds(std::max(
-            timecentsToSeconds(std::clamp(g_.value(gen::ModEnvDelay), -12000, 5000)), kMinTime));
-        e.attack = seconds(-std::max(
-            timecentsToSeconds(std::clamp(g_.value(gen::ModEnvAttack), -12000, 8000)), kMinTime));
+        const double delay = std::max(
+            timecentsToSeconds(std::clamp(g_.value(gen::ModEnvDelay), -12000, 5000)), kMinTime);
+        const double attack = std::max(
+            timecentsToSeconds(std::clamp(g_.value(gen::ModEnvAttack), -12000, 8000)), kMinTime);
+        e.delay = seconds(delay);
+        e.attack = seconds(-attack);
         e.hold = keyScaled(
             "MKEY2HOLD",
             std::max(timecentsToSeconds(std::clamp(g_.value(gen::ModEnvHold), -12000, 5000)),
                      kMinTime),
             g_.value(gen::KeyToModEnvHold), e);
-        e.decay = "0 - " + keyScaled("MKEY2DECAY", std::max(decay * (1.0 - sustain), kMinTime),
-                                     g_.value(gen::KeyToModEnvDecay), e);
+        const std::string decayText =
+            keyScaled("MKEY2DECAY", std::max(decay * (1.0 - sustain), kMinTime),
+                      g_.value(gen::KeyToModEnvDecay), e);
+        e.decay = "0 - " + decayText;
         e.sustain = format("%.7f", sustain);
-        e.release = seconds(-std::max(release * sustain, kMinTime));
+        if (sustain >= 1.0) {
+            e.release = seconds(-std::max(release, kMinTime));
+        } else {
+            // The release falls at the reference's slope, a whole level per release time, from
+            // where the envelope stands at the note-off: inside the decay that is above the
+            // sustain. DURATION stops at the note-off, so the level there is a constant of the
+            // release: the decay's share still ahead, (SAT(1 - 2 u) + 1) / 2 for u the time
+            // into the decay over its length, clamped to 0 .. 1.
+            line(format("MODRELEASE = %.7f * (%.7f + %.7f * (SAT(1 - 2 * (DURATION - %.7f - %s) / "
+                        "(%s)) + 1) * 0.5)",
+                        std::max(release, kMinTime), sustain, 1.0 - sustain,
+                        delay + attack, e.hold.c_str(), decayText.c_str()));
+            e.release = "0 - MODRELEASE";
+            e.constant = false;
+        }
         line(format("MODENV = ENV1(%s,%s,%s,%s,%s,%s)", e.attack.c_str(), e.decay.c_str(),
                     e.sustain.c_str(), e.release.c_str(), e.delay.c_str(), e.hold.c_str()));
     }
@@ -414,10 +438,28 @@ private:
         if (env) modulation("MODENV2FC", modEnvToFc_, "MODENV");
         const std::string cutoff = cents.empty() ? "FC" : "CENTS(FC, " + joined(cents, " + ") + ")";
         // Resonance: the reference's 0 dB is a flat (Butterworth) response, its peak Q dB above
-        // that, and the level drops by half the peak in dB. The engine's damping is 2 (1 - q).
+        // that, and the level drops by half the peak in dB. Its filter is a bilinear biquad of
+        // damping 2 zeta, zeta = 0.7071068 / DB2LIN(Q).
         line(format("Q = %s", filterQ_.text("%.1f").c_str()));
-        line(format("OUT = DB2LIN(0 - Q / 2) * FILT(0, OUT, %s, 1 - 0.7071068 / DB2LIN(Q))",
-                    cutoff.c_str()));
+        // The engine's state-variable filter, tuned as written, is overdamped and too low when
+        // the cutoff nears a quarter of the sample rate: at 12.9 kHz it is 3 dB down at 8 kHz
+        // where the reference is flat. For x the cutoff over the sample rate (at most 0.45), a
+        // cutoff (1 - 1.2 zeta x) and a damping (1 - 1.7 zeta x) times the written ones bring its
+        // passband within about 1.2 dB of the reference's up to the cutoff, for Q from 0 to 6 dB.
+        if (cutoff != "FC") line("FCUT = " + cutoff);
+        const std::string fc = cutoff == "FC" ? "FC" : "FCUT";
+        line(format("FCX = 0.45 * SAT(%s * 2.2222222 / SAMPLERATE)", fc.c_str()));
+        if (filterQ_.isConstant()) {
+            const double zeta = 0.7071068 / std::pow(10.0, filterQ_.constant / 20.0);
+            line(format("OUT = %.7f * FILT(0, OUT, %s * (1 - %.7f * FCX), 1 - %.7f * (1 - %.7f * FCX))",
+                        std::pow(10.0, -filterQ_.constant / 40.0), fc.c_str(), 1.2 * zeta, zeta,
+                        1.7 * zeta));
+        } else {
+            line("ZETA = 0.7071068 / DB2LIN(Q)");
+            line(format("OUT = DB2LIN(0 - Q / 2) * FILT(0, OUT, %s * (1 - 1.2 * ZETA * FCX), "
+                        "1 - ZETA * (1 - 1.7 * ZETA * FCX))",
+                        fc.c_str()));
+        }
     }
 
     void writePan() {

@@ -98,6 +98,44 @@ TEST(StageModel, SegmentsEndExactlyOnTheirTargets) {
     EXPECT_EQ(env::curvedSegment(-0.5f, 44100.0f).step, env::curvedSegment(0.5f, 44100.0f).step);
 }
 
+// Every segment keeps its own time: a short segment whose last step runs past its end hands the
+// rest of that sample to the next segment at the next segment's rate, and a long segment's many
+// small steps add up without rounding.
+TEST(StageModel, SegmentsKeepTheirTimeWhateverTheirNeighbours) {
+    struct Case {
+        const char* what;
+        float delay, attack, hold, decay, sustain, release;
+        std::int64_t noteOff;  // samples
+        double at;             // seconds
+        float level;
+    };
+    const Case cases[] = {
+        // A 1 ms delay ends 0.1 sample into its last step: a 10 s linear attack starts there.
+        {"10 s attack after 1 ms delay", 0.001f, -10.0f, 0.001f, -0.001f, 1.0f, -1.0f, 1 << 30,
+         0.001 + 1.0, 0.1f},
+        {"10 s attack after 1 ms delay, early", 0.001f, -10.0f, 0.001f, -0.001f, 1.0f, -1.0f,
+         1 << 30, 0.001 + 0.01, 0.001f},
+        // A 1 ms attack into a 20 s hold, then a linear 1 s decay to 0.
+        {"decay after a long hold", 0.001f, -0.001f, 20.0f, -1.0f, 0.0f, -1.0f, 1 << 30,
+         0.002 + 20.0 + 0.25, 0.75f},
+        // A 40 s linear release: halfway after 20 s.
+        {"long release", 0.001f, -0.001f, 0.001f, -0.001f, 1.0f, -40.0f, 44100, 1.0 + 20.0,
+         0.5f},
+    };
+    for (const Case& c : cases) {
+        env::EnvelopeState s;
+        env::EnvelopeTiming timing;
+        timing.releaseTime = c.noteOff;
+        const auto last = static_cast<std::int64_t>(std::llround(c.at * 44100.0));
+        float level = 0.0f;
+        for (std::int64_t t = 0; t <= last; ++t) {
+            timing.t = t;
+            level = env::runEnv1(s, c.attack, c.decay, c.sustain, c.release, c.delay, c.hold, timing);
+        }
+        EXPECT_NEAR(level, c.level, 2e-4f) << c.what;
+    }
+}
+
 // ENV0 sample by sample: attack, decay, sustain settle, release, tail.
 TEST(StageModel, Env0WalksItsStages) {
     env::EnvelopeState s;

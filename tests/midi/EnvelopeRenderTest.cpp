@@ -108,14 +108,14 @@ TEST(Envelopes, APercussiveEnvRunsThroughTheNoteOff) {
 }
 
 TEST(Envelopes, ALoopingEnvRepeatsWhileHeld) {
-    // Delay 1 ms, attack 10 ms, hold 1 ms, decay 40 ms to 0, then it starts again. A segment
-    // starts with what the stage overshot at the end of the one before: the 1 ms hold leaves
-    // about 2 % of the decay behind it, so a cycle takes about 2250 samples.
+    // Delay 1 ms, attack 10 ms, hold 1 ms, decay 40 ms to 0, then it starts again from its
+    // delay. Each segment keeps its own time, whatever the steps of its neighbours, so a cycle
+    // takes their sum: 52 ms, 2293.2 samples.
     PluginHarness looping(levelLayer("ENV(1, 0, 1, 0, 0, 0, 0, 0, -0.01, -0.04, 0.01)"));
     const std::vector<float> out = looping.render(22050, {noteOn(0, 60)});
     const std::vector<long> edges = risingEdges(out, 0.5f);
     ASSERT_GE(edges.size(), 9u);
-    for (std::size_t i = 1; i < edges.size(); ++i) EXPECT_NEAR(edges[i] - edges[i - 1], 2250, 3) << i;
+    for (std::size_t i = 1; i < edges.size(); ++i) EXPECT_NEAR(edges[i] - edges[i - 1], 2293.2, 1.5) << i;
 
     PluginHarness once(levelLayer("ENV(0, 0, 1, 0, 0, 0, 0, 0, -0.01, -0.04, 0.01)"));
     EXPECT_EQ(risingEdges(once.render(22050, {noteOn(0, 60)}), 0.5f).size(), 1u);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
 #include <fstream>
 #include <sstream>
 
@@ -34,15 +35,16 @@ double cents(double measured, double expected) {
     return 1200.0 * std::log2(measured / expected);
 }
 
-// Plays `key` through the imported preset; the host sends the General MIDI controller values
-// first, as a host would. The shared reverb of the POST section (host parameter 3, REVERBGAIN,
+// Plays `key` through the imported preset (released at `releaseFrame` when above 0); unless
+// told otherwise the host first sends the General MIDI controller values, as a host would. The shared reverb of the POST section (host parameter 3, REVERBGAIN,
 // starting at 0.1) is turned off: its combs ring at a steady tone's own frequency and would add
 // to the zone's dry level that these tests measure.
 struct Played {
     std::vector<float> left, right;
 };
 
-Played play(const SfBank& bank, int key) {
+Played play(const SfBank& bank, int key, int velocity = 127, int releaseFrame = 0,
+            bool controllers = true) {
     PluginHarness harness("");
     writeFile(harness.home.file("bank.sf2"), layout(bank.tree()));
     const ImportRun imported =
@@ -54,19 +56,14 @@ Played play(const SfBank& bank, int key) {
                                  path.data(), 0.0f),
               1);
     effect->setParameter(effect, 3, 0.0f);
-    harness.render(256,
-                   {controlChange(0, 7, 127), controlChange(0, 11, 127), controlChange(0, 10, 64)});
+    if (controllers)
+        harness.render(
+            256, {controlChange(0, 7, 127), controlChange(0, 11, 127), controlChange(0, 10, 64)});
     Played out;
-    const int frames = 22050;
-    harness.block(256, {noteOn(0, key, 127)});
-    for (int done = 256; done < frames; done += 256) {
-        std::vector<float> l(256), r(256), silence(256, 0.0f);
-        float* outputs[2] = {l.data(), r.data()};
-        float* inputs[2] = {silence.data(), silence.data()};
-        effect->processReplacing(effect, inputs, outputs, 256);
-        out.left.insert(out.left.end(), l.begin(), l.end());
-        out.right.insert(out.right.end(), r.begin(), r.end());
-    }
+    std::vector<MidiMessage> notes = {noteOn(0, key, velocity)};
+    if (releaseFrame > 0) notes.push_back(noteOff(releaseFrame, key));
+    out.left = harness.render(22050, notes);
+    out.right = harness.right;
     return out;
 }
 
@@ -97,6 +94,106 @@ TEST(ImportedInstrument, PlaysAtTheZonesPitchAndLevel) {
     EXPECT_NEAR(levelDb(level), levelDb(0.5) - 2.4 - 3.0103 + 1.1, 0.3);
     EXPECT_NEAR(levelDb(toneAmplitude(slice(out.right, 11025, 22050), expected, 44100.0)),
                 levelDb(level), 0.1);
+}
+
+// The zone's low-pass filter against the reference's: a second-order Butterworth (bilinear) at
+// the zone's cutoff, whatever the note's velocity, also where the cutoff nears a quarter of the
+// sample rate. Each tone is measured against the same zone without a filter.
+TEST(ImportedInstrument, TheFilterFollowsTheReferencesResponse) {
+    struct Case {
+        int cutoffCents;
+        int period;  // of the sine, in samples at 44.1 kHz
+        int velocity;
+    };
+    const Case cases[] = {
+        {12753, 5, 100},   // 12.9 kHz, tone 8820 Hz
+        {12753, 5, 127},
+        {10722, 10, 100},  // 4 kHz, tone 4410 Hz
+        {10722, 20, 100},  // 4 kHz, tone 2205 Hz
+        {9559, 100, 60},   // 2 kHz, tone 441 Hz
+    };
+    for (const Case& c : cases) {
+        const double tone = 44100.0 / c.period;
+        const double fc = 8.176 * std::pow(2.0, c.cutoffCents / 1200.0);
+        // The bilinear Butterworth low-pass at `tone`.
+        const double w0 = 2 * kPi * fc / 44100.0, alpha = std::sin(w0) / (2 * 0.7071068);
+        const std::complex<double> z = std::polar(1.0, -2 * kPi * tone / 44100.0);
+        const double cw = std::cos(w0);
+        const double expected = levelDb(std::abs(((1 - cw) / 2 * (1.0 + 2.0 * z + z * z)) /
+                                                 ((1 + alpha) - 2 * cw * z + (1 - alpha) * z * z)));
+        double level[2];
+        for (int filtered = 0; filtered < 2; ++filtered) {
+            SfBank bank = simpleBank();
+            bank.samples = {sine("Sine", 0.5, c.period)};
+            bank.instruments[0].zones = {SfZone{{{54, 1}, {53, 0}}, {}}};
+            if (filtered)
+                bank.instruments[0].zones[0].generators.insert(
+                    bank.instruments[0].zones[0].generators.begin(),
+                    {8, static_cast<std::uint16_t>(c.cutoffCents)});
+            const Played out = play(bank, 69, c.velocity);
+            level[filtered] = levelDb(toneAmplitude(slice(out.left, 11025, 22050), tone, 44100.0));
+        }
+        EXPECT_NEAR(level[1] - level[0], expected, 1.2)
+            << "cutoff " << fc << " Hz, tone " << tone << " Hz, velocity " << c.velocity;
+    }
+}
+
+// A pitch envelope released inside its decay falls from where it stands at the reference's
+// slope: a whole octave per release time (1 s here), not from the sustain's time.
+TEST(ImportedInstrument, TheModulationEnvelopeReleasesFromWhereItStands) {
+    SfBank bank = simpleBank();
+    bank.samples = {sine("Sine", 0.5)};
+    // looped; +1200 cents of pitch envelope decaying over 1 s to a sustain of 0, released over
+    // 1 s; the volume envelope released over 1 s too, so the tone is heard on
+    bank.instruments[0].zones = {
+        SfZone{{{54, 1}, {7, 1200}, {28, 0}, {29, 1000}, {30, 0}, {38, 0}, {53, 0}}, {}}};
+    const Played out = play(bank, 69, 127, 11025);  // released at 0.25 s, the envelope at 0.75
+    const auto track = pitchTrack(out.left, 44100.0);
+    struct Point {
+        double seconds, level;
+    };
+    for (const Point& p : {Point{0.15, 0.85}, Point{0.30, 0.70}, Point{0.45, 0.55}}) {
+        double hertz = 0.0;
+        for (const auto& [at, f] : track)
+            if (at <= p.seconds * 44100.0) hertz = f;
+        EXPECT_NEAR(cents(hertz, 441.0), 1200.0 * p.level, 15.0) << p.seconds << " s";
+    }
+}
+
+// The volume envelope's decay against the reference's straight line in decibels (96 dB per
+// decay time, down to the sustain): the tone's mean power over the decay, relative to its
+// sustain, within 0.7 dB, for sustains near and far.
+TEST(ImportedInstrument, TheVolumeDecayKeepsTheReferencesPower) {
+    for (int sustainCentibels : {60, 100, 200, 300}) {
+        const double sustainDb = 0.096 * sustainCentibels;
+        SfBank bank = simpleBank();
+        bank.samples = {sine("Sine", 0.5)};
+        // looped; decay -1200 timecents (0.5 s for 96 dB)
+        bank.instruments[0].zones = {SfZone{
+            {{54, 1}, {36, word(-1200)}, {37, static_cast<std::uint16_t>(sustainCentibels)},
+             {53, 0}},
+            {}}};
+        // No controller is sent: one sent would glide in over the decay.
+        const Played out = play(bank, 69, 127, 0, false);
+        // Windows of 4 periods; the decay starts after the 1 ms delay, attack and hold.
+        const double start = 0.003, reach = 0.5 * sustainDb / 96.0;
+        auto power = [&](double from, double to) {
+            double sum = 0.0;
+            int n = 0;
+            for (auto k = static_cast<std::size_t>(from * 44100.0); k + 400 <= to * 44100.0;
+                 k += 400, ++n)
+                sum += std::pow(toneAmplitude(slice(out.left, k, k + 400), 441.0, 44100.0), 2);
+            return sum / n;
+        };
+        double reference = 0.0;
+        int n = 0;
+        for (double t = start + 200.0 / 44100.0; t < start + 2 * reach; t += 400.0 / 44100.0, ++n)
+            reference += std::pow(10.0, std::max(-96.0 * (t - start) / 0.5, -sustainDb) / 10.0);
+        reference /= n;
+        const double ours = power(start, start + 2 * reach) / power(0.4, 0.5);
+        EXPECT_NEAR(10.0 * std::log10(ours), 10.0 * std::log10(reference) + sustainDb, 0.7)
+            << "sustain " << sustainDb << " dB";
+    }
 }
 
 TEST(ImportedInstrument, StereoZonesPlayTheirOwnChannelWhereTheyArePanned) {

@@ -34,7 +34,7 @@ float fadeLevel(EnvelopeState& fade, float delay, float fadeIn, float release, c
     const bool held = timing.held();
     delayEnded = runFade(fade, segments, !held);
     if (context.lowestStage != nullptr)
-        *context.lowestStage = std::min(*context.lowestStage, held ? 0.0f : fade.stage);
+        *context.lowestStage = std::min(*context.lowestStage, held ? 0.0f : static_cast<float>(fade.stage));
     return fade.level;
 }
 

@@ -66,7 +66,7 @@ float walk(EnvelopeState& s, const TypeRules& rules, const EnvelopeTiming& timin
         s.saved = s.level;
         s.stage = 5.0f;
     }
-    float& stage = s.stage;
+    double& stage = s.stage;
     if (!s.released) {
         if (rules.looping && stage >= 3.99999f) restart();
         if (stage < 4.0f) {
@@ -77,13 +77,13 @@ float walk(EnvelopeState& s, const TypeRules& rules, const EnvelopeTiming& timin
         }
         return s.level;
     }
+    const Segment r = curvedSegment(releaseSeconds(releaseTime, decayTime, timing), rate);
     if (stage < 6.0f) {
         s.level = s.saved;
-        stage += plainStep(releaseHold, rate);
+        advance(stage, plainStep(releaseHold, rate), r.step);
     } else if (stage < 7.0f) {
-        const Segment r = curvedSegment(releaseSeconds(releaseTime, decayTime, timing), rate);
-        s.level = releaseLevel(stage, r.exponential);
-        stage += r.step;
+        s.level = releaseLevel(static_cast<float>(stage), r.exponential);
+        advance(stage, r.step, 0.0f);
     } else {
         s.level = settle(s.level, endLevel);
     }
@@ -107,22 +107,23 @@ float runEnv(EnvelopeState& s, const EnvArguments& a, const EnvelopeTiming& timi
         const float normal = span != 0.0f ? (s.level - a.start) / span : 0.0f;
         s.stage = skipDelayStage(normal == normal ? normal : 0.0f, attack.exponential);
     };
-    const auto held = [&](float& stage) {
+    const float holdStep = plainStep(a.hold, rate);
+    const auto held = [&](double& stage) {
         if (stage < 1.0f) {
-            stage += plainStep(a.delay, rate);
+            advance(stage, plainStep(a.delay, rate), attack.step);
             return a.start;
         }
         if (stage < 2.0f) {
-            const float level = a.start + span * rising(stage - 1.0f, attack.exponential);
-            stage += attack.step;
+            const float level = a.start + span * rising(static_cast<float>(stage - 1.0), attack.exponential);
+            advance(stage, attack.step, holdStep);
             return level;
         }
         if (stage < 3.0f) {
-            stage += plainStep(a.hold, rate);
+            advance(stage, holdStep, decay.step);
             return a.peak;
         }
-        const float level = falling(a.peak, sustain, stage - 3.0f, decay.exponential);
-        stage += decay.step;
+        const float level = falling(a.peak, sustain, static_cast<float>(stage - 3.0), decay.exponential);
+        advance(stage, decay.step, 0.0f);
         return level;
     };
     const auto released = [&](float stage, bool exponential) {
@@ -140,22 +141,25 @@ float runEnvCurve(EnvelopeState& s, const EnvCurveArguments& a, const CurveTable
     const float rate = timing.sampleRate;
     const auto curve = [&](float x) { return math::curveValue(curves, a.curve, x); };
     const auto restart = [&] { s.stage = curveRestartStage(curves, a.curve, s.level); };
-    const auto held = [&](float& stage) {
+    const float attackStep = curvedSegment(a.attack, rate).step;
+    const float holdStep = plainStep(a.hold, rate);
+    const float decayStep = curvedSegment(a.decay, rate).step;
+    const auto held = [&](double& stage) {
         if (stage < 1.0f) {
-            stage += plainStep(a.delay, rate);
+            advance(stage, plainStep(a.delay, rate), attackStep);
             return curve(0.0f);
         }
         if (stage < 2.0f) {
-            const float level = curve(stage - 1.0f);
-            stage += curvedSegment(a.attack, rate).step;
+            const float level = curve(static_cast<float>(stage - 1.0));
+            advance(stage, attackStep, holdStep);
             return level;
         }
         if (stage < 3.0f) {
-            stage += plainStep(a.hold, rate);
+            advance(stage, holdStep, decayStep);
             return curve(1.0f);
         }
-        const float level = curve(stage - 2.0f);
-        stage += curvedSegment(a.decay, rate).step;
+        const float level = curve(static_cast<float>(stage - 2.0));
+        advance(stage, decayStep, 0.0f);
         return level;
     };
     const auto released = [&](float stage, bool) { return curve(stage - 4.0f); };

@@ -8,8 +8,8 @@ namespace {
 // `from` + 1, then the tail, which never ends the stage by itself.
 void releaseOrTail(EnvelopeState& state, float from, const Segment& release) {
     if (state.stage < from + 1.0f) {
-        state.level = falling(state.saved, 0.0f, state.stage - from, release.exponential);
-        state.stage += release.step;
+        state.level = falling(state.saved, 0.0f, static_cast<float>(state.stage - from), release.exponential);
+        advance(state.stage, release.step, 0.0f);
     } else {
         state.level *= 0.999f;
         state.stage += 1e-5f;
@@ -27,14 +27,14 @@ float runEnv0(EnvelopeState& state, float attack, float decay, float sustain, fl
         state.saved = state.level;
         state.stage = 3.0f;
     }
-    float& stage = state.stage;
+    double& stage = state.stage;
+    const Segment d = curvedSegment(decay, timing.sampleRate);
     if (stage < 1.0f) {
-        state.level = rising(stage, a.exponential);
-        stage += a.step;
+        state.level = rising(static_cast<float>(stage), a.exponential);
+        advance(stage, a.step, d.step);
     } else if (stage < 2.0f) {
-        const Segment d = curvedSegment(decay, timing.sampleRate);
-        state.level = falling(1.0f, sustain, stage - 1.0f, d.exponential);
-        stage += d.step;
+        state.level = falling(1.0f, sustain, static_cast<float>(stage - 1.0), d.exponential);
+        advance(stage, d.step, 0.0f);
     } else if (stage < 3.0f) {
         state.level = settle(state.level, sustain);
     } else {
@@ -44,7 +44,7 @@ float runEnv0(EnvelopeState& state, float attack, float decay, float sustain, fl
 }
 
 bool runFade(EnvelopeState& fade, const FadeSegments& segments, bool released) {
-    float& stage = fade.stage;
+    double& stage = fade.stage;
     if (released && stage < 3.0f) {
         fade.saved = fade.level;
         stage = 3.0f;
@@ -57,8 +57,8 @@ bool runFade(EnvelopeState& fade, const FadeSegments& segments, bool released) {
         return true;
     }
     if (stage < 2.0f) {
-        fade.level = rising(stage - 1.0f, segments.fadeIn.exponential);
-        stage += segments.fadeIn.step;
+        fade.level = rising(static_cast<float>(stage - 1.0), segments.fadeIn.exponential);
+        advance(stage, segments.fadeIn.step, 0.0f);
     } else if (stage < 3.0f) {
         fade.level = settle(fade.level, 1.0f);
     } else {
@@ -70,7 +70,7 @@ bool runFade(EnvelopeState& fade, const FadeSegments& segments, bool released) {
 float runDelayedEnvelope(EnvelopeState& state, const DelayedEnvelope& envelope, const Segment& release,
                          const EnvelopeTiming& timing) {
     if (timing.t < timing.startTime) return earlyLevel(state, timing);
-    float& stage = state.stage;
+    double& stage = state.stage;
     if (timing.t == timing.startTime) stage = delayedRestartStage(state.level, envelope.attack.exponential);
     if (!timing.held() && stage < 5.0f) {
         state.saved = state.level;
@@ -78,16 +78,16 @@ float runDelayedEnvelope(EnvelopeState& state, const DelayedEnvelope& envelope, 
     }
     if (stage < 1.0f) {
         state.level = 0.0f;
-        stage += envelope.delayStep;
+        advance(stage, envelope.delayStep, envelope.attack.step);
     } else if (stage < 2.0f) {
-        state.level = rising(stage - 1.0f, envelope.attack.exponential);
-        stage += envelope.attack.step;
+        state.level = rising(static_cast<float>(stage - 1.0), envelope.attack.exponential);
+        advance(stage, envelope.attack.step, envelope.holdStep);
     } else if (stage < 3.0f) {
         state.level = 1.0f;
-        stage += envelope.holdStep;
+        advance(stage, envelope.holdStep, envelope.decay.step);
     } else if (stage < 4.0f) {
-        state.level = falling(1.0f, envelope.sustain, stage - 3.0f, envelope.decay.exponential);
-        stage += envelope.decay.step;
+        state.level = falling(1.0f, envelope.sustain, static_cast<float>(stage - 3.0), envelope.decay.exponential);
+        advance(stage, envelope.decay.step, 0.0f);
     } else if (stage < 5.0f) {
         state.level = settle(state.level, envelope.sustain);
     } else {

@@ -50,8 +50,18 @@ inline float stageOfLevel(float level, bool exponential) {
     return -0.2f * std::log(1.0f - 0.9932621f * level);
 }
 
+// Moves a stage on by `step` within its segment (up to the next whole number). A step that runs
+// past the segment's end spends the rest of its sample in the next segment at that segment's own
+// step, so that each segment keeps its time whatever the steps around it.
+inline void advance(double& stage, float step, float nextStep) {
+    const double end = std::floor(stage) + 1.0;
+    stage += step;
+    if (stage > end) stage = end + (stage - end) / step * nextStep;
+}
+
 struct EnvelopeState {
-    float stage = 0.0f;
+    // Counted in double: a long segment's steps are far below a float's resolution at its stage.
+    double stage = 0.0;
     float level = 0.0f;
     float saved = 0.0f;  // level when the release was entered (or before the voice's start)
     bool released = false;    // the note-off has been taken (ENV, ENVCURVE)
