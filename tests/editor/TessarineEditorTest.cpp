@@ -197,18 +197,6 @@ TEST_F(Editor, BrowseCancelledKeepsTheInstrumentAndChosenLoadsIt) {
     EXPECT_EQ(text(id::keyswitchCaption(0)), "Other");
 }
 
-TEST_F(Editor, SoundFontButtonShowsWhereTheImportIsUntilTheNextLoad) {
-    const std::string path = h.write("switches.txt", kKeyswitches);
-    ASSERT_TRUE(h.load(path));
-    ASSERT_TRUE(h.openEditor());
-    h.event(ControlEvent::Kind::Clicked, id::kSoundFontImport);
-    EXPECT_NE(text(id::kCurrentFile).find("import-sf2"), std::string::npos);
-    editor().idle();
-    EXPECT_NE(text(id::kCurrentFile).find("import-sf2"), std::string::npos);
-    h.event(ControlEvent::Kind::Clicked, id::kReload);
-    EXPECT_EQ(text(id::kCurrentFile), "Current file: " + path);
-}
-
 TEST_F(Editor, TheWindowSizeFollowsTheHostAndGrowsToFit) {
     // Twenty stacked sliders beside the panes need more than 400 pixels.
     ASSERT_TRUE(h.load(h.write("debug.txt", "DEBUG 1\n")));
