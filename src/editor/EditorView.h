@@ -76,6 +76,9 @@ public:
     // through the host's own message loop has nothing to do here; the editor calls this first
     // in every idle.
     virtual void handleEvents() {}
+    // Draws what changed since the last call, for a view that draws its controls itself; the
+    // editor calls this at the end of every idle and after every control event.
+    virtual void present() {}
 };
 
 // The view of this platform, or null where the editor has no window.

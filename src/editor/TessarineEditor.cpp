@@ -154,6 +154,7 @@ void TessarineEditor::idle() {
         importSteps();
     else
         idleSteps();
+    if (isOpen()) view_->present();
 }
 
 void TessarineEditor::idleSteps() {
@@ -357,6 +358,7 @@ void TessarineEditor::controlEvent(const ControlEvent& event) {
         }
     }
     refresh();
+    view_->present();
 }
 
 }  // namespace tess
