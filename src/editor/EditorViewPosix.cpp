@@ -252,9 +252,14 @@ public:
 
     void present() override {
         if (display_ == nullptr) return;
+        const bool drawn = dirty_;
         if (dirty_) draw();
         if (stateDirty_) publishState();
-        XFlush(display_);
+        // A host (or a screenshot) that reads the window next sees what was drawn.
+        if (drawn)
+            XSync(display_, False);
+        else
+            XFlush(display_);
     }
 
 private:

@@ -418,34 +418,8 @@ private:
         return true;
     }
 
-    // Holds a key for `seconds` and reports the level and frequency of what the plug-in plays.
     bool play(EditorFrame& frame, int key, double seconds) {
-        const int frames = static_cast<int>(seconds * kSampleRate);
-        std::vector<float> left(static_cast<std::size_t>(frames) + kBlock);
-        std::vector<float> right(left.size());
-        LevelMeter meter;
-        int done = 0;
-        HostMidiEvent on{0, {0x90, static_cast<unsigned char>(key & 0x7F), 100}};
-        while (done < frames) {
-            frame.host().process(done == 0 ? &on : nullptr, done == 0 ? 1 : 0, nullptr, nullptr, &left[done],
-                                 &right[done], kBlock);
-            done += kBlock;
-        }
-        // The note ends, and its release runs out before the next command.
-        HostMidiEvent off{0, {0x80, static_cast<unsigned char>(key & 0x7F), 0}};
-        std::vector<float> tail(kBlock);
-        std::vector<float> tailRight(kBlock);
-        for (int block = 0; block < kSampleRate / kBlock; ++block)
-            frame.host().process(block == 0 ? &off : nullptr, block == 0 ? 1 : 0, nullptr, nullptr, tail.data(),
-                                 tailRight.data(), kBlock);
-        const std::size_t skip = static_cast<std::size_t>(frames) / 10;  // past the attack
-        meter.add(left.data() + skip, right.data() + skip, static_cast<std::size_t>(frames) - skip);
-        const double frequency =
-            zeroCrossingFrequency(left.data() + skip, static_cast<std::size_t>(frames) - skip, kSampleRate);
-        char line[128];
-        std::snprintf(line, sizeof line, "play %d: peak %s dBFS, frequency %.2f Hz\n", key,
-                      formatDbfs(meter.peak(0)).c_str(), frequency);
-        out_ << line;
+        out_ << playNote(frame.host(), key, seconds);
         return true;
     }
 
