@@ -3,10 +3,10 @@
 # Usage: scripts/ensure-packages.sh build|test|demo
 set -euo pipefail
 
-need=(cmake g++ make googletest libgtest-dev libbenchmark-dev
+need=(cmake g++ make pkgconf googletest libgtest-dev libbenchmark-dev libx11-dev libxft-dev
       g++-mingw-w64-x86-64 wine64)
 case "${1:-build}" in
-  test) need+=(sox timgm6mb-soundfont dpf-plugins-vst libsndfile1-dev sndfile-programs alsa-utils xvfb imagemagick) ;;
+  test) need+=(sox timgm6mb-soundfont dpf-plugins-vst libsndfile1-dev sndfile-programs alsa-utils xvfb fonts-dejavu-core imagemagick) ;;
   demo) need+=(sox) ;;
   fuzz) need+=(clang libclang-rt-14-dev) ;;
 esac
