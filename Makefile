@@ -58,8 +58,9 @@ test-threads: packages-build
 test-asan: packages-test asan
 	cd build/asan && ctest --output-on-failure -j $(JOBS) -E windows_under_wine
 
-# Pictures of the Windows editor for every example (under wine and Xvfb) in out/screenshots/.
-screenshots: packages-test windows
+# Pictures of the Windows and the Linux editor for every example (under wine and Xvfb) in
+# out/screenshots/.
+screenshots: packages-test linux windows
 	@scripts/screenshots.sh
 
 bench: linux

@@ -48,10 +48,10 @@ DialogAreas layoutFor(int width, int height) {
     l.list = {8, 46, w - 16, h - 46 - 64};
     l.nameLabel = {8, h - 58, 70, 24};
     l.name = {80, h - 58, w - 88, 24};
-    l.status = {8, h - 28, w - 16 - 3 * 88, 24};
-    l.type = {w - 3 * 88 - 8 + 8, h - 28, 110, 24};
-    l.open = {w - 2 * 88 + 16, h - 28, 70, 24};
-    l.cancel = {w - 88 + 8, h - 28, 70, 24};
+    l.cancel = {w - 88, h - 28, 80, 24};
+    l.open = {l.cancel.x - 88, h - 28, 80, 24};
+    l.type = {l.open.x - 178, h - 28, 170, 24};
+    l.status = {8, h - 28, l.type.x - 16, 24};
     return l;
 }
 

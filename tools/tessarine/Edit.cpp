@@ -52,6 +52,7 @@ const std::vector<ScriptVerb>& scriptVerbs() {
         {"temperament", 1, 1, "temperament N: choose entry N of the temperament combo"},
         {"combo", 2, 2, "combo ID N: choose entry N of the combo with control id ID"},
         {"click", 1, 1, "click TEXT: click the editor's button labelled TEXT (or with control id TEXT)"},
+        {"press", 1, 1, "press ID: a mouse click in the middle of control ID (X11 view: opens a combo's list)"},
         {"text", 2, 2, "text ID TEXT: type TEXT into edit box ID and leave the box"},
         {"dialog", 1, 2, "dialog cancel | dialog choose PATH: how to answer the next file dialog"},
         {"copy", 2, 2, "copy FROM TO: copy a file (to change an instrument before Reload)"},

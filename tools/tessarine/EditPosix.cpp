@@ -410,6 +410,12 @@ private:
             return requestFor(*frame, id::kTemperamentCombo, editor::x11::kChooseEntry, number(w[0]));
         if (c.verb == "combo") return requestFor(*frame, number(w[0]), editor::x11::kChooseEntry, number(w[1]));
         if (c.verb == "click") return click(*frame, w[0]);
+        if (c.verb == "press") {
+            const std::optional<ShownControl> target = control(*frame, number(w[0]));
+            if (!target) return false;
+            clickAt(*frame, target->x + target->width / 2, target->y + target->height / 2);
+            return true;
+        }
         if (c.verb == "text") return typeText(*frame, number(w[0]), w[1]);
         if (c.verb == "play") {
             out_ << playNote(frame->host(), number(w[0]), std::atof(w[1].c_str()));

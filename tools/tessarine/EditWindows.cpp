@@ -351,6 +351,10 @@ private:
         if (c.verb == "temperament") return chooseEntry(*frame, id::kTemperamentCombo, number(w[0]));
         if (c.verb == "combo") return chooseEntry(*frame, number(w[0]), number(w[1]));
         if (c.verb == "click") return click(*frame, w[0]);
+        if (c.verb == "press") {
+            err_ << "tessarine edit: press is for the X11 view\n";
+            return false;
+        }
         if (c.verb == "text") return typeText(*frame, number(w[0]), w[1]);
         if (c.verb == "play") return play(*frame, number(w[0]), std::atof(w[1].c_str()));
         if (c.verb == "print") return print(*frame, w[0], w.size() > 1 ? w[1] : std::string());
