@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "common/Version.h"
 #include "tessarine/Check.h"
 #include "tessarine/CommandLine.h"
 #include "tessarine/Edit.h"
@@ -151,7 +152,8 @@ std::string usageText() {
         text += command.usage;
         text += "\n";
     }
-    text += "  tessarine --help\n\n";
+    text += "  tessarine --help\n";
+    text += "  tessarine --version\n\n";
     for (const Command& command : commands()) {
         text += command.name;
         text += ":\n";
@@ -176,6 +178,10 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     const std::string& name = args[0];
     if (name == "--help" || name == "-h" || name == "help") {
         out << usageText();
+        return kExitSuccess;
+    }
+    if (name == "--version") {
+        out << "tessarine " << kVersion << "\n";
         return kExitSuccess;
     }
     for (const Command& command : commands())
