@@ -24,12 +24,39 @@ shot=$(cd "$work" && timeout 60 xvfb-run -a -s "-screen 0 1600x1200x24" \
 
 [ "$status" -eq 0 ] && pass "the script ran to its end" || fail "tessarine edit exited with $status"
 editor_checks
+[ "$failures" -gt 0 ] && { echo "---- output of tessarine edit ----"; echo "$out"; }
 has "the X11 view has no window class to register" "^class: the X11 view registers no window class$"
 if [ -f "$work/shot.png" ] && [ "$(head -c 8 "$work/shot.png" | od -An -tx1 | tr -d ' \n')" = "89504e470d0a1a0a" ]; then
   pass "the screenshot is a PNG file"
 else
   fail "no PNG screenshot: $shot"
 fi
+
+# The SF2 bulk import through the view: the file dialog answered with Debian's General MIDI
+# bank, the import's log at idle, the notes still playing during the import, OK at the end.
+bank=/usr/share/sounds/sf2/TimGM6mb.sf2
+cat > "$work/import.txt" <<SCRIPT
+dialog choose $bank
+click "SF2 bulk import"
+play 60 0.2
+idle 200
+print text 17
+print pane
+click OK
+print text 5
+SCRIPT
+out=$(cd "$work" && timeout 120 xvfb-run -a -s "-screen 0 1600x1200x24" \
+      "$build/tessarine" edit "$build/Tessarine.so" --instrument other.txt --script import.txt 2>&1)
+[ $? -eq 0 ] && pass "the import script ran to its end" || fail "tessarine edit (import) exited with status $?"
+has "the import ends with OK" '^text 17 "OK"$'
+has "the import's log shows the bank, each preset and the end" "^import\\| User selected file $bank\\.\\.\\.$" \
+  '^import\| Preset 1 of [0-9]+: ' '^import\| Process terminated\.$'
+pitch "the plug-in plays during the import" 1 523.25
+has "OK brings the editor back" '^text 5 "Current file: other.txt"$'
+presets=$(find "$TESSARINE_HOME/Imported" -name Instrument.txt 2>/dev/null | wc -l)
+expected=$(grep -oE '^import\| Preset 1 of [0-9]+' <<<"$out" | grep -oE '[0-9]+$')
+[ -n "$expected" ] && [ "$presets" -eq "$expected" ] && pass "every preset was written under Imported ($presets)" \
+  || fail "$presets instrument files under Imported, expected ${expected:-?}"
 
 # Without a display the plug-in reports its editor, loads and plays; only the editor cannot open.
 info=$(env -u DISPLAY "$build/tessarine" info "$build/Tessarine.so" 2>&1)
@@ -41,6 +68,6 @@ edit=$(env -u DISPLAY "$build/tessarine" edit "$build/Tessarine.so" 2>&1)
 [ $? -ne 0 ] && grep -q "DISPLAY" <<<"$edit" && pass "without DISPLAY the editor does not open" \
   || fail "edit without DISPLAY: $edit"
 
-if [ "$failures" -gt 0 ]; then echo "---- output of tessarine edit ----"; echo "$out"; fi
+if [ "$failures" -gt 0 ]; then echo "---- output of the last tessarine edit (end) ----"; tail -n 60 <<<"$out"; fi
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]
