@@ -37,6 +37,7 @@ constexpr std::uint32_t kSelection = 0x0078D7;
 constexpr std::uint32_t kLink = 0x003399;
 constexpr int kThumbWidth = 10;
 constexpr int kScrollWidth = 8;
+constexpr int kComboHeight = 21;
 
 bool inside(const Rect& r, int x, int y) { return x >= r.x && x < r.right() && y >= r.y && y < r.bottom(); }
 
@@ -243,6 +244,12 @@ public:
             XEvent event;
             XNextEvent(display_, &event);
             handle(event);
+            // A rebuild asked for by the event comes before the next event, which may be
+            // meant for what the rebuild shows (a dialog the click opens).
+            if (display_ != nullptr && rebuildRequested_ && events_ != nullptr) {
+                rebuildRequested_ = false;
+                events_->rebuildDue();
+            }
         }
         if (display_ != nullptr && rebuildRequested_ && events_ != nullptr) {
             rebuildRequested_ = false;
@@ -320,7 +327,7 @@ private:
 
     // The open combo's list: below the combo, or above it when the window ends first.
     Rect dropdownRect(const Shown& combo, int& rows) const {
-        const Rect& r = combo.control.rect;
+        const Rect r = comboBox(combo.control.rect);
         const int row = rowHeight();
         const int count = static_cast<int>(combo.control.items.size());
         const int below = (height_ - r.bottom() - 2) / row;
@@ -481,6 +488,11 @@ private:
         painter_->textIn(r, std::max(3, (r.width - width) / 2), s.control.text, kInk);
     }
 
+    void drawStatic(const Shown& s, std::uint32_t colour) {
+        const Rect& r = s.control.rect;
+        painter_->text(r.x, r.y + 2 + painter_->ascent(), s.control.text, colour, r);
+    }
+
     void drawSlider(const Shown& s) {
         const Rect& r = s.control.rect;
         const int middle = r.y + r.height / 2;
@@ -490,8 +502,12 @@ private:
         painter_->fill({x, r.y + 2, kThumbWidth, r.height - 4}, s.control.id == dragged_ ? kPressedBorder : kThumb);
     }
 
+    // A combo is as tall as the Win32 one (which takes its height from its font, not from the
+    // layout), so the layout's captions beside it line up the same way.
+    static Rect comboBox(const Rect& r) { return {r.x, r.y, r.width, std::max(r.height, kComboHeight)}; }
+
     void drawCombo(const Shown& s) {
-        const Rect& r = s.control.rect;
+        const Rect r = comboBox(s.control.rect);
         painter_->fill(r, kButtonFace);
         painter_->frame(r, kButtonBorder);
         const std::vector<std::string>& items = s.control.items;
@@ -565,8 +581,9 @@ private:
         for (const Shown& s : shown_) {
             switch (s.control.kind) {
                 case ControlKind::Button: drawButton(s); break;
-                case ControlKind::Text: painter_->textIn(s.control.rect, 0, s.control.text, kInk); break;
-                case ControlKind::ClickableText: painter_->textIn(s.control.rect, 0, s.control.text, kLink); break;
+                // Static texts sit at the top of their rectangle, beside controls of the same top.
+                case ControlKind::Text: drawStatic(s, kInk); break;
+                case ControlKind::ClickableText: drawStatic(s, kLink); break;
                 case ControlKind::Slider: drawSlider(s); break;
                 case ControlKind::Combo: drawCombo(s); break;
                 case ControlKind::Edit: drawEdit(s); break;

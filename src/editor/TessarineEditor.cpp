@@ -65,6 +65,7 @@ void TessarineEditor::close() {
     layout_ = editor::Layout{};
     shown_ = editor::ShownState{};
     panels_.clear();
+    importRequested_ = false;
     AEffEditor::close();
 }
 
@@ -150,6 +151,11 @@ void TessarineEditor::idle() {
     if (!isOpen()) return;
     view_->handleEvents();
     if (!isOpen()) return;
+    if (importRequested_) {
+        importRequested_ = false;
+        startImport();
+        if (!isOpen()) return;
+    }
     if (importShown_)
         importSteps();
     else
@@ -186,7 +192,12 @@ void TessarineEditor::idleSteps() {
 }
 
 void TessarineEditor::rebuildDue() {
-    if (!isOpen() || importShown_) return;
+    if (!isOpen()) return;
+    if (importRequested_) {
+        importRequested_ = false;
+        startImport();
+    }
+    if (importShown_) return;
     if (resizeRequested_) resizeSteps();
     if (relayout_) {
         relayout_ = false;
@@ -319,11 +330,10 @@ void TessarineEditor::controlEvent(const ControlEvent& event) {
     if (importShown_) {
         // Only "OK" at the end of the import does something.
         if (event.id == id::kImportButton && event.kind == ControlEvent::Kind::Clicked && importEnded_) {
+            // The editor's controls come back once the click is over.
             importShown_ = false;
             relayout_ = true;
-            rebuild(width_, height_);
-            relayout_ = false;
-            refreshSliders();
+            view_->requestRebuild();
         }
         return;
     }
@@ -348,7 +358,12 @@ void TessarineEditor::controlEvent(const ControlEvent& event) {
             case id::kReload: reload(plugin().instrumentPath, "RELOADING FILE %s, PLEASE WAIT..."); break;
             case id::kBrowse:
             case id::kCurrentFile: browse(); break;
-            case id::kSoundFontImport: startImport(); return;
+            case id::kSoundFontImport:
+                // The import's controls replace every control, this button too: not inside
+                // its own click.
+                importRequested_ = true;
+                view_->requestRebuild();
+                break;
             case id::kLogClear:
             case id::kProgramClear:
                 editor::clearPane(plugin(), event.id == id::kLogClear ? Log::kMain : Log::kProgram);

@@ -94,6 +94,7 @@ private:
     int hostHeight_ = -1;
     // The SoundFont import: its worker, whether its controls are shown and what its pane shows.
     editor::SoundFontImportJob import_;
+    bool importRequested_ = false;  // the button was clicked; the import starts outside the click
     bool importShown_ = false;
     bool importEnded_ = false;
     std::string importText_;
