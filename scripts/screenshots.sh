@@ -33,6 +33,10 @@ TESSARINE_HOME="$home" linux="$linux" xvfb-run -a -s "-screen 0 2400x1800x24" ba
       --screenshot "out/screenshots/$name-linux.png" || status=1
   done
   exit $status'
+# The tool writes its PNG files uncompressed; ImageMagick compresses them.
+for png in out/screenshots/*-linux.png; do
+  convert "$png" "$png"
+done
 for bmp in out/screenshots/*.bmp; do
   convert "$bmp" "${bmp%.bmp}.png"
   rm "$bmp"
