@@ -104,3 +104,33 @@ editor_checks() {
   has "a second editor opens in the same process" "^second editor: opened$"
   has "the second editor works after the first closed" "last-index 0 last-value 0.500000$"
 }
+
+# The SF2 bulk import: the file dialog answered with BANK (Debian's General MIDI bank), a note
+# played while the import runs, the import's log, OK at the end. The editor is opened on
+# other.txt (C5 at key 60).
+import_script() {
+  cat <<SCRIPT
+dialog choose $1
+click "SF2 bulk import"
+play 60 0.2
+idle 300
+print text 17
+print pane
+click OK
+print text 5
+SCRIPT
+}
+
+# import_checks BANK_PATTERN IMPORTED_FOLDER: what the import script must have shown, in $out.
+import_checks() {
+  has "the import ends with OK" '^text 17 "OK"$'
+  has "the import's log shows the bank, each preset and the end" "^import\\| User selected file $1\\.\\.\\.$" \
+    '^import\| Preset 1 of [0-9]+: ' '^import\| Process terminated\.$'
+  pitch "the plug-in plays during the import" 1 523.25
+  has "OK brings the editor back" '^text 5 "Current file: other.txt"$'
+  local presets expected
+  presets=$(find "$2" -name Instrument.txt 2>/dev/null | wc -l)
+  expected=$(grep -oE '^import\| Preset 1 of [0-9]+' <<<"$out" | grep -oE '[0-9]+$')
+  [ -n "$expected" ] && [ "$presets" -eq "$expected" ] && pass "every preset was written under Imported ($presets)" \
+    || fail "$presets instrument files under Imported, expected ${expected:-?}"
+}

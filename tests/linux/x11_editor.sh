@@ -35,28 +35,11 @@ fi
 # The SF2 bulk import through the view: the file dialog answered with Debian's General MIDI
 # bank, the import's log at idle, the notes still playing during the import, OK at the end.
 bank=/usr/share/sounds/sf2/TimGM6mb.sf2
-cat > "$work/import.txt" <<SCRIPT
-dialog choose $bank
-click "SF2 bulk import"
-play 60 0.2
-idle 200
-print text 17
-print pane
-click OK
-print text 5
-SCRIPT
+import_script "$bank" > "$work/import.txt"
 out=$(cd "$work" && timeout 120 xvfb-run -a -s "-screen 0 1600x1200x24" \
       "$build/tessarine" edit "$build/Tessarine.so" --instrument other.txt --script import.txt 2>&1)
 [ $? -eq 0 ] && pass "the import script ran to its end" || fail "tessarine edit (import) exited with status $?"
-has "the import ends with OK" '^text 17 "OK"$'
-has "the import's log shows the bank, each preset and the end" "^import\\| User selected file $bank\\.\\.\\.$" \
-  '^import\| Preset 1 of [0-9]+: ' '^import\| Process terminated\.$'
-pitch "the plug-in plays during the import" 1 523.25
-has "OK brings the editor back" '^text 5 "Current file: other.txt"$'
-presets=$(find "$TESSARINE_HOME/Imported" -name Instrument.txt 2>/dev/null | wc -l)
-expected=$(grep -oE '^import\| Preset 1 of [0-9]+' <<<"$out" | grep -oE '[0-9]+$')
-[ -n "$expected" ] && [ "$presets" -eq "$expected" ] && pass "every preset was written under Imported ($presets)" \
-  || fail "$presets instrument files under Imported, expected ${expected:-?}"
+import_checks "$bank" "$TESSARINE_HOME/Imported"
 
 # Without a display the plug-in reports its editor, loads and plays; only the editor cannot open.
 info=$(env -u DISPLAY "$build/tessarine" info "$build/Tessarine.so" 2>&1)

@@ -409,6 +409,8 @@ private:
         if (nextDialog.out == nullptr) nextDialog.out = &out_;
         const UINT_PTR timer = SetTimer(nullptr, 0, 100, answerDialog);
         SendMessageA(button, BM_CLICK, 0, 0);
+        // A dialog the editor opens after the click (from a message it posted) is answered too.
+        pump(0.2);
         KillTimer(nullptr, timer);
         nextDialog = DialogAnswer{false, {}, &out_, false};
         return true;
@@ -482,7 +484,9 @@ private:
             return rect != nullptr;
         }
         if (what == "pane") {
-            for (const auto& [pane, prefix] : {std::pair{id::kLogPane, "log| "}, {id::kProgramPane, "program| "}}) {
+            for (const auto& [pane, prefix] : {std::pair{id::kLogPane, "log| "}, {id::kProgramPane, "program| "},
+                                               {id::kImportPane, "import| "}}) {
+                if (frame.control(pane) == nullptr) continue;
                 std::istringstream lines(windowText(frame.control(pane)));
                 std::string line;
                 while (std::getline(lines, line)) {
