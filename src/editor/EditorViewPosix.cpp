@@ -41,12 +41,34 @@ constexpr int kComboHeight = 21;
 
 bool inside(const Rect& r, int x, int y) { return x >= r.x && x < r.right() && y >= r.y && y < r.bottom(); }
 
-// Errors while the host's window is looked at (a window id that is not one) are caught here
-// instead of ending the host through Xlib's default handler.
+// X errors on the views' own connections (a host that destroyed its window before closing
+// the editor, a window id that is not one) are recorded instead of reaching Xlib's default
+// handler, which would end the host. Errors on the host's connections go to the handler that
+// was installed before. Views open and close on the host's UI thread only.
+std::vector<Display*> viewDisplays;
+XErrorHandler hostHandler = nullptr;
 bool xError = false;
-int recordError(Display*, XErrorEvent*) {
-    xError = true;
-    return 0;
+
+int viewErrorHandler(Display* display, XErrorEvent* error) {
+    if (std::find(viewDisplays.begin(), viewDisplays.end(), display) != viewDisplays.end()) {
+        xError = true;
+        return 0;
+    }
+    return hostHandler != nullptr ? hostHandler(display, error) : 0;
+}
+
+void watchErrors(Display* display) {
+    if (viewDisplays.empty()) hostHandler = XSetErrorHandler(viewErrorHandler);
+    viewDisplays.push_back(display);
+}
+
+void unwatchErrors(Display* display) {
+    viewDisplays.erase(std::remove(viewDisplays.begin(), viewDisplays.end(), display), viewDisplays.end());
+    if (!viewDisplays.empty()) return;
+    // Give the host its handler back, unless it has installed another one since.
+    const XErrorHandler current = XSetErrorHandler(hostHandler);
+    if (current != viewErrorHandler) XSetErrorHandler(current);
+    hostHandler = nullptr;
 }
 
 const char* kindName(ControlKind kind) {
@@ -110,14 +132,14 @@ public:
         if (display_ == nullptr) return false;
         parent_ = static_cast<Window>(reinterpret_cast<std::uintptr_t>(parent));
         screen_ = DefaultScreen(display_);
-        XErrorHandler previous = XSetErrorHandler(recordError);
+        watchErrors(display_);
         xError = false;
         XWindowAttributes attributes{};
         const bool parentExists = XGetWindowAttributes(display_, parent_, &attributes) != 0;
         XSync(display_, False);
         if (parentExists && !xError) {
             XSetWindowAttributes settings{};
-            settings.background_pixel = 0xF0F0F0 & 0xFFFFFF;
+            settings.background_pixel = kBackground;  // as drawn on a true-colour display
             settings.border_pixel = 0;
             settings.colormap = DefaultColormap(display_, screen_);
             settings.event_mask = kEvents;
@@ -127,9 +149,9 @@ public:
                                     CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &settings);
             XSync(display_, False);
         }
-        XSetErrorHandler(previous);
         if (!parentExists || xError || window_ == 0) {
             window_ = 0;
+            unwatchErrors(display_);
             XCloseDisplay(display_);
             display_ = nullptr;
             return false;
@@ -152,7 +174,10 @@ public:
         painter_.reset();
         if (buffer_ != 0) XFreePixmap(display_, buffer_);
         buffer_ = 0;
+        // The host may have destroyed its window, and ours with it, already.
         XDestroyWindow(display_, window_);
+        XSync(display_, False);
+        unwatchErrors(display_);
         XCloseDisplay(display_);
         display_ = nullptr;
         window_ = 0;

@@ -41,6 +41,14 @@ out=$(cd "$work" && timeout 120 xvfb-run -a -s "-screen 0 1600x1200x24" \
 [ $? -eq 0 ] && pass "the import script ran to its end" || fail "tessarine edit (import) exited with status $?"
 import_checks "$bank" "$TESSARINE_HOME/Imported"
 
+# A host that destroys its window before it closes the editor: the X error that follows is the
+# view's own and does not end the host.
+printf 'second open\nsecond destroy\nslider 0 2500\nprint automation\n' > "$work/destroy.txt"
+out=$(cd "$work" && timeout 60 xvfb-run -a -s "-screen 0 1600x1200x24" \
+      "$build/tessarine" edit "$build/Tessarine.so" --instrument other.txt --script destroy.txt 2>&1)
+[ $? -eq 0 ] && has "the host goes on after its window went before the editor" "last-index 0 last-value 0.250000$" \
+  || fail "tessarine edit with the window destroyed first: $out"
+
 # Without a display the plug-in reports its editor, loads and plays; only the editor cannot open.
 info=$(env -u DISPLAY "$build/tessarine" info "$build/Tessarine.so" 2>&1)
 grep -qE "Has editor: yes" <<<"$info" && pass "the Linux build has an editor" || fail "Has editor is not yes: $info"

@@ -59,7 +59,9 @@ const std::vector<ScriptVerb>& scriptVerbs() {
         {"play", 2, 2, "play KEY SECONDS: play a note and print its peak level and frequency"},
         {"idle", 1, 1, "idle N: let the editor idle N times"},
         {"print", 1, 2, "print sliders|combos|controls|overlaps|automation|class|rect|pane|text ID"},
-        {"second", 1, 1, "second open|close: a second plug-in instance with its own editor"},
+        {"second", 1, 1,
+         "second open|close|destroy: a second plug-in instance with its own editor (destroy: its window "
+         "goes before the editor is closed, as some hosts do it)"},
         {"first", 1, 1, "first close: close the first editor"},
         {"screenshot", 1, 1, "screenshot FILE: capture the editor into a BMP file"},
     };

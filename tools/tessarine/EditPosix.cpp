@@ -156,6 +156,16 @@ public:
         frame_ = 0;
     }
 
+    // A host that destroys its window first and closes the editor afterwards.
+    void destroyThenClose() {
+        if (frame_ == 0) return;
+        XDestroyWindow(display_, frame_);
+        XSync(display_, False);
+        host_->dispatch(vst::effEditIdle);
+        host_->dispatch(vst::effEditClose);
+        frame_ = 0;
+    }
+
     bool isOpen() const { return frame_ != 0; }
     Window frame() const { return frame_; }
     VstHost& host() { return *host_; }
@@ -442,6 +452,10 @@ private:
         }
         if (what == "close" && second_) {
             second_->close();
+            return true;
+        }
+        if (what == "destroy" && second_) {
+            second_->destroyThenClose();
             return true;
         }
         return false;

@@ -111,6 +111,17 @@ public:
         frame_ = nullptr;
     }
 
+    // A host that destroys its window first and closes the editor afterwards.
+    void destroyThenClose() {
+        if (frame_ == nullptr) return;
+        KillTimer(frame_, kIdleTimer);
+        SetWindowLongPtrA(frame_, GWLP_USERDATA, 0);
+        DestroyWindow(frame_);
+        host_->dispatch(vst::effEditIdle);
+        host_->dispatch(vst::effEditClose);
+        frame_ = nullptr;
+    }
+
     bool isOpen() const { return frame_ != nullptr; }
     bool hasPlugin() const { return host_ != nullptr && host_->effect() != nullptr; }
     HWND frame() const { return frame_; }
@@ -371,6 +382,10 @@ private:
         }
         if (what == "close" && second_) {
             second_->close();
+            return true;
+        }
+        if (what == "destroy" && second_) {
+            second_->destroyThenClose();
             return true;
         }
         return false;
