@@ -39,7 +39,9 @@ constexpr int kThumbWidth = 10;
 constexpr int kScrollWidth = 8;
 constexpr int kComboHeight = 21;
 
-bool inside(const Rect& r, int x, int y) { return x >= r.x && x < r.right() && y >= r.y && y < r.bottom(); }
+bool inside(const Rect& r, int x, int y) {
+    return x >= r.x && x < r.right() && y >= r.y && y < r.bottom();
+}
 
 // X errors on the views' own connections (a host that destroyed its window before closing
 // the editor, a window id that is not one) are recorded instead of reaching Xlib's default
@@ -63,7 +65,8 @@ void watchErrors(Display* display) {
 }
 
 void unwatchErrors(Display* display) {
-    viewDisplays.erase(std::remove(viewDisplays.begin(), viewDisplays.end(), display), viewDisplays.end());
+    viewDisplays.erase(std::remove(viewDisplays.begin(), viewDisplays.end(), display),
+                       viewDisplays.end());
     if (!viewDisplays.empty()) return;
     // Give the host its handler back, unless it has installed another one since.
     const XErrorHandler current = XSetErrorHandler(hostHandler);
@@ -73,13 +76,20 @@ void unwatchErrors(Display* display) {
 
 const char* kindName(ControlKind kind) {
     switch (kind) {
-        case ControlKind::Button: return "button";
-        case ControlKind::Text: return "text";
-        case ControlKind::ClickableText: return "link";
-        case ControlKind::Slider: return "slider";
-        case ControlKind::Combo: return "combo";
-        case ControlKind::Edit: return "edit";
-        case ControlKind::Pane: return "pane";
+        case ControlKind::Button:
+            return "button";
+        case ControlKind::Text:
+            return "text";
+        case ControlKind::ClickableText:
+            return "link";
+        case ControlKind::Slider:
+            return "slider";
+        case ControlKind::Combo:
+            return "combo";
+        case ControlKind::Edit:
+            return "edit";
+        case ControlKind::Pane:
+            return "pane";
     }
     return "text";
 }
@@ -89,11 +99,20 @@ std::string escaped(const std::string& text) {
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default: out += c;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -143,10 +162,11 @@ public:
             settings.border_pixel = 0;
             settings.colormap = DefaultColormap(display_, screen_);
             settings.event_mask = kEvents;
-            window_ = XCreateWindow(display_, parent_, 0, 0, static_cast<unsigned>(std::max(width, 1)),
-                                    static_cast<unsigned>(std::max(height, 1)), 0, DefaultDepth(display_, screen_),
-                                    InputOutput, DefaultVisual(display_, screen_),
-                                    CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &settings);
+            window_ = XCreateWindow(
+                display_, parent_, 0, 0, static_cast<unsigned>(std::max(width, 1)),
+                static_cast<unsigned>(std::max(height, 1)), 0, DefaultDepth(display_, screen_),
+                InputOutput, DefaultVisual(display_, screen_),
+                CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &settings);
             XSync(display_, False);
         }
         if (!parentExists || xError || window_ == 0) {
@@ -200,9 +220,11 @@ public:
             if (buffer_ != 0) XFreePixmap(display_, buffer_);
             buffer_ = 0;
         }
-        XResizeWindow(display_, window_, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
+        XResizeWindow(display_, window_, static_cast<unsigned>(width_),
+                      static_cast<unsigned>(height_));
         // The host's window shows all of the editor, as the Win32 view sizes its parent.
-        XResizeWindow(display_, parent_, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
+        XResizeWindow(display_, parent_, static_cast<unsigned>(width_),
+                      static_cast<unsigned>(height_));
         dirty_ = true;
     }
 
@@ -242,12 +264,14 @@ public:
         unsigned count = 0;
         if (XQueryTree(display_, parent_, &root, &grandparent, &children, &count) != 0) {
             if (children != nullptr) XFree(children);
-            if (grandparent != 0) sizeOf(grandparent, sizes.grandparentWidth, sizes.grandparentHeight);
+            if (grandparent != 0)
+                sizeOf(grandparent, sizes.grandparentWidth, sizes.grandparentHeight);
         }
         return sizes;
     }
 
-    std::optional<std::string> chooseFile(const std::string& folder, const std::vector<FileType>& types) override {
+    std::optional<std::string> chooseFile(const std::string& folder,
+                                          const std::vector<FileType>& types) override {
         if (display_ == nullptr) return std::nullopt;
         commitFocus();
         dropdown_ = -1;
@@ -295,8 +319,9 @@ public:
     }
 
 private:
-    static constexpr long kEvents = ExposureMask | ButtonPressMask | ButtonReleaseMask | Button1MotionMask |
-                                    KeyPressMask | StructureNotifyMask | FocusChangeMask;
+    static constexpr long kEvents = ExposureMask | ButtonPressMask | ButtonReleaseMask |
+                                    Button1MotionMask | KeyPressMask | StructureNotifyMask |
+                                    FocusChangeMask;
 
     void sizeOf(Window window, int& width, int& height) const {
         XWindowAttributes attributes{};
@@ -359,7 +384,8 @@ private:
         const int above = (r.y - 2) / row;
         rows = std::max(1, std::min(count, std::max(below, above)));
         const int listHeight = rows * row + 2;
-        const int y = (below >= std::min(count, 8) || below >= above) ? r.bottom() : r.y - listHeight;
+        const int y =
+            (below >= std::min(count, 8) || below >= above) ? r.bottom() : r.y - listHeight;
         return {r.x, y, r.width, listHeight};
     }
 
@@ -388,7 +414,8 @@ private:
         int hit = -1;
         for (std::size_t i = 0; i < shown_.size(); ++i)
             if (inside(shown_[i].control.rect, e.x, e.y)) hit = static_cast<int>(i);
-        if (e.button == Button1 && focus_ >= 0 && (hit < 0 || shown_[static_cast<std::size_t>(hit)].control.id != focus_))
+        if (e.button == Button1 && focus_ >= 0 &&
+            (hit < 0 || shown_[static_cast<std::size_t>(hit)].control.id != focus_))
             commitFocus();  // may rebuild the controls: look again
         hit = -1;
         for (std::size_t i = 0; i < shown_.size(); ++i)
@@ -412,7 +439,9 @@ private:
                 pressed_ = control;
                 dirty_ = true;
                 break;
-            case ControlKind::ClickableText: report({ControlEvent::Kind::Clicked, control, 0, {}}); break;
+            case ControlKind::ClickableText:
+                report({ControlEvent::Kind::Clicked, control, 0, {}});
+                break;
             case ControlKind::Slider:
                 dragged_ = control;
                 moveSlider(control, sliderPosition(target, e.x));
@@ -436,7 +465,8 @@ private:
                     dirty_ = true;
                 }
                 break;
-            default: break;
+            default:
+                break;
         }
     }
 
@@ -468,7 +498,8 @@ private:
             if (!editText_.empty()) editText_.pop_back();
         } else {
             for (int i = 0; i < length; ++i)
-                if (static_cast<unsigned char>(typed[i]) >= 32 && typed[i] != 127 && editText_.size() < 256)
+                if (static_cast<unsigned char>(typed[i]) >= 32 && typed[i] != 127 &&
+                    editText_.size() < 256)
                     editText_ += typed[i];
         }
     }
@@ -478,28 +509,38 @@ private:
             case Expose:
                 if (event.xexpose.count == 0) dirty_ = true;
                 break;
-            case ButtonPress: press(event.xbutton); break;
-            case ButtonRelease: release(event.xbutton); break;
+            case ButtonPress:
+                press(event.xbutton);
+                break;
+            case ButtonRelease:
+                release(event.xbutton);
+                break;
             case MotionNotify:
                 if (dragged_ >= 0) {
                     while (XCheckTypedWindowEvent(display_, window_, MotionNotify, &event)) {
                     }
                     const Shown* shown = find(dragged_);
-                    if (shown != nullptr) moveSlider(dragged_, sliderPosition(*shown, event.xmotion.x));
+                    if (shown != nullptr)
+                        moveSlider(dragged_, sliderPosition(*shown, event.xmotion.x));
                 }
                 break;
-            case KeyPress: key(event.xkey); break;
+            case KeyPress:
+                key(event.xkey);
+                break;
             case FocusOut:
                 if (event.xfocus.mode == NotifyNormal) commitFocus();
                 break;
             case ClientMessage:
                 if (event.xclient.message_type == requestAtom_ && event.xclient.format == 32) {
                     const long* data = event.xclient.data.l;
-                    if (data[0] == x11::kMoveSlider) moveSlider(static_cast<int>(data[1]), static_cast<int>(data[2]));
-                    if (data[0] == x11::kChooseEntry) chooseEntry(static_cast<int>(data[1]), static_cast<int>(data[2]));
+                    if (data[0] == x11::kMoveSlider)
+                        moveSlider(static_cast<int>(data[1]), static_cast<int>(data[2]));
+                    if (data[0] == x11::kChooseEntry)
+                        chooseEntry(static_cast<int>(data[1]), static_cast<int>(data[2]));
                 }
                 break;
-            default: break;
+            default:
+                break;
         }
         if (display_ != nullptr) present();
     }
@@ -524,12 +565,15 @@ private:
         painter_->fill({r.x + kThumbWidth / 2, middle - 2, r.width - kThumbWidth, 4}, kTrack);
         const int span = std::max(1, r.width - kThumbWidth);
         const int x = r.x + std::clamp(s.value, 0, 10000) * span / 10000;
-        painter_->fill({x, r.y + 2, kThumbWidth, r.height - 4}, s.control.id == dragged_ ? kPressedBorder : kThumb);
+        painter_->fill({x, r.y + 2, kThumbWidth, r.height - 4},
+                       s.control.id == dragged_ ? kPressedBorder : kThumb);
     }
 
     // A combo is as tall as the Win32 one (which takes its height from its font, not from the
     // layout), so the layout's captions beside it line up the same way.
-    static Rect comboBox(const Rect& r) { return {r.x, r.y, r.width, std::max(r.height, kComboHeight)}; }
+    static Rect comboBox(const Rect& r) {
+        return {r.x, r.y, r.width, std::max(r.height, kComboHeight)};
+    }
 
     void drawCombo(const Shown& s) {
         const Rect r = comboBox(s.control.rect);
@@ -537,7 +581,8 @@ private:
         painter_->frame(r, kButtonBorder);
         const std::vector<std::string>& items = s.control.items;
         if (s.value >= 0 && s.value < static_cast<int>(items.size()))
-            painter_->textIn({r.x, r.y, r.width - 16, r.height}, 4, items[static_cast<std::size_t>(s.value)], kInk);
+            painter_->textIn({r.x, r.y, r.width - 16, r.height}, 4,
+                             items[static_cast<std::size_t>(s.value)], kInk);
         painter_->triangleDown(r.right() - 9, r.y + r.height / 2, 4, kInk);
     }
 
@@ -566,8 +611,8 @@ private:
         const int first = std::max(0, last - visible);
         const Rect clip{r.x + 1, r.y + 1, r.width - 2 - kScrollWidth, r.height - 2};
         for (int i = first; i < last; ++i)
-            painter_->text(r.x + 4, r.y + 2 + (i - first) * row + painter_->ascent(), lines[static_cast<std::size_t>(i)],
-                           kInk, clip);
+            painter_->text(r.x + 4, r.y + 2 + (i - first) * row + painter_->ascent(),
+                           lines[static_cast<std::size_t>(i)], kInk, clip);
         if (count > visible) {
             // Where the lines shown are among all of them.
             const Rect bar{r.right() - kScrollWidth - 1, r.y + 1, kScrollWidth, r.height - 2};
@@ -586,12 +631,14 @@ private:
         painter_->fill(list, kWhite);
         painter_->frame(list, kFieldBorder);
         const int row = rowHeight();
-        for (int i = 0; i < rows && dropTop_ + i < static_cast<int>(combo.control.items.size()); ++i) {
+        for (int i = 0; i < rows && dropTop_ + i < static_cast<int>(combo.control.items.size());
+             ++i) {
             const int entry = dropTop_ + i;
             const Rect line{list.x + 1, list.y + 1 + i * row, list.width - 2, row};
             const bool selected = entry == combo.value;
             if (selected) painter_->fill(line, kSelection);
-            painter_->textIn(line, 4, combo.control.items[static_cast<std::size_t>(entry)], selected ? kWhite : kInk);
+            painter_->textIn(line, 4, combo.control.items[static_cast<std::size_t>(entry)],
+                             selected ? kWhite : kInk);
         }
     }
 
@@ -599,25 +646,40 @@ private:
         dirty_ = false;
         stateDirty_ = true;
         if (buffer_ == 0)
-            buffer_ = XCreatePixmap(display_, window_, static_cast<unsigned>(width_), static_cast<unsigned>(height_),
+            buffer_ = XCreatePixmap(display_, window_, static_cast<unsigned>(width_),
+                                    static_cast<unsigned>(height_),
                                     static_cast<unsigned>(DefaultDepth(display_, screen_)));
         painter_->begin(buffer_);
         painter_->fill({0, 0, width_, height_}, kBackground);
         for (const Shown& s : shown_) {
             switch (s.control.kind) {
-                case ControlKind::Button: drawButton(s); break;
+                case ControlKind::Button:
+                    drawButton(s);
+                    break;
                 // Static texts sit at the top of their rectangle, beside controls of the same top.
-                case ControlKind::Text: drawStatic(s, kInk); break;
-                case ControlKind::ClickableText: drawStatic(s, kLink); break;
-                case ControlKind::Slider: drawSlider(s); break;
-                case ControlKind::Combo: drawCombo(s); break;
-                case ControlKind::Edit: drawEdit(s); break;
-                case ControlKind::Pane: drawPane(s); break;
+                case ControlKind::Text:
+                    drawStatic(s, kInk);
+                    break;
+                case ControlKind::ClickableText:
+                    drawStatic(s, kLink);
+                    break;
+                case ControlKind::Slider:
+                    drawSlider(s);
+                    break;
+                case ControlKind::Combo:
+                    drawCombo(s);
+                    break;
+                case ControlKind::Edit:
+                    drawEdit(s);
+                    break;
+                case ControlKind::Pane:
+                    drawPane(s);
+                    break;
             }
         }
         drawDropdown();
-        XCopyArea(display_, buffer_, window_, DefaultGC(display_, screen_), 0, 0, static_cast<unsigned>(width_),
-                  static_cast<unsigned>(height_), 0, 0);
+        XCopyArea(display_, buffer_, window_, DefaultGC(display_, screen_), 0, 0,
+                  static_cast<unsigned>(width_), static_cast<unsigned>(height_), 0, 0);
     }
 
     void publishState() {
@@ -626,18 +688,20 @@ private:
         for (const Shown& s : shown_) {
             const Control& c = s.control;
             const bool hasItems = c.kind == ControlKind::Combo;
-            const std::string selected = hasItems && s.value >= 0 && s.value < static_cast<int>(c.items.size())
-                                             ? c.items[static_cast<std::size_t>(s.value)]
-                                             : std::string();
+            const std::string selected =
+                hasItems && s.value >= 0 && s.value < static_cast<int>(c.items.size())
+                    ? c.items[static_cast<std::size_t>(s.value)]
+                    : std::string();
             const std::string& text = c.id == focus_ ? editText_ : c.text;
-            state << c.id << '\t' << kindName(c.kind) << '\t' << c.rect.x << '\t' << c.rect.y << '\t' << c.rect.width
-                  << '\t' << c.rect.height << '\t'
-                  << (c.kind == ControlKind::Slider || hasItems ? s.value : -1) << '\t' << c.items.size() << '\t'
-                  << escaped(selected) << '\t' << escaped(text) << '\n';
+            state << c.id << '\t' << kindName(c.kind) << '\t' << c.rect.x << '\t' << c.rect.y
+                  << '\t' << c.rect.width << '\t' << c.rect.height << '\t'
+                  << (c.kind == ControlKind::Slider || hasItems ? s.value : -1) << '\t'
+                  << c.items.size() << '\t' << escaped(selected) << '\t' << escaped(text) << '\n';
         }
         const std::string bytes = state.str();
         XChangeProperty(display_, window_, stateAtom_, XA_STRING, 8, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+                        reinterpret_cast<const unsigned char*>(bytes.data()),
+                        static_cast<int>(bytes.size()));
     }
 
     Display* display_ = nullptr;
@@ -655,7 +719,7 @@ private:
     std::map<int, std::size_t> index_;
     int dropdown_ = -1;  // index into shown_ of the combo whose list is open
     int dropTop_ = 0;
-    int focus_ = -1;    // the edit box being typed into
+    int focus_ = -1;  // the edit box being typed into
     std::string editText_;
     int pressed_ = -1;  // the button held down
     int dragged_ = -1;  // the slider being dragged
@@ -666,7 +730,11 @@ private:
 
 }  // namespace
 
-std::unique_ptr<EditorView> createPlatformView() { return std::make_unique<X11View>(); }
-bool platformHasView() { return true; }
+std::unique_ptr<EditorView> createPlatformView() {
+    return std::make_unique<X11View>();
+}
+bool platformHasView() {
+    return true;
+}
 
 }  // namespace tess::editor

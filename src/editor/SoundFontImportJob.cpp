@@ -23,8 +23,8 @@ bool SoundFontImportJob::start(const sf2::ImportRequest& request) {
             request, [this](std::string_view text) { write(text); },
             [this](const sf2::ImportProgress& progress) {
                 char line[400];
-                std::snprintf(line, sizeof line, "Preset %d of %d: %s\r\n", progress.preset, progress.presetCount,
-                              progress.name.c_str());
+                std::snprintf(line, sizeof line, "Preset %d of %d: %s\r\n", progress.preset,
+                              progress.presetCount, progress.name.c_str());
                 write(line);
             });
         std::lock_guard<std::mutex> lock(mutex_);

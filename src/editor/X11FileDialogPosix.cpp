@@ -29,7 +29,8 @@ bool matches(const std::string& name, const std::string& patterns) {
         const std::size_t end = std::min(patterns.find(';', start), patterns.size());
         std::string pattern = patterns.substr(start, end - start);
         if (pattern == "*.*") pattern = "*";
-        if (!pattern.empty() && fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0) return true;
+        if (!pattern.empty() && fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0)
+            return true;
         start = end + 1;
     }
     return false;
@@ -55,7 +56,9 @@ DialogAreas layoutFor(int width, int height) {
     return l;
 }
 
-bool inside(const Rect& r, int x, int y) { return x >= r.x && x < r.right() && y >= r.y && y < r.bottom(); }
+bool inside(const Rect& r, int x, int y) {
+    return x >= r.x && x < r.right() && y >= r.y && y < r.bottom();
+}
 
 }  // namespace
 
@@ -63,7 +66,8 @@ std::vector<FileDialogEntry> listFolder(const std::string& folder, const std::st
     std::vector<FileDialogEntry> folders;
     std::vector<FileDialogEntry> files;
     std::error_code error;
-    for (fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end;
+    for (fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error),
+         end;
          !error && it != end; it.increment(error)) {
         const std::string name = it->path().filename().string();
         if (name.empty() || name[0] == '.') continue;
@@ -73,7 +77,9 @@ std::vector<FileDialogEntry> listFolder(const std::string& folder, const std::st
         else if (matches(name, patterns))
             files.push_back({name, false});
     }
-    const auto byName = [](const FileDialogEntry& a, const FileDialogEntry& b) { return a.name < b.name; };
+    const auto byName = [](const FileDialogEntry& a, const FileDialogEntry& b) {
+        return a.name < b.name;
+    };
     std::sort(folders.begin(), folders.end(), byName);
     std::sort(files.begin(), files.end(), byName);
     std::vector<FileDialogEntry> entries;
@@ -83,7 +89,8 @@ std::vector<FileDialogEntry> listFolder(const std::string& folder, const std::st
     return entries;
 }
 
-X11FileDialog::X11FileDialog(Display* display, Window window, X11Painter& painter, int width, int height)
+X11FileDialog::X11FileDialog(Display* display, Window window, X11Painter& painter, int width,
+                             int height)
     : display_(display), window_(window), painter_(painter), width_(width), height_(height) {}
 
 void X11FileDialog::enter(const std::string& folder) {
@@ -96,11 +103,13 @@ void X11FileDialog::enter(const std::string& folder) {
     top_ = 0;
 }
 
-std::optional<std::string> X11FileDialog::run(const std::string& folder, const std::vector<FileType>& types) {
+std::optional<std::string> X11FileDialog::run(const std::string& folder,
+                                              const std::vector<FileType>& types) {
     types_ = types.empty() ? std::vector<FileType>{{"All", "*"}} : types;
     type_ = 0;
     enter(folder);
-    XSelectInput(display_, window_, ExposureMask | ButtonPressMask | KeyPressMask | StructureNotifyMask);
+    XSelectInput(display_, window_,
+                 ExposureMask | ButtonPressMask | KeyPressMask | StructureNotifyMask);
     XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
     draw();
     bool done = false;
@@ -108,16 +117,22 @@ std::optional<std::string> X11FileDialog::run(const std::string& folder, const s
         XEvent event;
         XNextEvent(display_, &event);
         switch (event.type) {
-            case Expose: break;
+            case Expose:
+                break;
             case ButtonPress:
                 if (event.xbutton.button == Button4) top_ = std::max(0, top_ - 3);
                 if (event.xbutton.button == Button5)
                     top_ = std::min(std::max(0, static_cast<int>(entries_.size()) - 1), top_ + 3);
-                if (event.xbutton.button == Button1) done = press(event.xbutton.x, event.xbutton.y, event.xbutton.time);
+                if (event.xbutton.button == Button1)
+                    done = press(event.xbutton.x, event.xbutton.y, event.xbutton.time);
                 break;
-            case KeyPress: done = key(event.xkey); break;
-            case DestroyNotify: return std::nullopt;
-            default: continue;
+            case KeyPress:
+                done = key(event.xkey);
+                break;
+            case DestroyNotify:
+                return std::nullopt;
+            default:
+                continue;
         }
         if (!done) draw();
     }
@@ -175,9 +190,11 @@ bool X11FileDialog::key(XKeyEvent& event) {
     const int count = static_cast<int>(entries_.size());
     const int visible = std::max(1, layoutFor(width_, height_).list.height / kRow);
     switch (symbol) {
-        case XK_Escape: return true;
+        case XK_Escape:
+            return true;
         case XK_Return:
-        case XK_KP_Enter: return accept();
+        case XK_KP_Enter:
+            return accept();
         case XK_BackSpace:
             if (!name_.empty()) name_.pop_back();
             return false;
@@ -189,7 +206,8 @@ bool X11FileDialog::key(XKeyEvent& event) {
             if (selected_ < top_) top_ = selected_;
             if (selected_ >= top_ + visible) top_ = selected_ - visible + 1;
             return false;
-        default: break;
+        default:
+            break;
     }
     for (int i = 0; i < length; ++i)
         if (static_cast<unsigned char>(typed[i]) >= 32 && typed[i] != 127) name_ += typed[i];
@@ -198,9 +216,10 @@ bool X11FileDialog::key(XKeyEvent& event) {
 
 void X11FileDialog::draw() {
     const DialogAreas l = layoutFor(width_, height_);
-    const Pixmap buffer = XCreatePixmap(display_, window_, static_cast<unsigned>(std::max(width_, 1)),
-                                        static_cast<unsigned>(std::max(height_, 1)),
-                                        static_cast<unsigned>(DefaultDepth(display_, DefaultScreen(display_))));
+    const Pixmap buffer =
+        XCreatePixmap(display_, window_, static_cast<unsigned>(std::max(width_, 1)),
+                      static_cast<unsigned>(std::max(height_, 1)),
+                      static_cast<unsigned>(DefaultDepth(display_, DefaultScreen(display_))));
     painter_.begin(buffer);
     painter_.fill({0, 0, width_, height_}, kBackground);
     const FileType& type = types_[type_];
@@ -217,17 +236,20 @@ void X11FileDialog::draw() {
         if (selected) painter_.fill(line, kSelection);
         painter_.textIn(line, 6, e.folder ? "[" + e.name + "]" : e.name, selected ? kWhite : kInk);
     }
-    if (entries_.empty()) painter_.textIn({l.list.x, l.list.y + 2, l.list.width, kRow}, 6, "(no files)", kGrey);
+    if (entries_.empty())
+        painter_.textIn({l.list.x, l.list.y + 2, l.list.width, kRow}, 6, "(no files)", kGrey);
     painter_.textIn(l.nameLabel, 0, "File name:", kInk);
     painter_.fill(l.name, kWhite);
     painter_.frame(l.name, kBorder);
     painter_.textIn(l.name, 4, name_ + "|", kInk);
     painter_.textIn(l.status, 0, status_, 0xB00000);
-    for (const auto& [rect, label] :
-         {std::pair{l.type, "Show: " + type.name}, {l.open, std::string("Open")}, {l.cancel, std::string("Cancel")}}) {
+    for (const auto& [rect, label] : {std::pair{l.type, "Show: " + type.name},
+                                      {l.open, std::string("Open")},
+                                      {l.cancel, std::string("Cancel")}}) {
         painter_.fill(rect, kButton);
         painter_.frame(rect, 0xADADAD);
-        painter_.textIn(rect, std::max(4, (rect.width - painter_.textWidth(label)) / 2), label, kInk);
+        painter_.textIn(rect, std::max(4, (rect.width - painter_.textWidth(label)) / 2), label,
+                        kInk);
     }
     XCopyArea(display_, buffer, window_, DefaultGC(display_, DefaultScreen(display_)), 0, 0,
               static_cast<unsigned>(width_), static_cast<unsigned>(height_), 0, 0);

@@ -6,7 +6,8 @@ namespace tess::editor {
 
 X11Painter::X11Painter(Display* display, int screen) : display_(display), screen_(screen) {
     gc_ = XCreateGC(display_, RootWindow(display_, screen_), 0, nullptr);
-    font_ = XftFontOpenName(display_, screen_, "DejaVu Sans,Liberation Sans,sans-serif:pixelsize=12");
+    font_ =
+        XftFontOpenName(display_, screen_, "DejaVu Sans,Liberation Sans,sans-serif:pixelsize=12");
     if (font_ != nullptr) {
         ascent_ = font_->ascent;
         descent_ = font_->descent;
@@ -37,7 +38,8 @@ void X11Painter::begin(Drawable target) {
     target_ = target;
     if (font_ == nullptr) return;
     if (draw_ == nullptr)
-        draw_ = XftDrawCreate(display_, target, DefaultVisual(display_, screen_), DefaultColormap(display_, screen_));
+        draw_ = XftDrawCreate(display_, target, DefaultVisual(display_, screen_),
+                              DefaultColormap(display_, screen_));
     else
         XftDrawChange(draw_, target);
 }
@@ -50,10 +52,11 @@ unsigned long X11Painter::pixel(std::uint32_t rgb) {
     colour.green = static_cast<unsigned short>(((rgb >> 8) & 0xFF) * 257);
     colour.blue = static_cast<unsigned short>((rgb & 0xFF) * 257);
     colour.flags = DoRed | DoGreen | DoBlue;
-    const unsigned long value = XAllocColor(display_, DefaultColormap(display_, screen_), &colour) != 0
-                                    ? colour.pixel
-                                    : ((rgb & 0x808080) != 0 ? WhitePixel(display_, screen_)
-                                                             : BlackPixel(display_, screen_));
+    const unsigned long value =
+        XAllocColor(display_, DefaultColormap(display_, screen_), &colour) != 0
+            ? colour.pixel
+            : ((rgb & 0x808080) != 0 ? WhitePixel(display_, screen_)
+                                     : BlackPixel(display_, screen_));
     pixels_[rgb] = value;
     return value;
 }
@@ -67,15 +70,16 @@ XftColor* X11Painter::xftColor(std::uint32_t rgb) {
     render.blue = static_cast<unsigned short>((rgb & 0xFF) * 257);
     render.alpha = 0xFFFF;
     XftColor colour{};
-    XftColorAllocValue(display_, DefaultVisual(display_, screen_), DefaultColormap(display_, screen_), &render,
-                       &colour);
+    XftColorAllocValue(display_, DefaultVisual(display_, screen_),
+                       DefaultColormap(display_, screen_), &render, &colour);
     return &(colours_[rgb] = colour);
 }
 
 void X11Painter::fill(const Rect& r, std::uint32_t rgb) {
     if (r.width <= 0 || r.height <= 0) return;
     XSetForeground(display_, gc_, pixel(rgb));
-    XFillRectangle(display_, target_, gc_, r.x, r.y, static_cast<unsigned>(r.width), static_cast<unsigned>(r.height));
+    XFillRectangle(display_, target_, gc_, r.x, r.y, static_cast<unsigned>(r.width),
+                   static_cast<unsigned>(r.height));
 }
 
 void X11Painter::frame(const Rect& r, std::uint32_t rgb) {
@@ -102,8 +106,8 @@ int X11Painter::textWidth(const std::string& text) {
     if (text.empty()) return 0;
     if (font_ != nullptr) {
         XGlyphInfo extents{};
-        XftTextExtents8(display_, font_, reinterpret_cast<const FcChar8*>(text.data()), static_cast<int>(text.size()),
-                        &extents);
+        XftTextExtents8(display_, font_, reinterpret_cast<const FcChar8*>(text.data()),
+                        static_cast<int>(text.size()), &extents);
         return extents.xOff;
     }
     return core_ != nullptr ? XTextWidth(core_, text.data(), static_cast<int>(text.size()))
@@ -112,13 +116,15 @@ int X11Painter::textWidth(const std::string& text) {
 
 void X11Painter::text(int x, int y, const std::string& text, std::uint32_t rgb, const Rect& clip) {
     if (text.empty() || clip.width <= 0 || clip.height <= 0) return;
-    XRectangle area{static_cast<short>(clip.x), static_cast<short>(clip.y), static_cast<unsigned short>(clip.width),
+    XRectangle area{static_cast<short>(clip.x), static_cast<short>(clip.y),
+                    static_cast<unsigned short>(clip.width),
                     static_cast<unsigned short>(clip.height)};
     // Latin-1 text as the instrument files hold it.
     const int length = static_cast<int>(std::min<std::size_t>(text.size(), 4096));
     if (font_ != nullptr && draw_ != nullptr) {
         XftDrawSetClipRectangles(draw_, 0, 0, &area, 1);
-        XftDrawString8(draw_, xftColor(rgb), font_, x, y, reinterpret_cast<const FcChar8*>(text.data()), length);
+        XftDrawString8(draw_, xftColor(rgb), font_, x, y,
+                       reinterpret_cast<const FcChar8*>(text.data()), length);
         XftDrawSetClip(draw_, nullptr);
         return;
     }

@@ -11,7 +11,8 @@ namespace {
 
 std::string names(const std::vector<editor::FileDialogEntry>& entries) {
     std::string text;
-    for (const editor::FileDialogEntry& e : entries) text += (e.folder ? "[" + e.name + "]" : e.name) + " ";
+    for (const editor::FileDialogEntry& e : entries)
+        text += (e.folder ? "[" + e.name + "]" : e.name) + " ";
     return text;
 }
 
@@ -31,7 +32,8 @@ TEST(FileDialogList, FoldersFirstThenTheFilesOfTheType) {
         {"*.*", "[..] [Imported] [samples.txt] A.TXT b.txt loop.AIFF notes.md tone.wav "},
         {"*.sf2", "[..] [Imported] [samples.txt] "},
     };
-    for (const Case& c : cases) EXPECT_EQ(names(editor::listFolder(dir.path(), c.patterns)), c.expected) << c.patterns;
+    for (const Case& c : cases)
+        EXPECT_EQ(names(editor::listFolder(dir.path(), c.patterns)), c.expected) << c.patterns;
     // The root has no parent to go up to.
     EXPECT_EQ(names(editor::listFolder("/", "*.none")).find("[..]"), std::string::npos);
 }

@@ -63,8 +63,10 @@ TEST_F(SoundFontButton, ImportsTheChosenBankWhileThePluginPlays) {
     EXPECT_GT(h.play({}), 0.05f);
 
     const std::string& log = text(id::kImportPane);
-    const std::size_t chosen = log.find("Please select a soundfont 2.x file...\r\nUser selected file " + bank);
-    const std::size_t checked = log.find("*** THE FILE IS OK. PROCEEDING WITH THE PRESETS PROCESSING... ***");
+    const std::size_t chosen =
+        log.find("Please select a soundfont 2.x file...\r\nUser selected file " + bank);
+    const std::size_t checked =
+        log.find("*** THE FILE IS OK. PROCEEDING WITH THE PRESETS PROCESSING... ***");
     const std::size_t progress = log.find("Preset 1 of 1: Lead\r\n");
     const std::size_t end = log.rfind("Process terminated.\r\n");
     ASSERT_NE(chosen, std::string::npos) << log;
@@ -83,7 +85,8 @@ TEST_F(SoundFontButton, ImportsTheChosenBankWhileThePluginPlays) {
     click(id::kImportButton);
     EXPECT_TRUE(shows(id::kReload));
     EXPECT_FALSE(shows(id::kImportPane));
-    EXPECT_NE(h.plugin->log.main.view().find("SoundFont import: 1 presets written to "), std::string_view::npos);
+    EXPECT_NE(h.plugin->log.main.view().find("SoundFont import: 1 presets written to "),
+              std::string_view::npos);
     h.view->fileAnswers.push_back(instrument);
     click(id::kBrowse);
     EXPECT_EQ(h.plugin->instrumentPath, instrument);
@@ -92,7 +95,8 @@ TEST_F(SoundFontButton, ImportsTheChosenBankWhileThePluginPlays) {
 
 TEST_F(SoundFontButton, CancelledOrRefusedImportsEndWithOkAndWriteNothing) {
     const std::string wave = h.dir.file("tone.wav");
-    std::filesystem::copy_file(std::string(TESSARINE_SOURCE_DIR) + "/examples/samples/tone.wav", wave);
+    std::filesystem::copy_file(std::string(TESSARINE_SOURCE_DIR) + "/examples/samples/tone.wav",
+                               wave);
     struct Case {
         const char* name;
         std::optional<std::string> answer;
@@ -100,7 +104,8 @@ TEST_F(SoundFontButton, CancelledOrRefusedImportsEndWithOkAndWriteNothing) {
     };
     const Case cases[] = {
         {"cancelled", std::nullopt,
-         "Please select a soundfont 2.x file...\r\nUser cancelled the operation...\r\nProcess terminated.\r\n"},
+         "Please select a soundfont 2.x file...\r\nUser cancelled the operation...\r\nProcess "
+         "terminated.\r\n"},
         {"a WAV file", wave, "other Microsoft RIFF file"},
         {"a missing file", h.dir.file("missing.sf2"), "Can't open file"},
     };

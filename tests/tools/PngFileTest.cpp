@@ -45,8 +45,9 @@ TEST(PngFile, ChunksCarryValidCrcsAndTheRowsAreStoredWithFilterZero) {
                 EXPECT_EQ(png[at + 16], 8);  // bit depth
                 EXPECT_EQ(png[at + 17], 2);  // RGB
             }
-            if (type == "IDAT") idat.assign(png.begin() + static_cast<std::ptrdiff_t>(at + 8),
-                                            png.begin() + static_cast<std::ptrdiff_t>(at + 8 + length));
+            if (type == "IDAT")
+                idat.assign(png.begin() + static_cast<std::ptrdiff_t>(at + 8),
+                            png.begin() + static_cast<std::ptrdiff_t>(at + 8 + length));
             types.push_back(type);
             at += 12 + length;
         }
@@ -74,9 +75,10 @@ TEST(PngFile, ChunksCarryValidCrcsAndTheRowsAreStoredWithFilterZero) {
         for (int y = 0; y < c.height; ++y) {
             const std::size_t row = static_cast<std::size_t>(y) * (stride + 1);
             EXPECT_EQ(raw[row], 0);
-            EXPECT_TRUE(std::equal(raw.begin() + static_cast<std::ptrdiff_t>(row + 1),
-                                   raw.begin() + static_cast<std::ptrdiff_t>(row + 1 + stride),
-                                   rgb.begin() + static_cast<std::ptrdiff_t>(stride * static_cast<std::size_t>(y))));
+            EXPECT_TRUE(std::equal(
+                raw.begin() + static_cast<std::ptrdiff_t>(row + 1),
+                raw.begin() + static_cast<std::ptrdiff_t>(row + 1 + stride),
+                rgb.begin() + static_cast<std::ptrdiff_t>(stride * static_cast<std::size_t>(y))));
         }
         std::uint32_t a = 1, b = 0;
         for (unsigned char byte : raw) {

@@ -97,8 +97,8 @@ public:
     explicit EditorFrame(Display* display) : display_(display) {}
     ~EditorFrame() { close(); }
 
-    bool open(const std::string& library, const std::string& instrument, const char* title, int x, int y,
-              std::ostream& err) {
+    bool open(const std::string& library, const std::string& instrument, const char* title, int x,
+              int y, std::ostream& err) {
         std::string error;
         host_ = std::make_unique<VstHost>();
         if (!host_->load(library, error)) {
@@ -115,7 +115,8 @@ public:
         host_->resume();
         if (!instrument.empty()) {
             std::string path = instrument;
-            if (host_->dispatch(vst::effVendorSpecific, vst::kTessarineLoadInstrument, 0, path.data()) != 1)
+            if (host_->dispatch(vst::effVendorSpecific, vst::kTessarineLoadInstrument, 0,
+                                path.data()) != 1)
                 err << "tessarine edit: the plug-in did not load \"" << instrument << "\"\n";
         }
         vst::ERect* rect = nullptr;
@@ -126,18 +127,19 @@ public:
             height = rect->bottom - rect->top;
         }
         const int screen = DefaultScreen(display_);
-        frame_ = XCreateSimpleWindow(display_, RootWindow(display_, screen), x, y, static_cast<unsigned>(width),
-                                     static_cast<unsigned>(height), 0, BlackPixel(display_, screen),
-                                     WhitePixel(display_, screen));
+        frame_ = XCreateSimpleWindow(display_, RootWindow(display_, screen), x, y,
+                                     static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
+                                     BlackPixel(display_, screen), WhitePixel(display_, screen));
         XStoreName(display_, frame_, title);
         Atom deleteWindow = XInternAtom(display_, "WM_DELETE_WINDOW", False);
         XSetWMProtocols(display_, frame_, &deleteWindow, 1);
         XSelectInput(display_, frame_, StructureNotifyMask);
         XMapWindow(display_, frame_);
         // The editor opens in a window that is on the screen.
-        for (XEvent event{}; event.type != MapNotify;) XWindowEvent(display_, frame_, StructureNotifyMask, &event);
-        if (host_->dispatch(vst::effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<std::uintptr_t>(frame_))) ==
-            0) {
+        for (XEvent event{}; event.type != MapNotify;)
+            XWindowEvent(display_, frame_, StructureNotifyMask, &event);
+        if (host_->dispatch(vst::effEditOpen, 0, 0,
+                            reinterpret_cast<void*>(static_cast<std::uintptr_t>(frame_))) == 0) {
             err << "tessarine edit: the plug-in did not open its editor\n";
             XDestroyWindow(display_, frame_);
             frame_ = 0;
@@ -176,7 +178,8 @@ public:
         Window root = 0, parent = 0, *children = nullptr;
         unsigned count = 0;
         Window found = 0;
-        if (XQueryTree(display_, frame_, &root, &parent, &children, &count) != 0 && count > 0) found = children[0];
+        if (XQueryTree(display_, frame_, &root, &parent, &children, &count) != 0 && count > 0)
+            found = children[0];
         if (children != nullptr) XFree(children);
         return found;
     }
@@ -243,8 +246,8 @@ bool writeScreenshot(Display* display, Window window, const std::string& path, s
 
 class ScriptRunner {
 public:
-    ScriptRunner(Display* display, const EditOptions& options, EditorFrame& first, std::ostream& out,
-                 std::ostream& err)
+    ScriptRunner(Display* display, const EditOptions& options, EditorFrame& first,
+                 std::ostream& out, std::ostream& err)
         : display_(display), options_(options), first_(first), out_(out), err_(err) {
         stateAtom_ = XInternAtom(display_, editor::x11::kStateProperty, False);
         requestAtom_ = XInternAtom(display_, editor::x11::kRequestMessage, False);
@@ -274,15 +277,17 @@ public:
             while (XPending(display_) > 0) {
                 XEvent event;
                 XNextEvent(display_, &event);
-                if (event.type == ClientMessage && static_cast<Atom>(event.xclient.data.l[0]) == deleteAtom_) {
+                if (event.type == ClientMessage &&
+                    static_cast<Atom>(event.xclient.data.l[0]) == deleteAtom_) {
                     // The user closed a window.
                     if (second_ && event.xclient.window == second_->frame()) second_->close();
                     if (event.xclient.window == first_.frame()) first_.close();
                 }
             }
             if (std::chrono::steady_clock::now() >= nextIdle_) {
-                nextIdle_ = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                                                   std::chrono::duration<double>(kIdleSeconds));
+                nextIdle_ = std::chrono::steady_clock::now() +
+                            std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                std::chrono::duration<double>(kIdleSeconds));
                 if (EditorFrame* frame = active()) frame->idle();
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -310,8 +315,8 @@ private:
         int format = 0;
         unsigned long count = 0, after = 0;
         unsigned char* data = nullptr;
-        if (XGetWindowProperty(display_, editor, stateAtom_, 0, 1 << 24, False, XA_STRING, &type, &format, &count,
-                               &after, &data) == Success &&
+        if (XGetWindowProperty(display_, editor, stateAtom_, 0, 1 << 24, False, XA_STRING, &type,
+                               &format, &count, &after, &data) == Success &&
             data != nullptr) {
             result = parseControls(std::string(reinterpret_cast<char*>(data), count));
         }
@@ -374,14 +379,16 @@ private:
     }
 
     void type(EditorFrame& frame, const std::string& text) {
-        for (unsigned char c : text) pressKey(frame, static_cast<KeySym>(c));  // Latin-1 keysyms are the characters
+        for (unsigned char c : text)
+            pressKey(frame, static_cast<KeySym>(c));  // Latin-1 keysyms are the characters
     }
 
     bool execute(const ScriptCommand& c) {
         const std::vector<std::string>& w = c.words;
         if (c.verb == "copy") {
             std::error_code error;
-            std::filesystem::copy_file(w[0], w[1], std::filesystem::copy_options::overwrite_existing, error);
+            std::filesystem::copy_file(w[0], w[1],
+                                       std::filesystem::copy_options::overwrite_existing, error);
             return !error;
         }
         if (c.verb == "dialog") {
@@ -413,12 +420,17 @@ private:
             for (int i = 0; i < number(w[0]); ++i) pump(kIdleSeconds);
             return true;
         }
-        if (c.verb == "slider") return requestFor(*frame, id::slider(number(w[0])), editor::x11::kMoveSlider, number(w[1]));
+        if (c.verb == "slider")
+            return requestFor(*frame, id::slider(number(w[0])), editor::x11::kMoveSlider,
+                              number(w[1]));
         if (c.verb == "keyswitch")
-            return requestFor(*frame, id::keyswitchCombo(number(w[0])), editor::x11::kChooseEntry, number(w[1]));
+            return requestFor(*frame, id::keyswitchCombo(number(w[0])), editor::x11::kChooseEntry,
+                              number(w[1]));
         if (c.verb == "temperament")
-            return requestFor(*frame, id::kTemperamentCombo, editor::x11::kChooseEntry, number(w[0]));
-        if (c.verb == "combo") return requestFor(*frame, number(w[0]), editor::x11::kChooseEntry, number(w[1]));
+            return requestFor(*frame, id::kTemperamentCombo, editor::x11::kChooseEntry,
+                              number(w[0]));
+        if (c.verb == "combo")
+            return requestFor(*frame, number(w[0]), editor::x11::kChooseEntry, number(w[1]));
         if (c.verb == "click") return click(*frame, w[0]);
         if (c.verb == "press") {
             const std::optional<ShownControl> target = control(*frame, number(w[0]));
@@ -445,8 +457,8 @@ private:
     bool secondEditor(const std::string& what) {
         if (what == "open") {
             second_ = std::make_unique<EditorFrame>(display_);
-            const bool opened =
-                second_->open(options_.plugin, options_.instrument, "Tessarine (second)", 60, 60, err_);
+            const bool opened = second_->open(options_.plugin, options_.instrument,
+                                              "Tessarine (second)", 60, 60, err_);
             out_ << "second editor: " << (opened ? "opened" : "not opened") << "\n";
             return opened;
         }
@@ -466,7 +478,8 @@ private:
         // the button with that control id.
         std::optional<ShownControl> button;
         for (const ShownControl& c : controls(frame))
-            if (!button && c.kind == "button" && (c.text == label || std::to_string(c.id) == label)) button = c;
+            if (!button && c.kind == "button" && (c.text == label || std::to_string(c.id) == label))
+                button = c;
         if (!button) return false;
         clickAt(frame, button->x + button->width / 2, button->y + button->height / 2);
         // A file dialog the click opens reads the keys that follow; with no dialog they are
@@ -511,7 +524,8 @@ private:
                 char line[160];
                 std::snprintf(line, sizeof line, "slider %d position %d value %.6f", i, c.value,
                               static_cast<double>(effect->getParameter(effect, i)));
-                out_ << line << " caption \"" << (caption != byId.end() ? caption->second->text : std::string())
+                out_ << line << " caption \""
+                     << (caption != byId.end() ? caption->second->text : std::string())
                      << "\" plugin \"" << expected << "\"\n";
             }
             out_ << "sliders: " << count << "\n";
@@ -520,11 +534,12 @@ private:
         if (what == "combos") {
             for (const ShownControl& c : shown)
                 if (c.kind == "combo")
-                    out_ << "combo " << c.id << " selection " << c.value << " \"" << c.selected << "\" items " << c.items
-                         << "\n";
+                    out_ << "combo " << c.id << " selection " << c.value << " \"" << c.selected
+                         << "\" items " << c.items << "\n";
             return true;
         }
-        if (what == "controls" || what == "overlaps") return printControls(shown, what == "overlaps");
+        if (what == "controls" || what == "overlaps")
+            return printControls(shown, what == "overlaps");
         if (what == "automation") {
             const HostCallbackCounts& counts = frame.host().callbackCounts();
             char line[128];
@@ -540,12 +555,13 @@ private:
             int width = 0, height = 0;
             frame.size(width, height);
             if (rect != nullptr)
-                out_ << "rect " << rect->right - rect->left << " x " << rect->bottom - rect->top << ", window " << width
-                     << " x " << height << "\n";
+                out_ << "rect " << rect->right - rect->left << " x " << rect->bottom - rect->top
+                     << ", window " << width << " x " << height << "\n";
             return rect != nullptr;
         }
         if (what == "pane") {
-            for (const auto& [pane, prefix] : {std::pair{id::kLogPane, "log| "}, {id::kProgramPane, "program| "},
+            for (const auto& [pane, prefix] : {std::pair{id::kLogPane, "log| "},
+                                               {id::kProgramPane, "program| "},
                                                {id::kImportPane, "import| "}}) {
                 const auto found = byId.find(pane);
                 if (found == byId.end()) continue;
@@ -574,8 +590,8 @@ private:
                 if (text.size() > 60) text = text.substr(0, 60) + "...";
                 for (char& ch : text)
                     if (ch == '\r' || ch == '\n') ch = ' ';
-                out_ << "control " << c.id << " " << c.kind << " " << c.x << " " << c.y << " " << c.width << " "
-                     << c.height << " \"" << text << "\"\n";
+                out_ << "control " << c.id << " " << c.kind << " " << c.x << " " << c.y << " "
+                     << c.width << " " << c.height << " \"" << text << "\"\n";
             }
         if (!overlapsOnly) return true;
         int overlaps = 0;
@@ -583,7 +599,8 @@ private:
             for (std::size_t b = a + 1; b < shown.size(); ++b) {
                 const ShownControl& p = shown[a];
                 const ShownControl& q = shown[b];
-                if (p.x < q.x + q.width && q.x < p.x + p.width && p.y < q.y + q.height && q.y < p.y + p.height) {
+                if (p.x < q.x + q.width && q.x < p.x + p.width && p.y < q.y + q.height &&
+                    q.y < p.y + p.height) {
                     out_ << "overlap " << p.id << " " << q.id << "\n";
                     ++overlaps;
                 }
@@ -645,11 +662,14 @@ int runEdit(const EditOptions& options, std::ostream& out, std::ostream& err) {
         const bool unattended = !commands.empty() || !options.screenshot.empty();
         const double seconds = options.seconds.value_or(unattended ? 0.5 : 1e9);
         const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (runner.active() != nullptr && std::chrono::steady_clock::now() < end) runner.pump(0.02);
+        while (runner.active() != nullptr && std::chrono::steady_clock::now() < end)
+            runner.pump(0.02);
 
         if (!options.screenshot.empty()) {
             EditorFrame* frame = runner.active();
-            if (frame == nullptr || !writeScreenshot(display, frame->frame(), options.screenshot, err)) failed = true;
+            if (frame == nullptr ||
+                !writeScreenshot(display, frame->frame(), options.screenshot, err))
+                failed = true;
         }
         runner.closeAll();
     }

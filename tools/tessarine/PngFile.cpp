@@ -17,10 +17,12 @@ std::uint32_t crc32(const unsigned char* data, std::size_t size, std::uint32_t c
 namespace {
 
 void putBig(std::vector<unsigned char>& out, std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<unsigned char>(value >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<unsigned char>(value >> shift));
 }
 
-void chunk(std::vector<unsigned char>& out, const char* type, const std::vector<unsigned char>& body) {
+void chunk(std::vector<unsigned char>& out, const char* type,
+           const std::vector<unsigned char>& body) {
     putBig(out, static_cast<std::uint32_t>(body.size()));
     const std::size_t start = out.size();
     out.insert(out.end(), type, type + 4);
@@ -44,7 +46,8 @@ std::vector<unsigned char> encodePng(int width, int height, const std::vector<un
     raw.reserve((stride + 1) * static_cast<std::size_t>(height));
     for (int y = 0; y < height; ++y) {
         raw.push_back(0);
-        const auto row = rgb.begin() + static_cast<std::ptrdiff_t>(stride * static_cast<std::size_t>(y));
+        const auto row =
+            rgb.begin() + static_cast<std::ptrdiff_t>(stride * static_cast<std::size_t>(y));
         raw.insert(raw.end(), row, row + static_cast<std::ptrdiff_t>(stride));
     }
     // zlib stream of stored blocks of at most 65535 bytes, then the Adler-32 of the data.
@@ -73,8 +76,10 @@ std::vector<unsigned char> encodePng(int width, int height, const std::vector<un
     return png;
 }
 
-bool writePng(const std::string& path, int width, int height, const std::vector<unsigned char>& rgb) {
-    if (width <= 0 || height <= 0 || rgb.size() < static_cast<std::size_t>(width) * height * 3) return false;
+bool writePng(const std::string& path, int width, int height,
+              const std::vector<unsigned char>& rgb) {
+    if (width <= 0 || height <= 0 || rgb.size() < static_cast<std::size_t>(width) * height * 3)
+        return false;
     const std::vector<unsigned char> png = encodePng(width, height, rgb);
     std::ofstream file(path, std::ios::binary);
     file.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
