@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: all linux windows asan demo test test-sanitized test-asan test-threads bench fuzz format clean packages-build packages-test \
 	packages-demo \
-	screenshots
+	screenshots package install
 
 all: linux
 
@@ -58,9 +58,19 @@ test-threads: packages-build
 test-asan: packages-test asan
 	cd build/asan && ctest --output-on-failure -j $(JOBS) -E windows_under_wine
 
-# Pictures of the Windows editor for every example (under wine and Xvfb) in out/screenshots/.
-screenshots: packages-test windows
+# Pictures of the Windows and the Linux editor for every example (under wine and Xvfb) in
+# out/screenshots/.
+screenshots: packages-test linux windows
 	@scripts/screenshots.sh
+
+# Release packages of both builds in dist/ (see scripts/package.sh).
+package: linux windows
+	@command -v zip >/dev/null || scripts/ensure-packages.sh package
+	@scripts/package.sh
+
+# The plug-in into $$VST_DIR (default ~/.vst), the tool into $$PREFIX/bin (default ~/.local/bin).
+install: linux
+	@scripts/install.sh build/linux
 
 bench: linux
 	build/linux/bench/tessarine_bench 64 2

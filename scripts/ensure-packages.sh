@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when any is missing.
-# Usage: scripts/ensure-packages.sh build|test|demo
+# Usage: scripts/ensure-packages.sh build|test|demo|package|fuzz
 set -euo pipefail
 
-need=(cmake g++ make googletest libgtest-dev libbenchmark-dev
+need=(cmake g++ make pkgconf googletest libgtest-dev libbenchmark-dev libx11-dev libxft-dev
       g++-mingw-w64-x86-64 wine64)
 case "${1:-build}" in
-  test) need+=(sox timgm6mb-soundfont fluidsynth dpf-plugins-vst libsndfile1-dev sndfile-programs alsa-utils xvfb imagemagick) ;;
+  test) need+=(sox timgm6mb-soundfont fluidsynth dpf-plugins-vst libsndfile1-dev sndfile-programs alsa-utils xvfb fonts-dejavu-core imagemagick) ;;
   demo) need+=(sox) ;;
+  package) need+=(zip) ;;
   fuzz) need+=(clang libclang-rt-14-dev) ;;
 esac
 

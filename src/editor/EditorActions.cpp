@@ -73,13 +73,6 @@ bool loadChosenInstrument(Tessarine& plugin, const std::string& path) {
     return read;
 }
 
-std::string startSoundFontImport(Tessarine& plugin) {
-    plugin.log.append(Log::kMain,
-                      "SoundFont bulk import: run \"tessarine import-sf2 BANK.sf2\" to convert a bank into "
-                      "instrument files, then load one with Browse.\r\n");
-    return "SoundFont import: run tessarine import-sf2 BANK.sf2, then Browse for an imported file.";
-}
-
 namespace {
 
 // A whole number of frames, truncated toward zero; false for text that is not one number.

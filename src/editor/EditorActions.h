@@ -32,10 +32,6 @@ void clearPane(Tessarine& plugin, int pane);
 // then hands every host parameter's value to the host again. True when the file was read.
 bool loadChosenInstrument(Tessarine& plugin, const std::string& path);
 
-// The "SF2 bulk import" button: the one place that starts a SoundFont import from the editor.
-// Returns a one-line notice for the editor to show.
-std::string startSoundFontImport(Tessarine& plugin);
-
 // Sample panels. Each edit stores the value in the panel's settings and rebuilds the slot from
 // them; a rebuild that fails is logged and leaves the slot as it was. A panel whose slot holds
 // no sampled file keeps the settings until a file is chosen.

@@ -57,6 +57,10 @@ inline constexpr int kLogCaption = 13;
 inline constexpr int kProgramCaption = 14;
 inline constexpr int kLogClear = 15;
 inline constexpr int kProgramClear = 16;
+// The controls shown while a SoundFont import runs.
+inline constexpr int kImportButton = 17;
+inline constexpr int kImportCaption = 18;
+inline constexpr int kImportPane = 19;
 
 inline constexpr int kMaxSliders = 128;
 inline constexpr int kSliderBase = 100;         // slider i: 100 + i

@@ -217,3 +217,18 @@ Layout layoutEditor(const LayoutInput& input) {
 }
 
 }  // namespace tess::editor
+
+namespace tess::editor {
+
+Layout layoutImport(int width, int height) {
+    Layout layout;
+    layout.width = std::max(width, geometry::kTopRowRight + geometry::kMargin);
+    layout.height = std::max(height, 200);
+    layout.controls.push_back({ControlKind::Button, id::kImportButton, texts::kImportRunning, {0, 0, 120, 24}, {}, {}});
+    layout.controls.push_back({ControlKind::Text, id::kImportCaption, "Processing log:", {130, 4, 260, 18}, {}, {}});
+    layout.controls.push_back(
+        {ControlKind::Pane, id::kImportPane, {}, {0, 28, layout.width, layout.height - 28}, {}, {}});
+    return layout;
+}
+
+}  // namespace tess::editor

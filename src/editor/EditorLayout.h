@@ -71,11 +71,17 @@ inline constexpr int kPaneCaptionRight = 696;  // right end of the log pane's ca
 
 Layout layoutEditor(const LayoutInput& input);
 
+// While a SoundFont import runs only its controls exist: a button ("Processing...", then "OK")
+// and the processing log beneath it, filling the window.
+Layout layoutImport(int width, int height);
+
 // The texts of the fixed controls and of the sample panel's combos and boxes.
 namespace texts {
 inline constexpr const char* kLogPaneInitial = "Log/Warning/Error messages go here...";
 inline constexpr const char* kProgramPaneInitial = "Accepted lines go here...";
 inline constexpr const char* kNoFile = "Current file: (none)";
+inline constexpr const char* kImportRunning = "Processing...";
+inline constexpr const char* kImportDone = "OK";
 extern const std::vector<std::string> kSampleTypes;          // 8 entries
 extern const std::vector<std::string> kNormalisationModes;   // 5 entries
 extern const char* const kPanelFieldTooltips[10];

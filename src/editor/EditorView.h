@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "editor/EditorLayout.h"
 
@@ -40,6 +41,13 @@ struct WindowSizes {
     int grandparentWidth = 0, grandparentHeight = 0;
 };
 
+// One entry of a file dialog's type list: "Instrument files" with "*.txt"; patterns are
+// separated by ';'.
+struct FileType {
+    std::string name;
+    std::string patterns;
+};
+
 class EditorView {
 public:
     virtual ~EditorView() = default;
@@ -57,13 +65,20 @@ public:
     // The size of the area the host gives the editor; false when it is not known.
     virtual bool parentSize(int& width, int& height) const = 0;
     virtual WindowSizes windowSizes() const = 0;
-    // The standard dialog for opening an existing file, starting in `folder`. Nothing when
-    // the user cancels.
-    virtual std::optional<std::string> chooseFile(const std::string& folder) = 0;
+    // The dialog for opening an existing file, starting in `folder` and listing the files of
+    // the first of `types`. Nothing when the user cancels.
+    virtual std::optional<std::string> chooseFile(const std::string& folder, const std::vector<FileType>& types) = 0;
     // Draws pending changes now (before a long operation such as a load).
     virtual void updateNow() = 0;
     // Calls EditorEvents::rebuildDue soon, outside the current event.
     virtual void requestRebuild() = 0;
+    // Handles the user's input that arrived since the last call. A view whose events reach it
+    // through the host's own message loop has nothing to do here; the editor calls this first
+    // in every idle.
+    virtual void handleEvents() {}
+    // Draws what changed since the last call, for a view that draws its controls itself; the
+    // editor calls this at the end of every idle and after every control event.
+    virtual void present() {}
 };
 
 // The view of this platform, or null where the editor has no window.

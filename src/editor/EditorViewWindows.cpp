@@ -142,12 +142,17 @@ public:
         return sizes;
     }
 
-    std::optional<std::string> chooseFile(const std::string& folder) override {
+    std::optional<std::string> chooseFile(const std::string& folder, const std::vector<FileType>& types) override {
+        // "Name\0patterns\0" per type, then an empty entry; the dialog wants ';' between patterns.
+        std::string filter;
+        for (const FileType& type : types) filter += type.name + '\0' + type.patterns + '\0';
+        if (filter.empty()) filter = std::string("All") + '\0' + "*.*" + '\0';
+        filter += '\0';
         char file[MAX_PATH] = {};
         OPENFILENAMEA dialog{};
         dialog.lStructSize = sizeof dialog;
         dialog.hwndOwner = main_;
-        dialog.lpstrFilter = "All\0*.*\0";
+        dialog.lpstrFilter = filter.c_str();
         dialog.nFilterIndex = 1;
         dialog.lpstrFile = file;
         dialog.nMaxFile = sizeof file;

@@ -4,6 +4,7 @@
 
 #include "compiler/InstrumentCompiler.h"
 #include "editor/EditorActions.h"
+#include "platform/Platform.h"
 #include "plugin/Tessarine.h"
 
 namespace tess {
@@ -46,6 +47,11 @@ bool TessarineEditor::open(void* parentWindow) {
     }
     AEffEditor::open(parentWindow);
     relayout_ = resizeRequested_ = false;
+    if (importShown_) {
+        // An import that ran on while the window was closed is shown again.
+        showImport();
+        return true;
+    }
     rebuild(width_, height_);
     // Nothing loaded yet: the first idle compiles Settings.ini alone (or restores a state).
     loadRequested_ = plugin().instrumentPath.size() < 2;
@@ -59,6 +65,7 @@ void TessarineEditor::close() {
     layout_ = editor::Layout{};
     shown_ = editor::ShownState{};
     panels_.clear();
+    importRequested_ = false;
     AEffEditor::close();
 }
 
@@ -70,7 +77,6 @@ void TessarineEditor::setSize(int width, int height) {
 void TessarineEditor::requestRedraw() { relayout_ = true; }
 
 void TessarineEditor::instrumentLoaded() {
-    notice_.clear();
     relayout_ = true;
     if (view_) view_->requestRebuild();
 }
@@ -130,7 +136,6 @@ void TessarineEditor::applyChanges(const editor::ShownState& changes) {
 
 void TessarineEditor::refresh() {
     editor::ShownState now = editor::readShownState(plugin(), layout_, panels_);
-    if (!notice_.empty()) now.texts[id::kCurrentFile] = notice_;
     applyChanges(editor::changedEntries(shown_, now));
 }
 
@@ -144,7 +149,18 @@ void TessarineEditor::refreshPanes() {
 
 void TessarineEditor::idle() {
     if (!isOpen()) return;
-    idleSteps();
+    view_->handleEvents();
+    if (!isOpen()) return;
+    if (importRequested_) {
+        importRequested_ = false;
+        startImport();
+        if (!isOpen()) return;
+    }
+    if (importShown_)
+        importSteps();
+    else
+        idleSteps();
+    if (isOpen()) view_->present();
 }
 
 void TessarineEditor::idleSteps() {
@@ -177,6 +193,11 @@ void TessarineEditor::idleSteps() {
 
 void TessarineEditor::rebuildDue() {
     if (!isOpen()) return;
+    if (importRequested_) {
+        importRequested_ = false;
+        startImport();
+    }
+    if (importShown_) return;
     if (resizeRequested_) resizeSteps();
     if (relayout_) {
         relayout_ = false;
@@ -206,7 +227,6 @@ void TessarineEditor::resizeSteps() {
 }
 
 void TessarineEditor::reload(std::string path, const char* message) {
-    notice_.clear();
     char text[600];
     std::snprintf(text, sizeof text, message, path.c_str());
     showText(id::kCurrentFile, text);
@@ -218,7 +238,8 @@ void TessarineEditor::reload(std::string path, const char* message) {
 
 void TessarineEditor::browse() {
     plugin().appendLog(Log::kMain, "Please select an input file...\r\n");
-    const std::optional<std::string> chosen = view_->chooseFile(plugin().userFolder);
+    const std::optional<std::string> chosen =
+        view_->chooseFile(plugin().userFolder, {{"Instrument files", "*.txt"}, {"All", "*.*"}});
     if (!chosen) {
         plugin().appendLog(Log::kMain, "User cancelled the operation...\r\n");
         return;
@@ -231,7 +252,8 @@ void TessarineEditor::panelEvent(const ControlEvent& event, int panel, int part)
     editor::SamplePanel& settings = panels_[static_cast<std::size_t>(panel)];
     if (part == id::kPanelBrowse && event.kind == ControlEvent::Kind::Clicked) {
         const std::string& folder = plugin().instrumentFolder.empty() ? plugin().userFolder : plugin().instrumentFolder;
-        const std::optional<std::string> chosen = view_->chooseFile(folder);
+        const std::optional<std::string> chosen =
+            view_->chooseFile(folder, {{"Audio files", "*.wav;*.aif;*.aiff"}, {"All", "*.*"}});
         if (chosen) editor::choosePanelFile(plugin(), settings, *chosen);
     } else if (part == id::kPanelType && event.kind == ControlEvent::Kind::SelectionChanged) {
         editor::choosePanelSampleType(plugin(), settings, event.value);
@@ -245,8 +267,76 @@ void TessarineEditor::panelEvent(const ControlEvent& event, int panel, int part)
     }
 }
 
+// "SF2 bulk import": the import's controls replace the editor's, the user chooses a bank, and
+// the import runs on its own thread while the plug-in goes on playing. "OK" at the end brings
+// the editor's controls back.
+void TessarineEditor::startImport() {
+    if (import_.running()) return;
+    importText_.clear();
+    importEnded_ = false;
+    importShown_ = true;
+    showImport();
+    appendImportText("Please select a soundfont 2.x file...\r\n");
+    view_->updateNow();
+    const std::optional<std::string> bank =
+        view_->chooseFile(plugin().userFolder, {{"SoundFont 2.x", "*.sf2"}, {"All", "*.*"}});
+    if (!isOpen()) return;
+    if (!bank) {
+        appendImportText("User cancelled the operation...\r\nProcess terminated.\r\n");
+        endImport();
+        return;
+    }
+    sf2::ImportRequest request;
+    request.bankPath = *bank;
+    request.outputFolder = plugin().userFolder + platform::pathSeparator() + "Imported";
+    request.debugLevel = plugin().log.debugLevel;
+    import_.start(request);
+}
+
+void TessarineEditor::showImport() {
+    layout_ = editor::layoutImport(width_, height_);
+    panels_.clear();
+    shown_ = editor::ShownState{};
+    view_->show(layout_);
+    if (importEnded_) view_->setText(id::kImportButton, editor::texts::kImportDone);
+    view_->setText(id::kImportPane, importText_);
+}
+
+void TessarineEditor::appendImportText(const std::string& text) {
+    if (text.empty()) return;
+    importText_ += text;
+    if (importText_.size() >= LogText::kCapacity) importText_.erase(0, importText_.size() - LogText::kCapacity + 1);
+    if (isOpen()) view_->setText(id::kImportPane, importText_);
+}
+
+void TessarineEditor::importSteps() {
+    appendImportText(import_.takeText());
+    if (!import_.finished()) return;
+    const sf2::ImportSummary summary = import_.finish();
+    appendImportText(import_.takeText());
+    if (summary.succeeded)
+        plugin().log.appendf(Log::kMain, "SoundFont import: %d presets written to %sImported\r\n", summary.presets,
+                             (plugin().userFolder + platform::pathSeparator()).c_str());
+    endImport();
+}
+
+void TessarineEditor::endImport() {
+    importEnded_ = true;
+    view_->setText(id::kImportButton, editor::texts::kImportDone);
+}
+
 void TessarineEditor::controlEvent(const ControlEvent& event) {
     if (!isOpen()) return;
+    if (importShown_) {
+        // Only "OK" at the end of the import does something.
+        if (event.id == id::kImportButton && event.kind == ControlEvent::Kind::Clicked && importEnded_) {
+            // The editor's controls come back once the click is over.
+            importShown_ = false;
+            relayout_ = true;
+            view_->requestRebuild();
+        }
+        return;
+    }
     using Kind = ControlEvent::Kind;
     const int slider = id::sliderOf(event.id);
     const int keyswitch = id::keyswitchOf(event.id);
@@ -269,7 +359,10 @@ void TessarineEditor::controlEvent(const ControlEvent& event) {
             case id::kBrowse:
             case id::kCurrentFile: browse(); break;
             case id::kSoundFontImport:
-                notice_ = editor::startSoundFontImport(plugin());
+                // The import's controls replace every control, this button too: not inside
+                // its own click.
+                importRequested_ = true;
+                view_->requestRebuild();
                 break;
             case id::kLogClear:
             case id::kProgramClear:
@@ -280,6 +373,7 @@ void TessarineEditor::controlEvent(const ControlEvent& event) {
         }
     }
     refresh();
+    view_->present();
 }
 
 }  // namespace tess

@@ -13,6 +13,7 @@
 
 #include "editor/EditorModel.h"
 #include "editor/EditorView.h"
+#include "editor/SoundFontImportJob.h"
 #include "plugin/vst/AEffEditor.h"
 
 namespace tess {
@@ -52,6 +53,8 @@ public:
     void useView(std::unique_ptr<editor::EditorView> view) { view_ = std::move(view); }
     const editor::Layout& layout() const { return layout_; }
     const std::vector<editor::SamplePanel>& samplePanels() const { return panels_; }
+    // Whether the import's controls are shown (from the bank's choice until "OK").
+    bool importShown() const { return importShown_; }
 
 private:
     void controlEvent(const editor::ControlEvent& event) override;
@@ -67,6 +70,11 @@ private:
     void reload(std::string path, const char* message);
     void browse();
     void panelEvent(const editor::ControlEvent& event, int panel, int part);
+    void startImport();
+    void showImport();
+    void importSteps();
+    void endImport();
+    void appendImportText(const std::string& text);
     Tessarine& plugin() { return *plugin_; }
 
     Tessarine* plugin_;
@@ -77,7 +85,6 @@ private:
     editor::Layout layout_;
     editor::ShownState shown_;
     std::vector<editor::SamplePanel> panels_;
-    std::string notice_;  // shown instead of the current file until the next load
     bool relayout_ = false;
     bool resizeRequested_ = false;
     bool loadRequested_ = false;
@@ -85,6 +92,12 @@ private:
     int lastParentHeight_ = -1;
     int hostWidth_ = -1;  // the size the host was last told
     int hostHeight_ = -1;
+    // The SoundFont import: its worker, whether its controls are shown and what its pane shows.
+    editor::SoundFontImportJob import_;
+    bool importRequested_ = false;  // the button was clicked; the import starts outside the click
+    bool importShown_ = false;
+    bool importEnded_ = false;
+    std::string importText_;
 };
 
 }  // namespace tess

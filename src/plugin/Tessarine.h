@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/Log.h"
+#include "common/Version.h"
 #include "engine/Engine.h"
 #include "midi/ControllerChangeListener.h"
 #include "midi/NotePlayer.h"
@@ -53,7 +54,7 @@ public:
     bool getEffectName(char* name) override;
     bool getVendorString(char* text) override;
     bool getProductString(char* text) override;
-    vst::VstInt32 getVendorVersion() override { return 1; }
+    vst::VstInt32 getVendorVersion() override { return kVendorVersion; }
     vst::VstInt32 canDo(char* text) override;
     vst::VstInt32 getNumMidiInputChannels() override { return 16; }
     vst::VstInt32 getNumMidiOutputChannels() override { return 16; }

@@ -164,12 +164,6 @@ TEST_F(EditorActions, ChosenFileIsCompiledAgainEvenWhenAlreadyLoaded) {
     EXPECT_FALSE(loadChosenInstrument(plugin(), h.dir.file("missing.txt")));
 }
 
-TEST_F(EditorActions, SoundFontButtonPointsToTheImportCommand) {
-    const std::string notice = startSoundFontImport(plugin());
-    EXPECT_NE(notice.find("import-sf2"), std::string::npos);
-    EXPECT_NE(plugin().log.main.view().find("tessarine import-sf2"), std::string_view::npos);
-}
-
 class SamplePanels : public EditorActions {
 protected:
     void SetUp() override {

@@ -1,5 +1,7 @@
 #include "editor/EditorHarness.h"
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "plugin/CreateInstance.h"
@@ -66,7 +68,8 @@ bool RecordingView::parentSize(int& width, int& height) const {
     return true;
 }
 
-std::optional<std::string> RecordingView::chooseFile(const std::string& folder) {
+std::optional<std::string> RecordingView::chooseFile(const std::string& folder, const std::vector<editor::FileType>& types) {
+    record_->dialogTypes = types;
     record_->dialogFolder = folder;
     if (record_->fileAnswers.empty()) return std::nullopt;
     std::optional<std::string> answer = record_->fileAnswers.front();
@@ -100,7 +103,7 @@ void EditorHarness::event(editor::ControlEvent::Kind kind, int controlId, int va
     editor().idle();
 }
 
-void EditorHarness::play(std::initializer_list<std::array<unsigned char, 3>> messages, int frames) {
+float EditorHarness::play(std::initializer_list<std::array<unsigned char, 3>> messages, int frames) {
     std::vector<vst::VstMidiEvent> midi;
     for (const auto& bytes : messages) {
         vst::VstMidiEvent event{};
@@ -118,6 +121,9 @@ void EditorHarness::play(std::initializer_list<std::array<unsigned char, 3>> mes
     float* inputs[2] = {in.data(), in.data()};
     float* outputs[2] = {left.data(), right.data()};
     plugin->processReplacing(inputs, outputs, frames);
+    float peak = 0.0f;
+    for (const float sample : left) peak = std::max(peak, std::abs(sample));
+    return peak;
 }
 
 }  // namespace tess::test

@@ -45,6 +45,7 @@ struct ViewRecord {
     int parentHeight = -1;
     std::deque<std::optional<std::string>> fileAnswers;  // what the file dialog answers, in turn
     std::string dialogFolder;
+    std::vector<editor::FileType> dialogTypes;  // of the last dialog
     editor::EditorEvents* events = nullptr;
 };
 
@@ -58,7 +59,7 @@ public:
     void setValue(int control, int value) override;
     bool parentSize(int& width, int& height) const override;
     editor::WindowSizes windowSizes() const override { return {}; }
-    std::optional<std::string> chooseFile(const std::string& folder) override;
+    std::optional<std::string> chooseFile(const std::string& folder, const std::vector<editor::FileType>& types) override;
     void updateNow() override {}
     void requestRebuild() override { ++record_->rebuildRequests; }
 
@@ -82,8 +83,8 @@ public:
     void event(editor::ControlEvent::Kind kind, int controlId, int value = 0, const std::string& text = {});
     // Delivers the rebuild the editor asked for, as the view's posted message would.
     void deliverRebuild() { view->events->rebuildDue(); }
-    // One host block of MIDI events followed by one render call.
-    void play(std::initializer_list<std::array<unsigned char, 3>> messages, int frames = 512);
+    // One host block of MIDI events followed by one render call; answers the block's peak.
+    float play(std::initializer_list<std::array<unsigned char, 3>> messages, int frames = 512);
 
     ScopedUserFolder home;
     TempDir dir;

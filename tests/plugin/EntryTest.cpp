@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "common/Version.h"
 #include "plugin/PluginLibrary.h"
 #include "state/SettingsFile.h"
 #include "support/TestSupport.h"
@@ -57,7 +58,9 @@ TEST_F(Entry, RecordValues) {
     EXPECT_EQ(effect->numParams, 20);
     EXPECT_EQ(effect->numInputs, 2);
     EXPECT_EQ(effect->numOutputs, 2);
-    EXPECT_EQ(effect->flags, vst::effFlagsCanReplacing | vst::effFlagsProgramChunks | vst::effFlagsIsSynth);
+    // Both builds have an editor window (Win32, X11).
+    EXPECT_EQ(effect->flags, vst::effFlagsHasEditor | vst::effFlagsCanReplacing | vst::effFlagsProgramChunks |
+                                 vst::effFlagsIsSynth);
     EXPECT_EQ(effect->initialDelay, 0);
     EXPECT_FLOAT_EQ(effect->ioRatio, 1.0f);
     EXPECT_EQ(effect->uniqueID, vst::fourCharCode('T', 's', 'r', 'n'));
@@ -69,7 +72,7 @@ TEST_F(Entry, RecordValues) {
     EXPECT_EQ(dispatchString(effect, vst::effGetEffectName), "Tessarine");
     EXPECT_EQ(dispatchString(effect, vst::effGetVendorString), "Tessarine");
     EXPECT_EQ(dispatchString(effect, vst::effGetProductString), "Tessarine");
-    EXPECT_EQ(dispatch(effect, vst::effGetVendorVersion), 1);
+    EXPECT_EQ(dispatch(effect, vst::effGetVendorVersion), kVendorVersion);
     EXPECT_EQ(dispatch(effect, vst::effGetNumMidiInputChannels), 16);
     EXPECT_EQ(dispatch(effect, vst::effGetNumMidiOutputChannels), 16);
     EXPECT_EQ(dispatch(effect, vst::effGetVstVersion), 2400);

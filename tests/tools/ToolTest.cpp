@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Version.h"
 #include "support/TestSupport.h"
 #include "tessarine/WavFile.h"
 #include "tools/SmfBuilder.h"
@@ -147,12 +148,20 @@ TEST(ToolHostTest, InfoShowsTessarinesOwnNamesAndAnswers) {
     ASSERT_EQ(tool(std::string("info ") + quoted(TESSARINE_PLUGIN_PATH), &output), 0) << output;
     for (const char* line : {"Effect name: Tessarine\n", "Vendor: Tessarine\n", "Product: Tessarine\n",
                              "Unique ID: Tsrn (1416852078, 0x5473726E)\n", "Is synth: yes\n", "Program chunks: yes\n",
-                             "Inputs: 2\n", "Outputs: 2\n", "Programs: 1\n", "Vendor version: 1\n",
+                             "Inputs: 2\n", "Outputs: 2\n", "Programs: 1\n",
                              "Plug-in version: 1\n", "MIDI input channels: 16\n", "MIDI output channels: 16\n",
                              "Can do receiveVstMidiEvent: 1 (yes)\n", "Can do sendVstMidiEvent: 1 (yes)\n",
                              "Can do receiveVstTimeInfo: 1 (yes)\n", "Can do bypass: -1 (no)\n",
                              "Can do offline: -1 (no)\n"})
         EXPECT_TRUE(contains(output, line)) << line << "\n" << output;
+    // The vendor version is the release's version as a number.
+    EXPECT_TRUE(contains(output, "Vendor version: " + std::to_string(kVendorVersion) + "\n")) << output;
+}
+
+TEST(ToolHostTest, VersionPrintsTheReleaseVersion) {
+    std::string output;
+    ASSERT_EQ(tool("--version", &output), 0) << output;
+    EXPECT_EQ(output, std::string("tessarine ") + kVersion + "\n");
 }
 
 // 100 BPM from the start; a note at tick 123 (sample 6780.375), off at 600 (33075); at tick 960

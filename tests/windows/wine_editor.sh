@@ -10,6 +10,8 @@ source=$(cd "$2" && pwd)
 command -v xvfb-run >/dev/null || { echo "FAIL: xvfb-run is not installed (Debian package xvfb)"; exit 1; }
 # The wine prefix the other Windows test uses.
 source "$(dirname "$0")/wine_prefix.sh"
+# The script and the checks the Linux editor test runs too.
+source "$source/tests/editor/editor_checks.sh"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -18,113 +20,29 @@ cp "$source/tests/data/editor/"*.txt "$source/examples/samples/tone.wav" "$work/
 mkdir -p "$work/home"
 export TESSARINE_HOME="Z:${work//\//\\}\\home"
 
-cat > "$work/script.txt" <<'EOF'
-print rect
-print overlaps
-print sliders
-slider 0 10000
-print automation
-slider 1 1
-print automation
-print sliders
-play 60 0.5
-keyswitch 0 1
-play 60 0.5
-play 24 0.1
-print combos
-keyswitch 1 2
-temperament 16
-play 60 0.5
-print combos
-text 1007 5000
-print text 1007
-copy changed.txt controls.txt
-click Reload
-print text 5
-play 60 0.5
-dialog cancel
-click Browse
-print text 5
-play 60 0.5
-print pane
-dialog choose other.txt
-click Browse
-print text 5
-play 60 0.5
-second open
-print class
-first close
-print class
-slider 0 5000
-print automation
-second close
-print class
-EOF
+editor_script > "$work/script.txt"
 
 run() { (cd "$work" && timeout 120 xvfb-run -a -s "-screen 0 1600x1200x24" "$wine" tessarine.exe "$@" 2>&1 | tr -d '\r'); }
 out=$(run edit Tessarine.dll --instrument controls.txt --script script.txt)
 status=$?
 info=$(cd "$work" && "$wine" tessarine.exe info Tessarine.dll 2>&1 | tr -d '\r')
 
-failures=0 passes=0
-pass() { echo "ok: $1"; passes=$((passes + 1)); }
-fail() { echo "FAIL: $1"; failures=$((failures + 1)); }
-# has NAME PATTERN...: every pattern matches a line of the output.
-has() {
-  local name=$1; shift
-  for pattern in "$@"; do
-    grep -qE -- "$pattern" <<<"$out" || { fail "$name: no line matching '$pattern'"; return; }
-  done
-  pass "$name"
-}
-# pitch NAME N EXPECTED: the Nth "play" line reports EXPECTED Hz within 0.3 %.
-pitch() {
-  local measured
-  measured=$(grep -E '^play [0-9]+:' <<<"$out" | sed -n "$2p" | sed -E 's/.*frequency ([0-9.]+) Hz/\1/')
-  if [ -n "$measured" ] && awk -v m="$measured" -v e="$3" 'BEGIN { exit !(m > e * 0.997 && m < e * 1.003) }'; then
-    pass "$1 ($measured Hz)"
-  else
-    fail "$1: expected $3 Hz, measured '${measured}'"
-  fi
-}
-
 [ "$status" -eq 0 ] && pass "the script ran to its end" || fail "tessarine edit exited with $status"
 grep -qE "Has editor: yes" <<<"$info" && pass "the Windows build has an editor" || fail "Has editor is not yes"
-has "window of the instrument's size" "^rect 900 x 560, window 900 x 560$"
-has "no control covers another" "^overlaps: 0 among [0-9]+ controls$"
-has "one slider per VSTVARS" "^sliders: 4$"
-# A slider moved to the end sets host value 1.0; one step sets 0.0001.
-has "slider 0 at 10000 automates host value 1.0" "last-index 0 last-value 1.000000$"
-has "slider 1 at 1 automates host value 0.0001" "last-index 1 last-value 0.000100$"
-# Each caption is the plug-in's own name, display and label of the parameter, as a host reads them.
-captions=$(grep -E '^slider [0-9]+ position' <<<"$out")
-if [ -n "$captions" ] && ! grep -vqE 'caption "([^"]*)" plugin "\1"$' <<<"$captions"; then
-  pass "every caption is the parameter's name, display and label"
-else
-  fail "captions differ from the plug-in's texts: $captions"
-fi
-has "slider positions follow the moves" "^slider 0 position 10000 " "^slider 1 position 1 "
-pitch "key 60 plays C4" 1 261.63
-pitch "keyswitch combo 'High' doubles the pitch" 2 523.25
-has "the keyswitch combo follows the key 24 press" '^combo 540 selection 0 "Low" items 2$'
-pitch "temperament combo 'Quarter sharp' raises C4 by 50 cents" 4 269.29
-has "temperament and cycling keyswitch combos keep the choices" '^combo 10 selection 16 "Quarter sharp" items 17$' \
-  '^combo 541 selection 2 "Bright" items 3$'
-has "a sample panel edit box keeps the typed end frame" '^text 1007 "5000"$'
-has "Reload shows the file again" '^text 5 "Current file: controls.txt"$'
-pitch "Reload compiled the changed file (a fifth up)" 5 392.44
-has "the cancelled dialog" "^dialog: cancelled$" "^log\\| Please select an input file\\.\\.\\.$" \
-  "^log\\| User cancelled the operation\\.\\.\\.$"
-pitch "a cancelled Browse leaves the instrument loaded" 6 392.44
-has "the chosen file" "^dialog: chose .*other\\.txt$" 'Current file: .*other\.txt"$'
-pitch "Browse loaded the chosen file" 7 523.25
-has "a second editor opens in the same process" "^second editor: opened$"
+editor_checks
 classes=$(grep -E '^class TessarineWindowClass' <<<"$out" | tr '\n' '|')
 [ "$classes" = "class TessarineWindowClass: registered|class TessarineWindowClass: registered|class TessarineWindowClass: not registered|" ] \
   && pass "the window class stays while one editor is open and goes with the last" \
   || fail "window class states: $classes"
-has "the second editor works after the first closed" "last-index 0 last-value 0.500000$"
 
-if [ "$failures" -gt 0 ]; then echo "---- output of tessarine edit ----"; echo "$out"; fi
+[ "$failures" -gt 0 ] && { echo "---- output of tessarine edit ----"; echo "$out"; }
+
+# The SF2 bulk import through the Win32 view, with Debian's General MIDI bank.
+cp /usr/share/sounds/sf2/TimGM6mb.sf2 "$work/bank.sf2"
+import_script bank.sf2 > "$work/import.txt"
+out=$(run edit Tessarine.dll --instrument other.txt --script import.txt)
+[ $? -eq 0 ] && pass "the import script ran to its end" || fail "tessarine edit (import) exited with status $?"
+import_checks 'Z:\\.*\\bank\.sf2' "$work/home/Imported"
+[ "$failures" -gt 0 ] && { echo "---- output of tessarine edit (end) ----"; tail -n 60 <<<"$out"; }
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

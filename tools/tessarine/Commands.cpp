@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "common/Version.h"
 #include "tessarine/Check.h"
 #include "tessarine/CommandLine.h"
 #include "tessarine/Edit.h"
@@ -130,11 +131,12 @@ const Command kCommands[] = {
      "program): names, IDs, flags, channels, parameters with their names, display texts and labels,\n"
      "programs and the plug-in's canDo answers. --instrument asks Tessarine to load a file first.",
      infoCommand},
-    {"edit", "LIB [--instrument FILE] [--seconds S] [--screenshot OUT.bmp] [--script FILE]",
-     "Opens the plug-in's editor in a window as a DAW does (Windows build). --instrument loads a file\n"
-     "first; --seconds closes the window after S seconds (default: when you close it, or 0.5 s after a\n"
-     "script or for a screenshot); --screenshot captures the editor into a BMP before closing;\n"
-     "--script FILE operates the editor with window messages (tessarine edit --help lists the commands).",
+    {"edit", "LIB [--instrument FILE] [--seconds S] [--screenshot OUT.png|OUT.bmp] [--script FILE]",
+     "Opens the plug-in's editor in a window as a DAW does (a Win32 window in the Windows build, an\n"
+     "X11 window elsewhere). --instrument loads a file first; --seconds closes the window after S\n"
+     "seconds (default: when you close it, or 0.5 s after a script or for a screenshot); --screenshot\n"
+     "captures the editor before closing (BMP on Windows, PNG with X11); --script FILE operates the\n"
+     "editor as a user would (tessarine edit --help lists the commands).",
      editCommand},
 };
 
@@ -151,7 +153,8 @@ std::string usageText() {
         text += command.usage;
         text += "\n";
     }
-    text += "  tessarine --help\n\n";
+    text += "  tessarine --help\n";
+    text += "  tessarine --version\n\n";
     for (const Command& command : commands()) {
         text += command.name;
         text += ":\n";
@@ -176,6 +179,10 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     const std::string& name = args[0];
     if (name == "--help" || name == "-h" || name == "help") {
         out << usageText();
+        return kExitSuccess;
+    }
+    if (name == "--version") {
+        out << "tessarine " << kVersion << "\n";
         return kExitSuccess;
     }
     for (const Command& command : commands())

@@ -1,8 +1,12 @@
 #include "tessarine/Edit.h"
 
+#include <cstdio>
 #include <sstream>
+#include <vector>
 
 #include "tessarine/CommandLine.h"
+#include "tessarine/Levels.h"
+#include "tessarine/VstHost.h"
 
 namespace tess::tool {
 
@@ -48,13 +52,16 @@ const std::vector<ScriptVerb>& scriptVerbs() {
         {"temperament", 1, 1, "temperament N: choose entry N of the temperament combo"},
         {"combo", 2, 2, "combo ID N: choose entry N of the combo with control id ID"},
         {"click", 1, 1, "click TEXT: click the editor's button labelled TEXT (or with control id TEXT)"},
+        {"press", 1, 1, "press ID: a mouse click in the middle of control ID (X11 view: opens a combo's list)"},
         {"text", 2, 2, "text ID TEXT: type TEXT into edit box ID and leave the box"},
         {"dialog", 1, 2, "dialog cancel | dialog choose PATH: how to answer the next file dialog"},
         {"copy", 2, 2, "copy FROM TO: copy a file (to change an instrument before Reload)"},
         {"play", 2, 2, "play KEY SECONDS: play a note and print its peak level and frequency"},
         {"idle", 1, 1, "idle N: let the editor idle N times"},
         {"print", 1, 2, "print sliders|combos|controls|overlaps|automation|class|rect|pane|text ID"},
-        {"second", 1, 1, "second open|close: a second plug-in instance with its own editor"},
+        {"second", 1, 1,
+         "second open|close|destroy: a second plug-in instance with its own editor (destroy: its window "
+         "goes before the editor is closed, as some hosts do it)"},
         {"first", 1, 1, "first close: close the first editor"},
         {"screenshot", 1, 1, "screenshot FILE: capture the editor into a BMP file"},
     };
@@ -114,6 +121,33 @@ bool parseEditScript(const std::string& text, std::vector<ScriptCommand>& comman
         commands.push_back({words[0], {words.begin() + 1, words.end()}, number});
     }
     return true;
+}
+
+std::string playNote(VstHost& host, int key, double seconds) {
+    constexpr int kBlock = 512;
+    constexpr int kSampleRate = 44100;
+    const int frames = static_cast<int>(seconds * kSampleRate);
+    std::vector<float> left(static_cast<std::size_t>(frames) + kBlock);
+    std::vector<float> right(left.size());
+    const HostMidiEvent on{0, {0x90, static_cast<unsigned char>(key & 0x7F), 100}};
+    for (int done = 0; done < frames; done += kBlock)
+        host.process(done == 0 ? &on : nullptr, done == 0 ? 1 : 0, nullptr, nullptr, &left[static_cast<std::size_t>(done)],
+                     &right[static_cast<std::size_t>(done)], kBlock);
+    // The note ends, and its release runs out before the next command.
+    const HostMidiEvent off{0, {0x80, static_cast<unsigned char>(key & 0x7F), 0}};
+    std::vector<float> tail(kBlock);
+    std::vector<float> tailRight(kBlock);
+    for (int block = 0; block < kSampleRate / kBlock; ++block)
+        host.process(block == 0 ? &off : nullptr, block == 0 ? 1 : 0, nullptr, nullptr, tail.data(), tailRight.data(),
+                     kBlock);
+    const std::size_t skip = static_cast<std::size_t>(frames) / 10;  // past the attack
+    LevelMeter meter;
+    meter.add(left.data() + skip, right.data() + skip, static_cast<std::size_t>(frames) - skip);
+    const double frequency = zeroCrossingFrequency(left.data() + skip, static_cast<std::size_t>(frames) - skip, kSampleRate);
+    char line[128];
+    std::snprintf(line, sizeof line, "play %d: peak %s dBFS, frequency %.2f Hz\n", key, formatDbfs(meter.peak(0)).c_str(),
+                  frequency);
+    return line;
 }
 
 }  // namespace tess::tool

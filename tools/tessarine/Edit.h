@@ -15,7 +15,7 @@ struct EditOptions {
     std::string plugin;
     std::string instrument;          // loaded through the vendor-specific request before opening
     std::optional<double> seconds;   // how long the window stays open after the script
-    std::string screenshot;          // BMP file written just before the window closes
+    std::string screenshot;          // BMP (Windows) or PNG (X11) written just before the window closes
     std::string script;
 };
 
@@ -41,7 +41,12 @@ const std::vector<ScriptVerb>& scriptVerbs();
 // Fails with a message naming the line for an unknown verb or a wrong number of words.
 bool parseEditScript(const std::string& text, std::vector<ScriptCommand>& commands, std::string& error);
 
-// Runs the command; the window exists only in the Windows build.
+class VstHost;
+// The script's "play KEY SECONDS": holds a key, lets its release run out, and answers the line
+// "play KEY: peak P dBFS, frequency F Hz" for what the plug-in played while the key was held.
+std::string playNote(VstHost& host, int key, double seconds);
+
+// Runs the command: a Win32 window in the Windows build, an X11 window elsewhere.
 int runEdit(const EditOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace tess::tool

@@ -111,6 +111,17 @@ public:
         frame_ = nullptr;
     }
 
+    // A host that destroys its window first and closes the editor afterwards.
+    void destroyThenClose() {
+        if (frame_ == nullptr) return;
+        KillTimer(frame_, kIdleTimer);
+        SetWindowLongPtrA(frame_, GWLP_USERDATA, 0);
+        DestroyWindow(frame_);
+        host_->dispatch(vst::effEditIdle);
+        host_->dispatch(vst::effEditClose);
+        frame_ = nullptr;
+    }
+
     bool isOpen() const { return frame_ != nullptr; }
     bool hasPlugin() const { return host_ != nullptr && host_->effect() != nullptr; }
     HWND frame() const { return frame_; }
@@ -351,6 +362,10 @@ private:
         if (c.verb == "temperament") return chooseEntry(*frame, id::kTemperamentCombo, number(w[0]));
         if (c.verb == "combo") return chooseEntry(*frame, number(w[0]), number(w[1]));
         if (c.verb == "click") return click(*frame, w[0]);
+        if (c.verb == "press") {
+            err_ << "tessarine edit: press is for the X11 view\n";
+            return false;
+        }
         if (c.verb == "text") return typeText(*frame, number(w[0]), w[1]);
         if (c.verb == "play") return play(*frame, number(w[0]), std::atof(w[1].c_str()));
         if (c.verb == "print") return print(*frame, w[0], w.size() > 1 ? w[1] : std::string());
@@ -367,6 +382,10 @@ private:
         }
         if (what == "close" && second_) {
             second_->close();
+            return true;
+        }
+        if (what == "destroy" && second_) {
+            second_->destroyThenClose();
             return true;
         }
         return false;
@@ -405,6 +424,8 @@ private:
         if (nextDialog.out == nullptr) nextDialog.out = &out_;
         const UINT_PTR timer = SetTimer(nullptr, 0, 100, answerDialog);
         SendMessageA(button, BM_CLICK, 0, 0);
+        // A dialog the editor opens after the click (from a message it posted) is answered too.
+        pump(0.2);
         KillTimer(nullptr, timer);
         nextDialog = DialogAnswer{false, {}, &out_, false};
         return true;
@@ -418,34 +439,8 @@ private:
         return true;
     }
 
-    // Holds a key for `seconds` and reports the level and frequency of what the plug-in plays.
     bool play(EditorFrame& frame, int key, double seconds) {
-        const int frames = static_cast<int>(seconds * kSampleRate);
-        std::vector<float> left(static_cast<std::size_t>(frames) + kBlock);
-        std::vector<float> right(left.size());
-        LevelMeter meter;
-        int done = 0;
-        HostMidiEvent on{0, {0x90, static_cast<unsigned char>(key & 0x7F), 100}};
-        while (done < frames) {
-            frame.host().process(done == 0 ? &on : nullptr, done == 0 ? 1 : 0, nullptr, nullptr, &left[done],
-                                 &right[done], kBlock);
-            done += kBlock;
-        }
-        // The note ends, and its release runs out before the next command.
-        HostMidiEvent off{0, {0x80, static_cast<unsigned char>(key & 0x7F), 0}};
-        std::vector<float> tail(kBlock);
-        std::vector<float> tailRight(kBlock);
-        for (int block = 0; block < kSampleRate / kBlock; ++block)
-            frame.host().process(block == 0 ? &off : nullptr, block == 0 ? 1 : 0, nullptr, nullptr, tail.data(),
-                                 tailRight.data(), kBlock);
-        const std::size_t skip = static_cast<std::size_t>(frames) / 10;  // past the attack
-        meter.add(left.data() + skip, right.data() + skip, static_cast<std::size_t>(frames) - skip);
-        const double frequency =
-            zeroCrossingFrequency(left.data() + skip, static_cast<std::size_t>(frames) - skip, kSampleRate);
-        char line[128];
-        std::snprintf(line, sizeof line, "play %d: peak %s dBFS, frequency %.2f Hz\n", key,
-                      formatDbfs(meter.peak(0)).c_str(), frequency);
-        out_ << line;
+        out_ << playNote(frame.host(), key, seconds);
         return true;
     }
 
@@ -504,7 +499,9 @@ private:
             return rect != nullptr;
         }
         if (what == "pane") {
-            for (const auto& [pane, prefix] : {std::pair{id::kLogPane, "log| "}, {id::kProgramPane, "program| "}}) {
+            for (const auto& [pane, prefix] : {std::pair{id::kLogPane, "log| "}, {id::kProgramPane, "program| "},
+                                               {id::kImportPane, "import| "}}) {
+                if (frame.control(pane) == nullptr) continue;
                 std::istringstream lines(windowText(frame.control(pane)));
                 std::string line;
                 while (std::getline(lines, line)) {

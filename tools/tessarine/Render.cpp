@@ -104,7 +104,21 @@ std::string defaultPluginPath() {
     if (failed || executable.empty()) executable = platform::ownModulePath();
 #endif
     const std::filesystem::path folder = std::filesystem::path(executable).parent_path();
-    return (folder / libraryName).string();
+    const std::string beside = (folder / libraryName).string();
+#ifndef _WIN32
+    // An installed tool (make install) finds the plug-in where it was installed for DAWs.
+    if (!platform::fileExists(beside)) {
+        for (const std::string& vstFolder : {platform::environment("VST_DIR"),
+                                             platform::environment("HOME").empty()
+                                                 ? std::string()
+                                                 : platform::environment("HOME") + "/.vst"}) {
+            if (vstFolder.empty()) continue;
+            const std::string installed = vstFolder + "/" + libraryName;
+            if (platform::fileExists(installed)) return installed;
+        }
+    }
+#endif
+    return beside;
 }
 
 bool requestInstrument(VstHost& host, const std::string& instrument, std::ostream& out, std::ostream& err) {

@@ -34,7 +34,8 @@ constexpr double kDefaultTempo = 120.0;
 constexpr double kDefaultSeconds = 5.0;
 constexpr double kMidiTailSeconds = 2.0;
 
-// The Tessarine plug-in library that sits next to the running executable.
+// The Tessarine plug-in library that sits next to the running executable; on POSIX, when there
+// is none, the one installed in $VST_DIR or ~/.vst.
 std::string defaultPluginPath();
 
 // Loads the library named by the options (or the default) and renders. Returns an exit status.
