@@ -1,6 +1,7 @@
 #include "editor/TessarineEditor.h"
 
 #include <cstdio>
+#include <mutex>
 
 #include "compiler/InstrumentCompiler.h"
 #include "editor/EditorActions.h"
@@ -39,6 +40,7 @@ bool TessarineEditor::getRect(vst::ERect** rect) {
 
 bool TessarineEditor::open(void* parentWindow) {
     if (isOpen()) return true;
+    std::lock_guard<std::recursive_mutex> loads(plugin().loadMutex);
     if (!view_) view_ = editor::createPlatformView();
     if (!view_ || !view_->open(parentWindow, width_, height_, *this)) {
         view_.reset();
@@ -144,6 +146,10 @@ void TessarineEditor::refreshPanes() {
 
 void TessarineEditor::idle() {
     if (!isOpen()) return;
+    // A load on another thread (the file watcher, the host) replaces what the editor shows:
+    // this idle is skipped, and the next one after the load shows the new instrument.
+    std::unique_lock<std::recursive_mutex> loads(plugin().loadMutex, std::try_to_lock);
+    if (!loads.owns_lock()) return;
     idleSteps();
 }
 
@@ -177,6 +183,8 @@ void TessarineEditor::idleSteps() {
 
 void TessarineEditor::rebuildDue() {
     if (!isOpen()) return;
+    std::unique_lock<std::recursive_mutex> loads(plugin().loadMutex, std::try_to_lock);
+    if (!loads.owns_lock()) return;  // the next idle rebuilds
     if (resizeRequested_) resizeSteps();
     if (relayout_) {
         relayout_ = false;
@@ -247,6 +255,7 @@ void TessarineEditor::panelEvent(const ControlEvent& event, int panel, int part)
 
 void TessarineEditor::controlEvent(const ControlEvent& event) {
     if (!isOpen()) return;
+    std::lock_guard<std::recursive_mutex> loads(plugin().loadMutex);
     using Kind = ControlEvent::Kind;
     const int slider = id::sliderOf(event.id);
     const int keyswitch = id::keyswitchOf(event.id);

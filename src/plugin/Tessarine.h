@@ -7,13 +7,18 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "common/Log.h"
 #include "engine/Engine.h"
 #include "midi/ControllerChangeListener.h"
 #include "midi/NotePlayer.h"
+#include "platform/FileWatcher.h"
 #include "plugin/AudioThreadGuard.h"
+#include "plugin/InstrumentSwap.h"
+#include "plugin/PlayerState.h"
 #include "samples/SampleBank.h"
 #include "samples/SampleDirective.h"
 #include "samples/SampleLoader.h"
@@ -25,6 +30,7 @@
 namespace tess {
 
 class TessarineEditor;
+struct InstrumentBuild;
 namespace compiler {
 class InstrumentCompiler;
 }
@@ -40,6 +46,7 @@ public:
     ~Tessarine() override;
 
     // Lifecycle.
+    void close() override;
     void suspend() override;
     void resume() override;
 
@@ -85,6 +92,19 @@ public:
     // The host's or the editor's choice of a file: it counts as new even when it is the
     // loaded one.
     bool selectInstrument(const std::string& path);
+
+    // Loads are serialised by this lock: the editor, the host (setChunk, the vendor request)
+    // and the file watcher may each start one, from their own threads. The audio thread never
+    // takes it. Code outside the load that reads the compiled instrument from a thread other
+    // than the audio thread (the editor) holds it while it reads.
+    std::recursive_mutex loadMutex;
+
+    // A file the loaded instrument was built from changed on disk: the instrument is compiled
+    // again as the Reload button does, keeping what the player set. Runs on the watcher's
+    // thread; tests call it directly.
+    void reloadChangedFile(const std::string& changedFile);
+    // The files a change of which reloads the instrument (empty while none is watched).
+    std::vector<std::string> watchedFiles();
 
     // The single way to write a log: ignored while the debug level is below 0.
     void appendLog(int pane, const char* text) { log.append(pane, text); }
@@ -140,12 +160,15 @@ private:
         bool fromChunk = false;  // the keyswitch states and temperament came from a saved state
     };
 
-    std::string resolveInstrumentPath(const std::string& path);
-    void resetForLoad();
-    void compileInstrument(const std::string& path, bool& fileRead);
+    std::string resolveInstrumentPath(const std::string& path, Log& buildLog);
+    std::unique_ptr<InstrumentBuild> buildInstrument(const std::string& path);
+    void installBuild(InstrumentBuild& build, bool restore, bool keep);
+    void keepPlayerState(const FileValues& before, const FileValues& now, const PlayerState& player);
     void restoreSavedState();
     void restoreKeyswitches();
-    void restorePanelSamples();
+    void restorePanelSamples(SampleBank& bank, SampleContext& context, const compiler::CompiledInstrument& instrument,
+                             Log& buildLog);
+    void watchInstrumentFiles();
     // Audio side (or a load holding it off): acts on the host's parameter changes.
     void applyParameterChanges();
     void applyParameterChange(int index);
@@ -154,6 +177,13 @@ private:
 
     StagedState staged_;
     bool restoringChunk_ = false;
+    InstrumentSwap swap_;
+    std::unique_ptr<InstrumentBuild> spareBuild_;  // the tables of the next load's build
+    FileValues fileValues_;     // what the file set at its last load, before anyone played
+    std::string loadedFile_;    // the file that load compiled ("" for Settings.ini alone)
+    std::string reloadNotice_;  // the first line of the log of a reload the watcher started
+    std::vector<std::string> watchedFiles_;
+    std::unique_ptr<platform::FileWatcher> watcher_;
     ControllerDirectiveActions directiveActions_;
 
     TessarineEditor* tessarineEditor_ = nullptr;
