@@ -36,10 +36,6 @@ void FileWatcher::watch(const std::vector<std::string>& paths) {
         next.push_back(std::move(entry));
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    for (Entry& entry : next) {
-        const auto old = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.path == entry.path; });
-        if (old != entries_.end()) entry = *old;
-    }
     entries_ = std::move(next);
     if (!thread_.joinable() && !stopping_) thread_ = std::thread([this] { run(); });
 }

@@ -37,9 +37,8 @@ public:
     FileWatcher(const FileWatcher&) = delete;
     FileWatcher& operator=(const FileWatcher&) = delete;
 
-    // Replaces the watched files; the thread starts with the first call. A file already
-    // watched keeps the state it was last seen in, so that a change made while the caller was
-    // busy is still reported; a new file is taken as it is now.
+    // Replaces the watched files, each taken as it is now; the thread starts with the first
+    // call.
     void watch(const std::vector<std::string>& paths);
     // Ends the thread (waits for a report in progress). Safe to call more than once.
     void stop();

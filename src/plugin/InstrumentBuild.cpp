@@ -7,7 +7,8 @@
 namespace tess {
 
 InstrumentBuild::InstrumentBuild(const std::string& userFolder, int numVstVars)
-    : compiler(std::make_unique<compiler::InstrumentCompiler>(log, userFolder)),
+    : log(std::make_unique<Log>()),
+      compiler(std::make_unique<compiler::InstrumentCompiler>(*log, userFolder)),
       samples(std::make_unique<SampleBank>()),
       userFolder_(userFolder) {
     compiler->settings().numVstVars = numVstVars;
@@ -16,7 +17,7 @@ InstrumentBuild::InstrumentBuild(const std::string& userFolder, int numVstVars)
 }
 
 void InstrumentBuild::recycle() {
-    log.clear();
+    log->clear();
     compiler->reset();
     samples->reset();
     sampleContext = SampleContext{};

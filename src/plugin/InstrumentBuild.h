@@ -41,7 +41,8 @@ struct InstrumentBuild {
     InstrumentBuild(const InstrumentBuild&) = delete;
     InstrumentBuild& operator=(const InstrumentBuild&) = delete;
 
-    Log log;
+    // The compiler writes to this log for as long as it lives, so the two change hands together.
+    std::unique_ptr<Log> log;
     std::unique_ptr<compiler::InstrumentCompiler> compiler;
     std::unique_ptr<SampleBank> samples;
     SampleContext sampleContext;

@@ -59,8 +59,8 @@ std::string Tessarine::resolveInstrumentPath(const std::string& path, Log& build
 std::unique_ptr<InstrumentBuild> Tessarine::buildInstrument(const std::string& path) {
     std::unique_ptr<InstrumentBuild> build = std::move(spareBuild_);
     if (!build) build = std::make_unique<InstrumentBuild>(userFolder, numVstVars);
-    build->log.debugLevel = loadDebugLevel;
-    if (!reloadNotice_.empty()) build->log.append(Log::kMain, reloadNotice_);
+    build->log->debugLevel = loadDebugLevel;
+    if (!reloadNotice_.empty()) build->log->append(Log::kMain, reloadNotice_);
     compiler::resetCommonSettings(build->compiler->instrument().common, editorWidth, editorHeight, numVstVars);
     build->compiler->reset();
     build->sampleContext.instrumentFolder = sampleContext.instrumentFolder;
@@ -71,7 +71,7 @@ std::unique_ptr<InstrumentBuild> Tessarine::buildInstrument(const std::string& p
     platform::deleteFile(build->compiler->lastFilePath());
     build->compiler->compileFile(compiler::InstrumentCompiler::kSettingsLevel, settingsPath(userFolder));
     if (!path.empty()) {
-        build->resolvedPath = resolveInstrumentPath(path, build->log);
+        build->resolvedPath = resolveInstrumentPath(path, *build->log);
         splitPath(build->resolvedPath, build->folder, build->fileName);
         build->sampleContext.instrumentFolder = build->folder;
         build->fileRead = platform::fileExists(build->resolvedPath);
@@ -93,9 +93,9 @@ void Tessarine::installBuild(InstrumentBuild& build, bool restore, bool keep) {
 
     // The log of the compile: a new log, or appended to the old one by a restore.
     if (!restore) log.clear();
-    log.main.append(build.log.main.view());
-    log.program.append(build.log.program.view());
-    log.debugLevel = build.log.debugLevel;
+    log.main.append(build.log->main.view());
+    log.program.append(build.log->program.view());
+    log.debugLevel = build.log->debugLevel;
     log.changed = 1;
 
     for (int v = 0; v < VoiceTable::kCount; ++v) engine.voices[v].frequency = 0.0f;
@@ -110,6 +110,7 @@ void Tessarine::installBuild(InstrumentBuild& build, bool restore, bool keep) {
     }
 
     compiler.swap(build.compiler);
+    compilerLog_.swap(build.log);
     samples.swap(build.samples);
     sampleContext = build.sampleContext;
     engine.samples = samples.get();
@@ -199,7 +200,7 @@ bool Tessarine::loadInstrument(const std::string& requestedPath, int mode) {
     if (compile) {
         build = buildInstrument(path);
         fileRead = build->fileRead;
-        if (restore) restorePanelSamples(*build->samples, build->sampleContext, build->compiler->instrument(), build->log);
+        if (restore) restorePanelSamples(*build->samples, build->sampleContext, build->compiler->instrument(), *build->log);
     }
     const bool keep = compile && !restore && !path.empty() && fileValues_.valid &&
                       compiler::equalsIgnoreCase(build->resolvedPath, loadedFile_);

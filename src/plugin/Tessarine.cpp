@@ -25,7 +25,7 @@ Tessarine::Tessarine(vst::AudioMasterCallback master, vst::VstInt32 programs,
 
     userFolder = platform::userFolder();
     instrumentPath = "?";
-    compiler = std::make_unique<compiler::InstrumentCompiler>(log, userFolder);
+    compiler = std::make_unique<compiler::InstrumentCompiler>(*compilerLog_, userFolder);
     compiler->settings().numVstVars = params;
     samples = std::make_unique<SampleBank>();
     installSampleDirective(*compiler, *samples, sampleContext);

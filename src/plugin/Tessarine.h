@@ -126,6 +126,7 @@ public:
     int editorHeight;
     Engine engine{log};
     std::unique_ptr<compiler::InstrumentCompiler> compiler;
+    std::unique_ptr<Log> compilerLog_ = std::make_unique<Log>();  // what `compiler` writes to; a load copies it into `log`
     std::unique_ptr<SampleBank> samples;  // the SAMPLE directive's slots, played by the engine
     SampleContext sampleContext;          // where the SAMPLE directive looks for files
     // What the editor's sample panels loaded into their slots, one record per SAMPLEUI entry.
