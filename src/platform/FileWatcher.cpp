@@ -26,13 +26,14 @@ FileWatcher::FileWatcher(Changed changed, std::chrono::milliseconds poll, std::c
 
 FileWatcher::~FileWatcher() { stop(); }
 
-void FileWatcher::watch(const std::vector<std::string>& paths) {
+void FileWatcher::watch(const std::vector<std::string>& paths, const std::vector<KnownStamp>& known) {
     std::vector<Entry> next;
     for (const std::string& path : paths) {
         if (std::any_of(next.begin(), next.end(), [&](const Entry& e) { return e.path == path; })) continue;
         Entry entry;
         entry.path = path;
-        entry.seen = stampOf(path);
+        const auto before = std::find_if(known.begin(), known.end(), [&](const KnownStamp& k) { return k.first == path; });
+        entry.seen = before != known.end() ? before->second : stampOf(path);
         next.push_back(std::move(entry));
     }
     std::lock_guard<std::mutex> lock(mutex_);

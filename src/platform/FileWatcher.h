@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace tess::platform {
@@ -37,9 +38,13 @@ public:
     FileWatcher(const FileWatcher&) = delete;
     FileWatcher& operator=(const FileWatcher&) = delete;
 
-    // Replaces the watched files, each taken as it is now; the thread starts with the first
-    // call.
-    void watch(const std::vector<std::string>& paths);
+    // A file and the state it was in when its reader began.
+    using KnownStamp = std::pair<std::string, FileStamp>;
+
+    // Replaces the watched files; the thread starts with the first call. Each file is taken as
+    // it is given in `known` (its state before a reader began, so that a save made while it
+    // read is still reported), else as it is now.
+    void watch(const std::vector<std::string>& paths, const std::vector<KnownStamp>& known = {});
     // Ends the thread (waits for a report in progress). Safe to call more than once.
     void stop();
     bool running() const { return thread_.joinable(); }

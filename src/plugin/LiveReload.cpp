@@ -7,7 +7,7 @@
 
 namespace tess {
 
-void Tessarine::watchInstrumentFiles() {
+void Tessarine::watchInstrumentFiles(const std::vector<platform::FileWatcher::KnownStamp>& before) {
     std::vector<std::string> files;
     if (!loadedFile_.empty()) {
         files = compiler->filesRead();
@@ -25,7 +25,7 @@ void Tessarine::watchInstrumentFiles() {
     }
     if (!watcher_)
         watcher_ = std::make_unique<platform::FileWatcher>([this](const std::string& file) { reloadChangedFile(file); });
-    watcher_->watch(files);
+    watcher_->watch(files, before);
 }
 
 std::vector<std::string> Tessarine::watchedFiles() {

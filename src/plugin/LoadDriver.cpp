@@ -197,7 +197,10 @@ bool Tessarine::loadInstrument(const std::string& requestedPath, int mode) {
 
     // The new instrument is compiled and its samples loaded while the old one plays on.
     std::unique_ptr<InstrumentBuild> build;
+    std::vector<platform::FileWatcher::KnownStamp> watchedBefore;
     if (compile) {
+        // A file saved while the load reads it is still reported afterwards.
+        for (const std::string& file : watchedFiles_) watchedBefore.emplace_back(file, platform::stampOf(file));
         build = buildInstrument(path);
         fileRead = build->fileRead;
         if (restore) restorePanelSamples(*build->samples, build->sampleContext, build->compiler->instrument(), *build->log);
@@ -256,7 +259,7 @@ bool Tessarine::loadInstrument(const std::string& requestedPath, int mode) {
         // An instrument that does not ask for a log runs without one while its window shows.
         if (log.debugLevel == 0) log.debugLevel = -1;
     }
-    if (compile) watchInstrumentFiles();
+    if (compile) watchInstrumentFiles(watchedBefore);
     return fileRead;
 }
 

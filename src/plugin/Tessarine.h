@@ -169,7 +169,9 @@ private:
     void restoreKeyswitches();
     void restorePanelSamples(SampleBank& bank, SampleContext& context, const compiler::CompiledInstrument& instrument,
                              Log& buildLog);
-    void watchInstrumentFiles();
+    // Watches the files the instrument in place was built from; `before` holds the state of the
+    // files watched so far as it was when the load began.
+    void watchInstrumentFiles(const std::vector<platform::FileWatcher::KnownStamp>& before);
     // Audio side (or a load holding it off): acts on the host's parameter changes.
     void applyParameterChanges();
     void applyParameterChange(int index);
