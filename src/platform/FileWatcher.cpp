@@ -4,12 +4,14 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/Platform.h"
+
 namespace tess::platform {
 
 FileStamp stampOf(const std::string& path) {
     namespace fs = std::filesystem;
     std::error_code error;
-    const fs::path file = fs::u8path(path);
+    const fs::path file(nativePath(path));
     FileStamp stamp;
     const std::uintmax_t size = fs::file_size(file, error);
     if (error) return stamp;
