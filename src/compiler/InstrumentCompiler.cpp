@@ -24,6 +24,7 @@ void InstrumentCompiler::reset() {
     staging_.reset();
     section_ = kSectionCommon;
     includedFiles_ = 0;
+    filesRead_.clear();
 }
 
 std::string InstrumentCompiler::lastFilePath() const {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/Log.h"
 #include "compiler/CompiledInstrument.h"
@@ -52,6 +53,9 @@ public:
     int currentSection() const { return section_; }
     const std::string& userFolder() const { return userFolder_; }
     std::string lastFilePath() const;
+    // Every file opened since the last reset (Settings.ini, the instrument file and its
+    // INCLUDEs; not LAST.txt), in the order they were opened.
+    const std::vector<std::string>& filesRead() const { return filesRead_; }
 
 private:
     struct FileState;
@@ -70,6 +74,7 @@ private:
     DirectiveDispatch directives_;
     int section_ = -2;
     int includedFiles_ = 0;
+    std::vector<std::string> filesRead_;
 };
 
 }  // namespace tess::compiler

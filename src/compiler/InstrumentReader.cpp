@@ -47,6 +47,7 @@ void InstrumentCompiler::compileFile(int level, const std::string& path) {
                                         "\" does not exist or can not open for reading. Skipping file...\r\n");
         return;
     }
+    if (level > kLastLevel) filesRead_.push_back(path);
 
     FileState file;
     file.level = level;

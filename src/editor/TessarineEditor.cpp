@@ -1,6 +1,7 @@
 #include "editor/TessarineEditor.h"
 
 #include <cstdio>
+#include <mutex>
 
 #include "compiler/InstrumentCompiler.h"
 #include "editor/EditorActions.h"
@@ -40,6 +41,7 @@ bool TessarineEditor::getRect(vst::ERect** rect) {
 
 bool TessarineEditor::open(void* parentWindow) {
     if (isOpen()) return true;
+    std::lock_guard<std::recursive_mutex> loads(plugin().loadMutex);
     if (!view_) view_ = editor::createPlatformView();
     if (!view_ || !view_->open(parentWindow, width_, height_, *this)) {
         view_.reset();
@@ -156,10 +158,14 @@ void TessarineEditor::idle() {
         startImport();
         if (!isOpen()) return;
     }
-    if (importShown_)
+    if (importShown_) {
         importSteps();
-    else
-        idleSteps();
+    } else {
+        // A load on another thread (the file watcher, the host) replaces what the editor shows:
+        // these steps are skipped, and the next idle after the load shows the new instrument.
+        std::unique_lock<std::recursive_mutex> loads(plugin().loadMutex, std::try_to_lock);
+        if (loads.owns_lock()) idleSteps();
+    }
     if (isOpen()) view_->present();
 }
 
@@ -198,6 +204,8 @@ void TessarineEditor::rebuildDue() {
         startImport();
     }
     if (importShown_) return;
+    std::unique_lock<std::recursive_mutex> loads(plugin().loadMutex, std::try_to_lock);
+    if (!loads.owns_lock()) return;  // the next idle rebuilds
     if (resizeRequested_) resizeSteps();
     if (relayout_) {
         relayout_ = false;
@@ -337,6 +345,7 @@ void TessarineEditor::controlEvent(const ControlEvent& event) {
         }
         return;
     }
+    std::lock_guard<std::recursive_mutex> loads(plugin().loadMutex);
     using Kind = ControlEvent::Kind;
     const int slider = id::sliderOf(event.id);
     const int keyswitch = id::keyswitchOf(event.id);

@@ -8,6 +8,7 @@
 // out from the view's next message or the next idle, whichever comes first.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -85,7 +86,8 @@ private:
     editor::Layout layout_;
     editor::ShownState shown_;
     std::vector<editor::SamplePanel> panels_;
-    bool relayout_ = false;
+    // Set by a load that may run on the file watcher's thread; read by idle.
+    std::atomic<bool> relayout_{false};
     bool resizeRequested_ = false;
     bool loadRequested_ = false;
     int lastParentWidth_ = -1;

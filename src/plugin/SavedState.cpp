@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "compiler/InstrumentCompiler.h"
+#include "plugin/PlayerState.h"
 #include "plugin/Tessarine.h"
 
 namespace tess {
@@ -25,27 +26,11 @@ bool loadablePanelRecord(const SamplePanelRecord& record) {
            record.centreNote >= 0.0f && record.centreNote <= 128.0f;
 }
 
-// Whether saved states fit keyswitch `ks`: type 0 selects exactly one of its keys, types 1 and 2
-// hold a value of its range (the same on both keys of type 2).
-bool fitsKeyswitch(const compiler::Keyswitch& ks, const std::array<std::int32_t, StateChunk::kKeys>& states) {
-    const auto state = [&states](int key) { return states[static_cast<std::size_t>(key)]; };
-    if (ks.type == 0) {
-        int selected = 0;
-        for (int key = ks.key1; key <= ks.key2; ++key) {
-            if (state(key) != 0 && state(key) != 1) return false;
-            selected += state(key);
-        }
-        return selected == 1;
-    }
-    const std::int32_t value = state(ks.key1);
-    if (value < ks.min || value > ks.max) return false;
-    return ks.type == 1 || state(ks.key2) == value;
-}
-
 }  // namespace
 
 vst::VstInt32 Tessarine::getChunk(void** data, bool) {
     if (data == nullptr) return 0;
+    std::lock_guard<std::recursive_mutex> serial(loadMutex);
     chunk.setPath(instrumentPath);
     for (int i = 0; i < StateChunk::kParameters; ++i) chunk.setParameter(i, parameters.hostValue(i));
     for (int key = 0; key < StateChunk::kKeys; ++key) chunk.setKeyswitchState(key, engine.controllers.keyswitch(key));
@@ -65,6 +50,7 @@ vst::VstInt32 Tessarine::getChunk(void** data, bool) {
 }
 
 vst::VstInt32 Tessarine::setChunk(void* data, vst::VstInt32 byteSize, bool) {
+    std::lock_guard<std::recursive_mutex> serial(loadMutex);
     const std::int64_t size = data != nullptr ? std::max<vst::VstInt32>(byteSize, 0) : 0;
     const bool verbose = log.debugLevel > 0;
     if (verbose) log.appendf(Log::kMain, "Restoring the bank (1 program, %d bytes).\r\n", byteSize);
@@ -120,7 +106,6 @@ void Tessarine::restoreSavedState() {
         notes.selectTemperament(std::clamp(staged_.temperament, 0, temperaments.count() - 1));
         restoreKeyswitches();
     }
-    restorePanelSamples();
 }
 
 // Saved keyswitch states go back to the keys of the new file's keyswitches they still fit;
@@ -136,23 +121,26 @@ void Tessarine::restoreKeyswitches() {
     }
 }
 
-void Tessarine::restorePanelSamples() {
-    sampleContext.halfWidth = compiler->instrument().common.quality.zeroCrossings;
+// The samples the sample panels had chosen go into the bank of the instrument being built.
+void Tessarine::restorePanelSamples(SampleBank& bank, SampleContext& context,
+                                   const compiler::CompiledInstrument& instrument, Log& buildLog) {
+    context.halfWidth = instrument.common.quality.zeroCrossings;
     for (int entry = 0; entry < StateChunk::kPanelRecords; ++entry) {
         const SamplePanelRecord record = chunk.panelRecord(entry);
         if (record.valid == 0) continue;
         if (!loadablePanelRecord(record)) {
-            log.appendf(Log::kMain, "************ ERROR: SAMPLEUI. Saved sample panel #%d cannot be restored...\r\n",
-                        entry);
+            buildLog.appendf(Log::kMain,
+                             "************ ERROR: SAMPLEUI. Saved sample panel #%d cannot be restored...\r\n", entry);
             continue;
         }
         SamplePanelRecord loaded;
-        if (loadPanelSample(*samples, record.slot, panelRequest(record), sampleContext, log, loaded))
+        if (loadPanelSample(bank, record.slot, panelRequest(record), context, buildLog, loaded))
             chunk.setPanelRecord(entry, loaded);
     }
 }
 
 bool Tessarine::loadSamplePanel(int entry, const SampleRequest& request) {
+    std::lock_guard<std::recursive_mutex> serial(loadMutex);
     const compiler::CommonSettings& common = compiler->instrument().common;
     if (entry < 0 || entry >= std::min(common.sampleUiCount, StateChunk::kPanelRecords)) return false;
     const int slot = common.sampleUi[entry].slot;

@@ -6,6 +6,7 @@
 #include "editor/TessarineEditor.h"
 #include "platform/Platform.h"
 #include "plugin/EffectMode.h"
+#include "plugin/InstrumentBuild.h"
 #include "samples/SampleDirective.h"
 
 namespace tess {
@@ -24,7 +25,7 @@ Tessarine::Tessarine(vst::AudioMasterCallback master, vst::VstInt32 programs,
 
     userFolder = platform::userFolder();
     instrumentPath = "?";
-    compiler = std::make_unique<compiler::InstrumentCompiler>(log, userFolder);
+    compiler = std::make_unique<compiler::InstrumentCompiler>(*compilerLog_, userFolder);
     compiler->settings().numVstVars = params;
     samples = std::make_unique<SampleBank>();
     installSampleDirective(*compiler, *samples, sampleContext);
@@ -50,10 +51,17 @@ Tessarine::Tessarine(vst::AudioMasterCallback master, vst::VstInt32 programs,
     blockSize = kMaxBlockSize;
 }
 
-Tessarine::~Tessarine() = default;  // the base class deletes the editor
+// The base class deletes the editor. The watcher stops first: a reload it is running ends
+// while the whole object is still there.
+Tessarine::~Tessarine() { close(); }
+
+void Tessarine::close() {
+    if (watcher_) watcher_->stop();
+}
 
 void Tessarine::suspend() {
     if (log.debugLevel > 0) appendLog(Log::kMain, "Suspend() called.\r\n");
+    swap_.audioStopped();
     engine.suspend();
 }
 
@@ -66,8 +74,11 @@ void Tessarine::resume() {
 
 void Tessarine::processReplacing(float** inputs, float** outputs, vst::VstInt32 sampleFrames) {
     if (sampleFrames <= 0) return;
+    swap_.callbackStarted();
     AudioThreadGuard::AudioScope scope(audioGuard);
-    if (!scope) {
+    // While a load installs the new instrument, or the old one has faded out and the new one
+    // is not yet in place, there is nothing to render.
+    if (!scope || (!isEffect && swap_.silent())) {
         // A load is rebuilding the instrument: an instrument outputs silence, an effect leaves
         // the host's buffers as they are.
         if (!isEffect) {
@@ -81,6 +92,7 @@ void Tessarine::processReplacing(float** inputs, float** outputs, vst::VstInt32 
     const vst::VstTimeInfo* time = getTimeInfo(vst::kVstTempoValid | vst::kVstTimeSigValid |
                                                vst::kVstPpqPosValid | vst::kVstBarsValid);
     engine.process(inputs, outputs, sampleFrames, time, isEffect);
+    if (!isEffect) swap_.shapeOutput(outputs, sampleFrames, sampleRate);
 }
 
 vst::VstInt32 Tessarine::processEvents(vst::VstEvents* events) {
@@ -129,6 +141,7 @@ vst::VstInt32 Tessarine::canDo(char* text) {
 }
 
 bool Tessarine::selectInstrument(const std::string& path) {
+    std::lock_guard<std::recursive_mutex> serial(loadMutex);
     const std::string chosen = path;  // `path` may be instrumentPath itself (a reload)
     instrumentPath = "?";
     restoreFlag = 0;

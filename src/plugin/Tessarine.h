@@ -7,14 +7,19 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "common/Log.h"
 #include "common/Version.h"
 #include "engine/Engine.h"
 #include "midi/ControllerChangeListener.h"
 #include "midi/NotePlayer.h"
+#include "platform/FileWatcher.h"
 #include "plugin/AudioThreadGuard.h"
+#include "plugin/InstrumentSwap.h"
+#include "plugin/PlayerState.h"
 #include "samples/SampleBank.h"
 #include "samples/SampleDirective.h"
 #include "samples/SampleLoader.h"
@@ -26,6 +31,7 @@
 namespace tess {
 
 class TessarineEditor;
+struct InstrumentBuild;
 namespace compiler {
 class InstrumentCompiler;
 }
@@ -41,6 +47,7 @@ public:
     ~Tessarine() override;
 
     // Lifecycle.
+    void close() override;
     void suspend() override;
     void resume() override;
 
@@ -87,6 +94,19 @@ public:
     // loaded one.
     bool selectInstrument(const std::string& path);
 
+    // Loads are serialised by this lock: the editor, the host (setChunk, the vendor request)
+    // and the file watcher may each start one, from their own threads. The audio thread never
+    // takes it. Code outside the load that reads the compiled instrument from a thread other
+    // than the audio thread (the editor) holds it while it reads.
+    std::recursive_mutex loadMutex;
+
+    // A file the loaded instrument was built from changed on disk: the instrument is compiled
+    // again as the Reload button does, keeping what the player set. Runs on the watcher's
+    // thread; tests call it directly.
+    void reloadChangedFile(const std::string& changedFile);
+    // The files a change of which reloads the instrument (empty while none is watched).
+    std::vector<std::string> watchedFiles();
+
     // The single way to write a log: ignored while the debug level is below 0.
     void appendLog(int pane, const char* text) { log.append(pane, text); }
 
@@ -107,6 +127,7 @@ public:
     int editorHeight;
     Engine engine{log};
     std::unique_ptr<compiler::InstrumentCompiler> compiler;
+    std::unique_ptr<Log> compilerLog_ = std::make_unique<Log>();  // what `compiler` writes to; a load copies it into `log`
     std::unique_ptr<SampleBank> samples;  // the SAMPLE directive's slots, played by the engine
     SampleContext sampleContext;          // where the SAMPLE directive looks for files
     // What the editor's sample panels loaded into their slots, one record per SAMPLEUI entry.
@@ -141,12 +162,17 @@ private:
         bool fromChunk = false;  // the keyswitch states and temperament came from a saved state
     };
 
-    std::string resolveInstrumentPath(const std::string& path);
-    void resetForLoad();
-    void compileInstrument(const std::string& path, bool& fileRead);
+    std::string resolveInstrumentPath(const std::string& path, Log& buildLog);
+    std::unique_ptr<InstrumentBuild> buildInstrument(const std::string& path);
+    void installBuild(InstrumentBuild& build, bool restore, bool keep);
+    void keepPlayerState(const FileValues& before, const FileValues& now, const PlayerState& player);
     void restoreSavedState();
     void restoreKeyswitches();
-    void restorePanelSamples();
+    void restorePanelSamples(SampleBank& bank, SampleContext& context, const compiler::CompiledInstrument& instrument,
+                             Log& buildLog);
+    // Watches the files the instrument in place was built from; `before` holds the state of the
+    // files watched so far as it was when the load began.
+    void watchInstrumentFiles(const std::vector<platform::FileWatcher::KnownStamp>& before);
     // Audio side (or a load holding it off): acts on the host's parameter changes.
     void applyParameterChanges();
     void applyParameterChange(int index);
@@ -155,6 +181,13 @@ private:
 
     StagedState staged_;
     bool restoringChunk_ = false;
+    InstrumentSwap swap_;
+    std::unique_ptr<InstrumentBuild> spareBuild_;  // the tables of the next load's build
+    FileValues fileValues_;     // what the file set at its last load, before anyone played
+    std::string loadedFile_;    // the file that load compiled ("" for Settings.ini alone)
+    std::string reloadNotice_;  // the first line of the log of a reload the watcher started
+    std::vector<std::string> watchedFiles_;
+    std::unique_ptr<platform::FileWatcher> watcher_;
     ControllerDirectiveActions directiveActions_;
 
     TessarineEditor* tessarineEditor_ = nullptr;

@@ -35,6 +35,24 @@ void HostParameterTable::reset() {
     changed_[1].store(0, kOrder);
 }
 
+void HostParameterTable::copyFrom(const HostParameterTable& other) {
+    if (&other == this) return;
+    for (int i = 0; i < kCount; ++i) {
+        std::copy(std::begin(other.names_[i]), std::end(other.names_[i]), names_[i]);
+        std::copy(std::begin(other.units_[i]), std::end(other.units_[i]), units_[i]);
+        min_[i].store(other.min_[i].load(kOrder), kOrder);
+        max_[i].store(other.max_[i].load(kOrder), kOrder);
+        scale_[i].store(other.scale_[i].load(kOrder), kOrder);
+        internal_[i].store(other.internal_[i].load(kOrder), kOrder);
+        host_[i].store(other.host_[i].load(kOrder), kOrder);
+        linkedController_[i].store(other.linkedController_[i].load(kOrder), kOrder);
+    }
+    for (int c = 0; c < kMidiControllers; ++c) controllerLink_[c].store(other.controllerLink_[c].load(kOrder), kOrder);
+    for (int word = 0; word < 2; ++word)
+        changed_[word].fetch_or(other.changed_[word].load(std::memory_order_acquire), std::memory_order_release);
+    changeCount_.fetch_add(1, kOrder);
+}
+
 void HostParameterTable::describe(int index, std::string_view name, std::string_view unit, float min, float max,
                                   int scale) {
     if (!valid(index)) return;

@@ -31,6 +31,10 @@ public:
     // Before each compile: every entry "Var #<n>", no unit, linear 0 .. 1, values 0, no links.
     void reset();
 
+    // Takes every description, value and link of `other` (a table a load filled beside this
+    // one). Its changed entries are marked changed here as well.
+    void copyFrom(const HostParameterTable& other);
+
     // A VSTVAR line: name and unit (cut to 16 characters), range and scale type.
     void describe(int index, std::string_view name, std::string_view unit, float min, float max, int scale);
 

@@ -72,5 +72,33 @@ TEST(HostParameterTable, AHostChangeIsStoredAsGivenAndVisitedOnce) {
     table.takeChanged([](int index) { ADD_FAILURE() << index; });
 }
 
+TEST(HostParameterTable, ACopyTakesDescriptionsValuesLinksAndChanges) {
+    HostParameterTable built;
+    built.describe(3, "Cutoff", "Hz", 20.0f, 20000.0f, kScaleLogarithmic);
+    built.setVstVarValue(3, 1000.0f);
+    built.setLinkedController(3, 74);
+    built.setControllerLink(74, 3);
+    built.setHostValue(5, 0.25f);
+
+    HostParameterTable running;
+    running.setHostValue(9, 0.5f);
+    running.setHostValue(9, 0.5f);
+    running.takeChanged([](int) {});
+    running.describe(3, "Old", "", 0.0f, 1.0f, kScaleLinear);
+    running.copyFrom(built);
+
+    EXPECT_STREQ(running.name(3), "Cutoff");
+    EXPECT_STREQ(running.unit(3), "Hz");
+    EXPECT_EQ(running.scaleType(3), kScaleLogarithmic);
+    EXPECT_FLOAT_EQ(running.internalValue(3), built.internalValue(3));
+    EXPECT_FLOAT_EQ(running.hostValue(3), built.hostValue(3));
+    EXPECT_EQ(running.linkedController(3), 74);
+    EXPECT_EQ(running.parameterOfController(74), 3);
+    EXPECT_FLOAT_EQ(running.hostValue(9), 0.0f);  // the build's value, not the old one
+    std::set<int> changed;
+    running.takeChanged([&](int index) { changed.insert(index); });
+    EXPECT_EQ(changed, std::set<int>{5});  // what the build changed is acted on once installed
+}
+
 }  // namespace
 }  // namespace tess

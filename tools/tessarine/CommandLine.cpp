@@ -56,12 +56,12 @@ bool parseRenderArguments(const std::vector<std::string>& args, RenderOptions& o
                 inlineValue = true;
             }
         }
-        if (name == "--pcm16") {
+        if (name == "--pcm16" || name == "--watch") {
             if (inlineValue) {
-                error = "--pcm16 takes no value";
+                error = name + " takes no value";
                 return false;
             }
-            options.pcm16 = true;
+            (name == "--pcm16" ? options.pcm16 : options.realTime) = true;
             continue;
         }
         const bool known = name == "--plugin" || name == "--instrument" || name == "--midi" || name == "--input" ||

@@ -98,7 +98,7 @@ const Command kCommands[] = {
     {"render",
      "[--plugin LIB] [--instrument FILE] [--midi FILE.mid] [--input IN.wav] [--seconds S] [--rate HZ]\n"
      "        [--block N] [--tempo BPM] [--param I=V]... [--load-state FILE] [--save-state FILE]\n"
-     "        [--pcm16] -o OUT.wav",
+     "        [--pcm16] [--watch] -o OUT.wav",
      "Hosts a VST 2.4 library (default: the Tessarine library beside this program) as a DAW does,\n"
      "plays the MIDI file and/or feeds the input WAV (effects only) through it and writes a stereo\n"
      "WAV (32-bit float, or 16-bit PCM with --pcm16). Defaults: 44100 Hz (or the input's rate),\n"
@@ -107,7 +107,9 @@ const Command kCommands[] = {
      "Tessarine to load an instrument file (one that cannot be read fails the render; rejected\n"
      "lines are counted and the first shown); --param sets parameter I to V (0..1) before playing.\n"
      "--load-state gives the plug-in a saved state before the first block, as a DAW does when it\n"
-     "opens a project; --save-state writes the plug-in's state after the render.",
+     "opens a project; --save-state writes the plug-in's state after the render. --watch renders in\n"
+     "real time, so that an instrument file saved meanwhile is heard reloading, and reports the\n"
+     "longest run of silence.",
      renderCommand},
     {"check", "FILE [--debug N]",
      "Compiles an instrument file after Settings.ini as the plug-in's load does and prints the log\n"

@@ -48,4 +48,14 @@ std::string formatDbfs(double linear) {
     return text;
 }
 
+void SilenceMeter::add(const float* left, const float* right, std::size_t frames, std::int64_t firstFrame) {
+    for (std::size_t i = 0; i < frames; ++i) {
+        run_ = left[i] == 0.0f && right[i] == 0.0f ? run_ + 1 : 0;
+        if (run_ > longest_) {
+            longest_ = run_;
+            longestStart_ = firstFrame + static_cast<std::int64_t>(i) + 1 - run_;
+        }
+    }
+}
+
 }  // namespace tess::tool

@@ -21,6 +21,20 @@ private:
     std::int64_t nonFinite_ = 0;
 };
 
+// The longest run of frames in which both channels are exactly zero.
+class SilenceMeter {
+public:
+    // `firstFrame` is the position of the first of `frames` in the whole signal.
+    void add(const float* left, const float* right, std::size_t frames, std::int64_t firstFrame);
+    std::int64_t longest() const { return longest_; }
+    std::int64_t longestStart() const { return longestStart_; }
+
+private:
+    std::int64_t run_ = 0;
+    std::int64_t longest_ = 0;
+    std::int64_t longestStart_ = 0;
+};
+
 // Frequency from the rising zero crossings of a signal (interpolated between samples); 0 when
 // fewer than two crossings are found.
 double zeroCrossingFrequency(const float* signal, std::size_t count, double sampleRate);

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <chrono>
+#include <thread>
 #include <memory>
 
 #include "platform/Platform.h"
@@ -243,6 +245,8 @@ int renderWithHost(VstHost& host, const RenderOptions& options, std::ostream& ou
     ProgressBar progress(err, options.progress && standardErrorIsTerminal());
     std::size_t nextEvent = 0;
     bool writeFailed = false;
+    SilenceMeter silence;
+    const auto startedAt = std::chrono::steady_clock::now();
     for (std::int64_t start = 0; start < totalFrames; start += options.blockSize) {
         const int frames = static_cast<int>(std::min<std::int64_t>(options.blockSize, totalFrames - start));
         blockEvents.clear();
@@ -270,6 +274,9 @@ int renderWithHost(VstHost& host, const RenderOptions& options, std::ostream& ou
         }
         host.process(blockEvents.data(), blockEvents.size(), inLeft, inRight, left.data(), right.data(), frames);
         meter.add(left.data(), right.data(), std::size_t(frames));
+        silence.add(left.data(), right.data(), std::size_t(frames), start);
+        if (options.realTime)  // the next block is due when this one has played
+            std::this_thread::sleep_until(startedAt + std::chrono::microseconds((start + frames) * 1000000LL / rate));
         if (!writer.write(left.data(), right.data(), std::size_t(frames), error)) {
             writeFailed = true;
             break;
@@ -295,6 +302,9 @@ int renderWithHost(VstHost& host, const RenderOptions& options, std::ostream& ou
             << " samples that are not finite numbers\n";
     out << "Left:  peak " << formatDbfs(meter.peak(0)) << " dBFS, RMS " << formatDbfs(meter.rms(0)) << " dBFS\n";
     out << "Right: peak " << formatDbfs(meter.peak(1)) << " dBFS, RMS " << formatDbfs(meter.rms(1)) << " dBFS\n";
+    if (options.realTime && silence.longest() > 0)
+        out << "Longest silence: " << silence.longest() << " frames from frame " << silence.longestStart() << " ("
+            << formatSeconds(double(silence.longest()) / rate) << " s)\n";
     out << "Output: " << options.output << "\n";
     return kExitSuccess;
 }

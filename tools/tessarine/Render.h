@@ -26,6 +26,9 @@ struct RenderOptions {
     std::string loadState;  // a saved state given to the plug-in before the first block
     std::string saveState;  // where the plug-in's state goes after the render
     bool pcm16 = false;
+    // Render in real time, block by block as a sound card would ask, so that an instrument file
+    // saved meanwhile is heard reloading; the longest silence is reported.
+    bool realTime = false;
     bool progress = true;  // draw a progress bar when standard error is a terminal
 };
 
