@@ -191,5 +191,46 @@ TEST(FilterResponse, TypeHoldsFromTheFirstSampleAndHighTypesAreLowPass) {
     }
 }
 
+// The coefficients are kept from one sample to the next while the cutoff and resonance hold;
+// whatever the operands do, the output is the one coefficients worked out afresh give.
+TEST(FilterResponse, KeptCoefficientsFollowEveryChangeOfCutoffResonanceAndRate) {
+    const struct {
+        const char* name;
+        float (*fc)(int);
+        float (*q)(int);
+        float (*rate)(int);
+    } cases[] = {
+        {"held", [](int) { return 1200.0f; }, [](int) { return 0.6f; }, [](int) { return kRate; }},
+        {"sweeping cutoff", [](int i) { return 200.0f + 7.0f * i; }, [](int) { return 0.6f; },
+         [](int) { return kRate; }},
+        {"two cutoffs in turn", [](int i) { return i % 2 ? 300.0f : 5000.0f; }, [](int) { return 0.2f; },
+         [](int) { return kRate; }},
+        {"resonance moves, cutoff holds", [](int) { return 800.0f; }, [](int i) { return (i / 5 % 10) * 0.1f; },
+         [](int) { return kRate; }},
+        {"signed zeros", [](int i) { return i % 3 ? 0.0f : -0.0f; }, [](int i) { return i % 2 ? 0.0f : -0.0f; },
+         [](int) { return kRate; }},
+        {"rate changes", [](int) { return 3000.0f; }, [](int) { return 0.5f; },
+         [](int i) { return i < 500 ? kRate : 96000.0f; }},
+    };
+    for (const auto& c : cases) {
+        for (float type : {0.0f, 3.0f, 6.0f, 9.0f}) {
+            FilterState state;
+            SvfStage reference[kMaxStages];
+            const int stageCount = (static_cast<int>(type) & 3) + 1;
+            const SvfOutput output = static_cast<SvfOutput>(static_cast<int>(type) >> 2);
+            for (int i = 0; i < 1000; ++i) {
+                const Stereo x{std::sin(0.37f * i), std::cos(1.91f * i)};
+                const float fc = c.fc(i), q = c.q(i), rate = c.rate(i);
+                const Stereo got = filter(state, both(type), x, {fc, fc * 0.5f}, {q, q}, rate);
+                const float left =
+                    svfCascade(reference, stageCount, 0, x.l, output, svfCoefficients(fc, q, rate));
+                const float right =
+                    svfCascade(reference, stageCount, 1, x.r, output, svfCoefficients(fc * 0.5f, q, rate));
+                ASSERT_EQ(got, (Stereo{left, right})) << c.name << ", type " << type << ", at " << i;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tess::filt

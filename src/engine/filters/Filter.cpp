@@ -39,8 +39,8 @@ Stereo filter(FilterState& state, Stereo type, Stereo x, Stereo fc, Stereo q, fl
     }
     const int stageCount = (kind & 3) + 1;
     const SvfOutput output = outputOfType(kind);
-    return {svfCascade(state.stages, stageCount, 0, x.l, output, svfCoefficients(fc.l, q.l, sampleRate)),
-            svfCascade(state.stages, stageCount, 1, x.r, output, svfCoefficients(fc.r, q.r, sampleRate))};
+    return {svfCascade(state.stages, stageCount, 0, x.l, output, state.coefficients[0].get(fc.l, q.l, sampleRate)),
+            svfCascade(state.stages, stageCount, 1, x.r, output, state.coefficients[1].get(fc.r, q.r, sampleRate))};
 }
 
 }  // namespace tess::filt

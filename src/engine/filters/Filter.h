@@ -19,6 +19,7 @@ struct FilterState {
     std::int32_t type = 0;
     float memory[2] = {0.0f, 0.0f};  // one-pole memory per channel
     SvfStage stages[kMaxStages];
+    SvfCoefficientCache coefficients[2];  // per channel
 };
 
 Stereo filter(FilterState& state, Stereo type, Stereo x, Stereo fc, Stereo q, float sampleRate);

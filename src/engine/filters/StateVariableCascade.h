@@ -3,6 +3,9 @@
 // notch and low minus high.
 #pragma once
 
+#include <bit>
+#include <cstdint>
+
 namespace tess::filt {
 
 inline constexpr int kMaxStages = 4;
@@ -24,6 +27,33 @@ struct SvfCoefficients {
 // fc in Hz (0 .. 0.45 x rate; outside that it is clamped), q the resonance (0 none, 1
 // self-oscillation; above 1 acts as 1).
 SvfCoefficients svfCoefficients(float fc, float q, float sampleRate);
+
+// The coefficients of one channel, worked out again only when the cutoff, the resonance or the
+// rate differs in any bit from the last call (the same inputs give the same coefficients, so
+// the cache never changes a result). A cutoff that holds still costs no sine per sample.
+class SvfCoefficientCache {
+public:
+    SvfCoefficients get(float fc, float q, float sampleRate) {
+        const std::uint32_t f = std::bit_cast<std::uint32_t>(fc);
+        const std::uint32_t r = std::bit_cast<std::uint32_t>(q);
+        const std::uint32_t s = std::bit_cast<std::uint32_t>(sampleRate);
+        if (!valid_ || f != fc_ || r != q_ || s != rate_) {
+            k_ = svfCoefficients(fc, q, sampleRate);
+            fc_ = f;
+            q_ = r;
+            rate_ = s;
+            valid_ = true;
+        }
+        return k_;
+    }
+
+private:
+    SvfCoefficients k_;
+    std::uint32_t fc_ = 0;
+    std::uint32_t q_ = 0;
+    std::uint32_t rate_ = 0;
+    bool valid_ = false;
+};
 
 // Runs `x` of one channel through `stages` stages (1..4) and returns the chosen output.
 float svfCascade(SvfStage* stages, int stageCount, int channel, float x, SvfOutput output,
