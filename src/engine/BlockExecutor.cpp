@@ -44,6 +44,12 @@ void binary(const RunSource& a, const RunSource& b, Stereo* out, int begin, int 
     }
 }
 
+bool anyController(const std::int16_t* controllerLane, int operands) {
+    for (int a = 0; a < operands; ++a)
+        if (controllerLane[a] >= 0) return true;
+    return false;
+}
+
 }  // namespace
 
 void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* outputs, int frames) {
@@ -298,6 +304,18 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
             frame.t = c.runTime + begin;
             env::EnvelopeTiming timing = envelopeTiming(voice, frame);
             env::EnvelopeState& state = voice.states[static_cast<std::size_t>(j)].envelope;
+            if ((lanes & 0x3fu) == 0 && !anyController(controllerLane, 6)) {
+                // Arguments that hold for the run: the segments once, then only the stages.
+                const env::Env1Segments k = env::env1Segments(sources[0].data->l, sources[1].data->l,
+                                                              sources[2].data->l, sources[3].data->l,
+                                                              sources[4].data->l, sources[5].data->l, timing);
+                for (int i = begin; i < end; ++i) {
+                    timing.t = c.runTime + i;
+                    result[i] = both(env::runDelayedEnvelope(state, k.envelope, k.release, timing));
+                    run.lowestStage[i] = std::min(run.lowestStage[i], state.stage);
+                }
+                break;
+            }
             for (int i = begin; i < end; ++i) {
                 timing.t = c.runTime + i;
                 const float level = env::runEnv1(state, sources[0].at(i).l, sources[1].at(i).l, sources[2].at(i).l,
