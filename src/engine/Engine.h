@@ -149,6 +149,7 @@ private:
     BlockPlan postPlan_;
     const compiler::LayerProgram* installedLayers_ = nullptr;
     const compiler::LayerProgram* installedPost_ = nullptr;
+    const SampleBank* plannedBank_ = nullptr;  // the slots the plans were made for
     std::unique_ptr<Stereo[]> lanes_;
     std::size_t laneCapacity_ = 0;  // in lanes of kRun values
     struct RunRegisters {
