@@ -355,6 +355,13 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
         case fn::Filt + 3: {
             // FILT: the same body, without the dispatch per sample.
             filt::FilterState& state = voice.states[static_cast<std::size_t>(j)].filter;
+            if ((lanes & 0xdu) == 0 && controllerLane[0] < 0 && controllerLane[2] < 0 && controllerLane[3] < 0) {
+                // Type, cutoff and resonance hold for the run: the coefficients once.
+                filt::filterRun(state, *sources[0].data, sources[1].data + begin * sources[1].stride,
+                                sources[1].stride, *sources[2].data, *sources[3].data, sampleRate, result + begin,
+                                end - begin);
+                break;
+            }
             for (int i = begin; i < end; ++i)
                 result[i] = filt::filter(state, sources[0].at(i), sources[1].at(i), sources[2].at(i), sources[3].at(i),
                                          sampleRate);

@@ -24,4 +24,9 @@ struct FilterState {
 
 Stereo filter(FilterState& state, Stereo type, Stereo x, Stereo fc, Stereo q, float sampleRate);
 
+// `n` samples of FILT whose type, cutoff and resonance hold for all of them: x[i * xStride] in,
+// out[i] out, the same values as n calls of filter().
+void filterRun(FilterState& state, Stereo type, const Stereo* x, int xStride, Stereo fc, Stereo q, float sampleRate,
+               Stereo* out, int n);
+
 }  // namespace tess::filt

@@ -59,4 +59,28 @@ private:
 float svfCascade(SvfStage* stages, int stageCount, int channel, float x, SvfOutput output,
                  SvfCoefficients k);
 
+// The same with the output fixed, for loops that choose it once.
+template <SvfOutput kOutput>
+inline float svfCascadeOf(SvfStage* stages, int stageCount, int channel, float x, SvfCoefficients k) {
+    float u = x;
+    for (int s = 0; s < stageCount; ++s) {
+        float& band = stages[s].band[channel];
+        float& low = stages[s].low[channel];
+        float sum = 0.0f;
+        for (int iteration = 0; iteration < 2; ++iteration) {
+            const float t = u - band * k.damping;
+            low = low + band * k.f;
+            const float high = t - low;
+            band = band + high * k.f;
+            if constexpr (kOutput == SvfOutput::LowPass) sum += low;
+            else if constexpr (kOutput == SvfOutput::HighPass) sum += high;
+            else if constexpr (kOutput == SvfOutput::BandPass) sum += band;
+            else if constexpr (kOutput == SvfOutput::Notch) sum += t;
+            else sum += low - high;
+        }
+        u = 0.5f * sum;
+    }
+    return u;
+}
+
 }  // namespace tess::filt
