@@ -44,6 +44,12 @@ void binary(const RunSource& a, const RunSource& b, Stereo* out, int begin, int 
     }
 }
 
+bool anyController(const std::int16_t* controllerLane, int operands) {
+    for (int a = 0; a < operands; ++a)
+        if (controllerLane[a] >= 0) return true;
+    return false;
+}
+
 }  // namespace
 
 void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* outputs, int frames) {
@@ -69,7 +75,6 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
     const float inverseRate = 1.0f / sampleRate;
     const float crossfade = voice.crossfadeGain;
     const int count = voice.operationCount;
-    const ResolvedOperation* const program = voice.resolved.data();
     SampleFrame frame{};
     frame.releaseTime = releaseTime;
     frame.pedalHeld = pedalHeld;
@@ -86,7 +91,6 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
 
     const std::uint32_t reads = plan.keywordReads;
     auto readsKeyword = [reads](int keyword) { return (reads & (1u << keyword)) != 0; };
-    const int controllerBase = slots + BlockPlan::kKeywordLanes;
     RunRegisters& run = run_;
     float blockLevel = 0.0f;
     float lowestStage = 5.0f;
@@ -96,67 +100,80 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
         const std::int64_t runTime = blockStart + runStart;
         runContext_.runTime = runTime;
         int begin = n;
-        // 1. The registers of each sample, in the order the per-sample path computes them.
-        for (int i = 0; i < n; ++i) {
-            const std::int64_t t = runTime + i;
-            const bool gliding = voice.glideRatio > 0.0f && voice.glideRatio < 100000.0f;
-            if (t < voice.startTime) {
-                voice.currentFrequency = gliding ? voice.glideStartFrequency : voice.frequency;
-                if (voice.retriggerMode <= 0) continue;
-            } else if (gliding) {
-                voice.glideStartFrequency *= voice.glideRatio;
-                const bool reached = voice.glideRatio > 1.0f ? voice.glideStartFrequency >= voice.frequency
-                                                             : voice.glideStartFrequency <= voice.frequency;
-                if (reached) {
-                    voice.glideRatio = 0.0f;
-                    voice.glideEndTime = t;
-                    voice.currentFrequency = voice.frequency;
-                } else {
-                    voice.currentFrequency = voice.glideStartFrequency;
-                }
-            } else {
-                voice.currentFrequency = voice.frequency;
-            }
-            if (begin == n) begin = i;  // samples before the start form a prefix
-            const float time = static_cast<float>(t - voice.startTime) * inverseRate;
-            frame.lowestStage = 5.0f;
-            float frequency, gain, phase = 0.0f;
-            if (isPost) {
-                frequency = voice.currentFrequency;
-                gain = 1.0f;
-            } else {
-                modulationTiming.t = t;
+        // 1. The registers of each sample, in the order the per-sample path computes them. A
+        // steady run (the voice has started, no glide, no layer modulation) has the same FREQ,
+        // GAIN and DEFAULTFC throughout: they are filled in once, and only what the program
+        // reads is filled at all.
+        const bool glides = voice.glideRatio > 0.0f && voice.glideRatio < 100000.0f;
+        const bool plainModulation = isPost || !(voice.modulation.anyList || voice.modulation.anyModulator);
+        if (!glides && plainModulation && runTime >= voice.startTime) {
+            begin = 0;
+            voice.currentFrequency = voice.frequency;
+            float frequency = voice.currentFrequency, gain = 1.0f;
+            if (!isPost) {
                 const ModulatedRegisters m = modulate(voice.modulation, modulation, voice.currentFrequency, voice.gain);
                 frequency = m.frequency;
                 gain = m.gain;
                 defaultFc = m.defaultFc;
-                phase = m.phase;
             }
-            run.time[i] = time;
-            run.lowestStage[i] = frame.lowestStage;
-            run.phaseModulation[i] = phase;
-            run.frequency[i] = frequency;
-            run.gain[i] = gain;
-            run.defaultFc[i] = defaultFc;
-            run.holds[i] = isPost ? voice.startTime >= 0 : t == voice.startTime;
-            const int s = runStart + i;
-            lane(slots + reg::Out)[i] = isPost ? Stereo{outputs[0][s], outputs[1][s]} : Stereo{};
-            if (readsKeyword(reg::Freq)) lane(slots + reg::Freq)[i] = both(frequency);
-            if (readsKeyword(reg::Gain)) lane(slots + reg::Gain)[i] = both(gain);
-            if (readsKeyword(reg::DefaultFc)) lane(slots + reg::DefaultFc)[i] = both(defaultFc);
-            if (readsKeyword(reg::Time)) lane(slots + reg::Time)[i] = both(time);
-            if (readsKeyword(reg::In)) lane(slots + reg::In)[i] = {inLeft_[s], inRight_[s]};
-            if (readsKeyword(reg::Duration))
-                lane(slots + reg::Duration)[i] =
-                    both(t >= releaseTime ? static_cast<float>(releaseTime - voice.startTime) * inverseRate : time);
-            for (int bus = 0; bus < kSendBuses; ++bus)
-                if (readsKeyword(reg::Sends1 + bus)) lane(slots + reg::Sends1 + bus)[i] = {send(bus, 0)[s], send(bus, 1)[s]};
-            // Controller operands, read as the operations would read them this sample.
-            for (std::size_t k = 0; k < plan.controllerReads.size(); ++k) {
-                const ControllerOperand& c = plan.controllerReads[k];
-                const ResolvedOperation& op = program[c.operation];
-                if (op.hold != 0 && !run.holds[i]) continue;
-                lane(controllerBase + static_cast<int>(k))[i] = both(controllers.mccRead(-1 - op.sources[c.operand], t));
+            fillSteadyRun(voice, isPost, outputs, runStart, n, releaseTime, frequency, gain);
+            readControllers(voice, plan, runTime, 0, n);
+        } else {
+            for (int i = 0; i < n; ++i) {
+                const std::int64_t t = runTime + i;
+                const bool gliding = voice.glideRatio > 0.0f && voice.glideRatio < 100000.0f;
+                if (t < voice.startTime) {
+                    voice.currentFrequency = gliding ? voice.glideStartFrequency : voice.frequency;
+                    if (voice.retriggerMode <= 0) continue;
+                } else if (gliding) {
+                    voice.glideStartFrequency *= voice.glideRatio;
+                    const bool reached = voice.glideRatio > 1.0f ? voice.glideStartFrequency >= voice.frequency
+                                                                 : voice.glideStartFrequency <= voice.frequency;
+                    if (reached) {
+                        voice.glideRatio = 0.0f;
+                        voice.glideEndTime = t;
+                        voice.currentFrequency = voice.frequency;
+                    } else {
+                        voice.currentFrequency = voice.glideStartFrequency;
+                    }
+                } else {
+                    voice.currentFrequency = voice.frequency;
+                }
+                if (begin == n) begin = i;  // samples before the start form a prefix
+                const float time = static_cast<float>(t - voice.startTime) * inverseRate;
+                frame.lowestStage = 5.0f;
+                float frequency, gain, phase = 0.0f;
+                if (isPost) {
+                    frequency = voice.currentFrequency;
+                    gain = 1.0f;
+                } else {
+                    modulationTiming.t = t;
+                    const ModulatedRegisters m = modulate(voice.modulation, modulation, voice.currentFrequency, voice.gain);
+                    frequency = m.frequency;
+                    gain = m.gain;
+                    defaultFc = m.defaultFc;
+                    phase = m.phase;
+                }
+                run.time[i] = time;
+                run.lowestStage[i] = frame.lowestStage;
+                run.phaseModulation[i] = phase;
+                run.frequency[i] = frequency;
+                run.gain[i] = gain;
+                run.defaultFc[i] = defaultFc;
+                run.holds[i] = isPost ? voice.startTime >= 0 : t == voice.startTime;
+                const int s = runStart + i;
+                lane(slots + reg::Out)[i] = isPost ? Stereo{outputs[0][s], outputs[1][s]} : Stereo{};
+                if (readsKeyword(reg::Freq)) lane(slots + reg::Freq)[i] = both(frequency);
+                if (readsKeyword(reg::Gain)) lane(slots + reg::Gain)[i] = both(gain);
+                if (readsKeyword(reg::DefaultFc)) lane(slots + reg::DefaultFc)[i] = both(defaultFc);
+                if (readsKeyword(reg::Time)) lane(slots + reg::Time)[i] = both(time);
+                if (readsKeyword(reg::In)) lane(slots + reg::In)[i] = {inLeft_[s], inRight_[s]};
+                if (readsKeyword(reg::Duration))
+                    lane(slots + reg::Duration)[i] =
+                        both(t >= releaseTime ? static_cast<float>(releaseTime - voice.startTime) * inverseRate : time);
+                for (int bus = 0; bus < kSendBuses; ++bus)
+                    if (readsKeyword(reg::Sends1 + bus)) lane(slots + reg::Sends1 + bus)[i] = {send(bus, 0)[s], send(bus, 1)[s]};
+                readControllers(voice, plan, runTime, i, i + 1);
             }
         }
         if (begin == n) continue;
@@ -197,6 +214,73 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
                       (lowestStage <= 1.0f && last <= releaseTime);
     voice.level = blockLevel;
     if (!keep) endVoice(voice);
+}
+
+void Engine::fillSteadyRun(Voice& voice, bool isPost, float* const* outputs, int runStart, int n,
+                           std::int64_t releaseTime, float frequency, float gain) {
+    const BlockPlan& plan = *voice.plan;
+    RunRegisters& run = run_;
+    const int slots = voice.slotCount;
+    const std::int64_t runTime = sampleClock + runStart;
+    const float inverseRate = 1.0f / sampleRate;
+    const float fc = defaultFc;
+    for (int i = 0; i < n; ++i) run.time[i] = static_cast<float>(runTime + i - voice.startTime) * inverseRate;
+    std::fill(run.lowestStage, run.lowestStage + n, 5.0f);
+    std::fill(run.phaseModulation, run.phaseModulation + n, 0.0f);
+    std::fill(run.frequency, run.frequency + n, frequency);
+    std::fill(run.gain, run.gain + n, gain);
+    std::fill(run.defaultFc, run.defaultFc + n, fc);
+    if (isPost) {
+        std::fill(run.holds, run.holds + n, voice.startTime >= 0);
+    } else {
+        std::fill(run.holds, run.holds + n, false);
+        if (voice.startTime >= runTime && voice.startTime < runTime + n) run.holds[voice.startTime - runTime] = true;
+    }
+    Stereo* const out = lane(slots + reg::Out);
+    if (isPost) {
+        for (int i = 0; i < n; ++i) out[i] = {outputs[0][runStart + i], outputs[1][runStart + i]};
+    } else {
+        std::fill(out, out + n, Stereo{});
+    }
+    const std::uint32_t reads = plan.keywordReads;
+    auto readsKeyword = [reads](int keyword) { return (reads & (1u << keyword)) != 0; };
+    if (readsKeyword(reg::Freq)) std::fill(lane(slots + reg::Freq), lane(slots + reg::Freq) + n, both(frequency));
+    if (readsKeyword(reg::Gain)) std::fill(lane(slots + reg::Gain), lane(slots + reg::Gain) + n, both(gain));
+    if (readsKeyword(reg::DefaultFc))
+        std::fill(lane(slots + reg::DefaultFc), lane(slots + reg::DefaultFc) + n, both(fc));
+    if (readsKeyword(reg::Time)) {
+        Stereo* const time = lane(slots + reg::Time);
+        for (int i = 0; i < n; ++i) time[i] = both(run.time[i]);
+    }
+    if (readsKeyword(reg::In)) {
+        Stereo* const in = lane(slots + reg::In);
+        for (int i = 0; i < n; ++i) in[i] = {inLeft_[runStart + i], inRight_[runStart + i]};
+    }
+    if (readsKeyword(reg::Duration)) {
+        Stereo* const duration = lane(slots + reg::Duration);
+        const float released = static_cast<float>(releaseTime - voice.startTime) * inverseRate;
+        for (int i = 0; i < n; ++i) duration[i] = both(runTime + i >= releaseTime ? released : run.time[i]);
+    }
+    for (int bus = 0; bus < kSendBuses; ++bus) {
+        if (!readsKeyword(reg::Sends1 + bus)) continue;
+        Stereo* const sends = lane(slots + reg::Sends1 + bus);
+        for (int i = 0; i < n; ++i) sends[i] = {send(bus, 0)[runStart + i], send(bus, 1)[runStart + i]};
+    }
+}
+
+void Engine::readControllers(const Voice& voice, const BlockPlan& plan, std::int64_t runTime, int from, int to) {
+    // Controller operands, read as the operations would read them each sample.
+    const std::size_t count = plan.controllerReads.size();
+    if (count == 0) return;
+    const int controllerBase = voice.slotCount + BlockPlan::kKeywordLanes;
+    for (int i = from; i < to; ++i) {
+        for (std::size_t k = 0; k < count; ++k) {
+            const ControllerOperand& c = plan.controllerReads[k];
+            const ResolvedOperation& op = voice.resolved[static_cast<std::size_t>(c.operation)];
+            if (op.hold != 0 && !run_.holds[i]) continue;
+            lane(controllerBase + static_cast<int>(k))[i] = both(controllers.mccRead(-1 - op.sources[c.operand], runTime + i));
+        }
+    }
 }
 
 void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end) {
@@ -271,6 +355,13 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
         case fn::Filt + 3: {
             // FILT: the same body, without the dispatch per sample.
             filt::FilterState& state = voice.states[static_cast<std::size_t>(j)].filter;
+            if ((lanes & 0xdu) == 0 && controllerLane[0] < 0 && controllerLane[2] < 0 && controllerLane[3] < 0) {
+                // Type, cutoff and resonance hold for the run: the coefficients once.
+                filt::filterRun(state, *sources[0].data, sources[1].data + begin * sources[1].stride,
+                                sources[1].stride, *sources[2].data, *sources[3].data, sampleRate, result + begin,
+                                end - begin);
+                break;
+            }
             for (int i = begin; i < end; ++i)
                 result[i] = filt::filter(state, sources[0].at(i), sources[1].at(i), sources[2].at(i), sources[3].at(i),
                                          sampleRate);
@@ -298,6 +389,18 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
             frame.t = c.runTime + begin;
             env::EnvelopeTiming timing = envelopeTiming(voice, frame);
             env::EnvelopeState& state = voice.states[static_cast<std::size_t>(j)].envelope;
+            if ((lanes & 0x3fu) == 0 && !anyController(controllerLane, 6)) {
+                // Arguments that hold for the run: the segments once, then only the stages.
+                const env::Env1Segments k = env::env1Segments(sources[0].data->l, sources[1].data->l,
+                                                              sources[2].data->l, sources[3].data->l,
+                                                              sources[4].data->l, sources[5].data->l, timing);
+                for (int i = begin; i < end; ++i) {
+                    timing.t = c.runTime + i;
+                    result[i] = both(env::runDelayedEnvelope(state, k.envelope, k.release, timing));
+                    run.lowestStage[i] = std::min(run.lowestStage[i], state.stage);
+                }
+                break;
+            }
             for (int i = begin; i < end; ++i) {
                 timing.t = c.runTime + i;
                 const float level = env::runEnv1(state, sources[0].at(i).l, sources[1].at(i).l, sources[2].at(i).l,

@@ -6,16 +6,18 @@
 #include "engine/FunctionIndex.h"
 #include "engine/OperandResolution.h"
 #include "engine/OperationState.h"
+#include "engine/Waveforms.h"
 
 namespace tess {
 
 namespace {
 
-bool isOscillator(int function) {
+// The oscillators that play whatever slot their argument names, additive recipes included.
+// The others (WAVETABLE, GRAINSYNTH, WAVESCAN, OSCSAM) play only sampled slots and never draw
+// noise; OSCSYN draws it by its own wave argument.
+bool playsAnySlot(int function) {
     switch (function) {
-        case fn::Wavetable: case fn::GrainSynth: case fn::WaveScan:
-        case fn::Osc: case fn::OscSam: case fn::OscSyn:
-        case fn::OscEnvFm: case fn::OscEnv: case fn::OscEnvMod:
+        case fn::Osc: case fn::OscEnvFm: case fn::OscEnv: case fn::OscEnvMod:
         case fn::Osc0: case fn::Osc0Fm: case fn::Osc0Mod:
         case fn::Osc1: case fn::Osc1Fm: case fn::Osc1Mod: case fn::Osc0Auto:
             return true;
@@ -30,8 +32,8 @@ bool quietWave(float value) { return value >= 0.0f && value < 4.0f; }
 
 class Planner {
 public:
-    explicit Planner(const compiler::LayerProgram& program)
-        : program_(program), slots_(static_cast<int>(program.left.size())) {}
+    Planner(const compiler::LayerProgram& program, bool slotsDrawNoise)
+        : program_(program), slots_(static_cast<int>(program.left.size())), slotsDrawNoise_(slotsDrawNoise) {}
 
     BlockPlan plan() {
         BlockPlan p;
@@ -145,7 +147,7 @@ private:
             else if (function == fn::OscSyn || function == fn::Lfo0 || function == fn::Lfo ||
                      function == fn::Lfo1 || function == fn::LfoSyn)
                 draws += constantQuietWave(op) ? 0 : 1;
-            else if (isOscillator(function)) ++draws;
+            else if (playsAnySlot(function) && slotsDrawNoise_) ++draws;
         }
         if (draws > 1) {
             p.reason = "more than one noise source";
@@ -156,12 +158,26 @@ private:
 
     const compiler::LayerProgram& program_;
     int slots_;
+    bool slotsDrawNoise_;
     std::vector<int> firstPlainWriter_;
     std::vector<int> lastWriter_;
 };
 
 }  // namespace
 
-BlockPlan planBlocks(const compiler::LayerProgram& program) { return Planner(program).plan(); }
+BlockPlan planBlocks(const compiler::LayerProgram& program, bool slotsDrawNoise) {
+    return Planner(program, slotsDrawNoise).plan();
+}
+
+bool anySlotDrawsNoise(const SampleBank* bank) {
+    if (bank == nullptr) return false;
+    for (int i = 0; i < SampleBank::kSlots; ++i) {
+        const SampleSlot& slot = (*bank)[i];
+        if (slot.kind != SampleSlot::kAdditive) continue;
+        for (int k = 0; k < slot.harmonicCount && k < SampleSlot::kMaxHarmonics; ++k)
+            if (wave::basicIsNoise(slot.codes[static_cast<std::size_t>(k)])) return true;
+    }
+    return false;
+}
 
 }  // namespace tess

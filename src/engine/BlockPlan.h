@@ -19,6 +19,7 @@
 
 #include "compiler/CompiledInstrument.h"
 #include "compiler/Operation.h"
+#include "samples/SampleBank.h"
 
 namespace tess {
 
@@ -50,6 +51,11 @@ struct BlockPlan {
 };
 
 // The plan for `program` (its operations as compiled; operands are still slot codes).
-BlockPlan planBlocks(const compiler::LayerProgram& program);
+// `slotsDrawNoise`: some sample slot an oscillator may play is an additive recipe with a noise
+// partial, so every oscillator that plays slots counts as a noise source.
+BlockPlan planBlocks(const compiler::LayerProgram& program, bool slotsDrawNoise = true);
+
+// Whether any slot of `bank` (null: none) is an additive recipe with a noise partial.
+bool anySlotDrawsNoise(const SampleBank* bank);
 
 }  // namespace tess

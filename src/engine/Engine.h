@@ -114,6 +114,12 @@ private:
     // The block executor: each operation over a run of samples (see BlockPlan.h).
     void renderVoiceInBlocks(Voice& voice, bool isPost, float* const* outputs, int frames);
     void runOperation(int j, Voice& voice, int runStart, int begin, int end);
+    // The registers of a run in which the voice sounds from the first sample with the same
+    // FREQ, GAIN and DEFAULTFC throughout.
+    void fillSteadyRun(Voice& voice, bool isPost, float* const* outputs, int runStart, int n,
+                       std::int64_t releaseTime, float frequency, float gain);
+    // The controller operands of samples from .. to - 1 of the run.
+    void readControllers(const Voice& voice, const BlockPlan& plan, std::int64_t runTime, int from, int to);
     const BlockPlan* planFor(const compiler::LayerProgram& program) const;
     void planInstrument(const compiler::CompiledInstrument& instrument);
     Stereo call(int code, const compiler::Operation& op, OperationState& state,
@@ -143,6 +149,7 @@ private:
     BlockPlan postPlan_;
     const compiler::LayerProgram* installedLayers_ = nullptr;
     const compiler::LayerProgram* installedPost_ = nullptr;
+    const SampleBank* plannedBank_ = nullptr;  // the slots the plans were made for
     std::unique_ptr<Stereo[]> lanes_;
     std::size_t laneCapacity_ = 0;  // in lanes of kRun values
     struct RunRegisters {

@@ -130,7 +130,7 @@ const BlockPlan* Engine::planFor(const compiler::LayerProgram& program) const {
         plan = &layerPlans_[static_cast<std::size_t>(&program - installedLayers_)];
     }
     // A plan describes the program it was made for; anything else runs sample by sample.
-    if (plan == nullptr || plan->operationCount != program.operationCount() ||
+    if (plan == nullptr || samples != plannedBank_ || plan->operationCount != program.operationCount() ||
         plan->slotCount != static_cast<int>(program.left.size()))
         return nullptr;
     return plan;
@@ -140,7 +140,7 @@ bool Engine::runsInBlocks(int layer) const {
     const BlockPlan* plan = layer < 0 ? &postPlan_
                             : layer < static_cast<int>(layerPlans_.size()) ? &layerPlans_[static_cast<std::size_t>(layer)]
                                                                            : nullptr;
-    return plan != nullptr && plan->runsInBlocks;
+    return plan != nullptr && plan->runsInBlocks && samples == plannedBank_;
 }
 
 void Engine::planInstrument(const compiler::CompiledInstrument& instrument) {
@@ -150,11 +150,15 @@ void Engine::planInstrument(const compiler::CompiledInstrument& instrument) {
     layerPlans_.clear();
     layerPlans_.reserve(static_cast<std::size_t>(layers));
     std::size_t lanes = 0;
+    // The slots are filled by the compile that precedes the install and stay as they are until
+    // the next one; the plans hold for this bank only.
+    plannedBank_ = samples;
+    const bool slotsDrawNoise = anySlotDrawsNoise(samples);
     for (int i = 0; i < layers; ++i) {
-        layerPlans_.push_back(planBlocks(instrument.layers[static_cast<std::size_t>(i)]));
+        layerPlans_.push_back(planBlocks(instrument.layers[static_cast<std::size_t>(i)], slotsDrawNoise));
         if (layerPlans_.back().runsInBlocks) lanes = std::max(lanes, static_cast<std::size_t>(layerPlans_.back().laneCount()));
     }
-    postPlan_ = planBlocks(instrument.post);
+    postPlan_ = planBlocks(instrument.post, slotsDrawNoise);
     if (postPlan_.runsInBlocks) lanes = std::max(lanes, static_cast<std::size_t>(postPlan_.laneCount()));
     installedLayers_ = instrument.layers.data();
     installedPost_ = &instrument.post;

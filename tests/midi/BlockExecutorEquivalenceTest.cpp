@@ -179,6 +179,16 @@ const std::vector<Program>& corpus() {
          kSlots + "LAYER\nOUT = OSCENV(1, 0.01, 0.1, 0.7, 0.2) * 0.2\nLAYER\nOUT = OSC0(2) * 0.1\n"
                   "LAYER\nOUT = OSC1(1, 0.5) * 0.2\nLAYER\nOUT = OSC0AUTO(1) * 0.2\nLAYER\nOUT = OSC(1, 1, 0.2, FREQ, 0)\n",
          true},
+        {"several slot oscillators, no slot draws noise",
+         "SAMPLE 1, 0\nSAMPLE 5, 2, 0.5, 2, 1, 0.25, 3\nLAYER\n"
+         "OUT = (OSC0(1) + OSC1(5, 0.5) + OSCENV(1, 0.01, 0.1, 0.7, 0.2) + OSC(5, 1, 0.2, FREQ * 2, 0)) * 0.1\n",
+         true},
+        {"two slot oscillators while a slot draws noise",
+         kSlots + "LAYER\nOUT = (OSC0(1) + OSC0(2)) * 0.1\n", false},
+        {"a noise slot beside oscillators that play only sampled slots",
+         kSlots + "LAYER\nOUT = OSC0(2) * 0.1 + WAVETABLE(3, TIME * 0.1) * 0.2 + "
+                  "OSCSAM(3, 0, 0, 0, 0, 0, 0.3, FREQ / 261.63, 0)\n",
+         true},
         {"modulated oscillators",
          kSlots + "LAYER\nOUT = OSCENVFM(1, SIN(TIME * 30), 0.01, 0.1, 0.7, 0.2) * 0.2\n"
                   "LAYER\nOUT = OSCENVMOD(1, -6, 30, 0.01, 0.1, 0.7, 0.2) * 0.2\n"

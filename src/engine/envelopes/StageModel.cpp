@@ -96,16 +96,22 @@ float runDelayedEnvelope(EnvelopeState& state, const DelayedEnvelope& envelope, 
     return state.level;
 }
 
+Env1Segments env1Segments(float attack, float decay, float sustain, float release, float delay, float hold,
+                          const EnvelopeTiming& timing) {
+    Env1Segments k;
+    k.envelope.delayStep = plainStep(delay, timing.sampleRate);
+    k.envelope.holdStep = plainStep(hold, timing.sampleRate);
+    k.envelope.attack = curvedSegment(attack, timing.sampleRate);
+    k.envelope.decay = curvedSegment(decay, timing.sampleRate);
+    k.envelope.sustain = sustain;
+    k.release = curvedSegment(releaseSeconds(release, decay, timing), timing.sampleRate);
+    return k;
+}
+
 float runEnv1(EnvelopeState& state, float attack, float decay, float sustain, float release, float delay, float hold,
               const EnvelopeTiming& timing) {
-    DelayedEnvelope envelope;
-    envelope.delayStep = plainStep(delay, timing.sampleRate);
-    envelope.holdStep = plainStep(hold, timing.sampleRate);
-    envelope.attack = curvedSegment(attack, timing.sampleRate);
-    envelope.decay = curvedSegment(decay, timing.sampleRate);
-    envelope.sustain = sustain;
-    const Segment r = curvedSegment(releaseSeconds(release, decay, timing), timing.sampleRate);
-    return runDelayedEnvelope(state, envelope, r, timing);
+    const Env1Segments k = env1Segments(attack, decay, sustain, release, delay, hold, timing);
+    return runDelayedEnvelope(state, k.envelope, k.release, timing);
 }
 
 }  // namespace tess::env

@@ -142,6 +142,15 @@ struct DelayedEnvelope {
 float runDelayedEnvelope(EnvelopeState& state, const DelayedEnvelope& envelope, const Segment& release,
                          const EnvelopeTiming& timing);
 
+// The segments of ENV1(attack, decay, sustain, release, delay, hold) with the release in force
+// for `timing`: worked out once where the arguments hold still, then run sample by sample.
+struct Env1Segments {
+    DelayedEnvelope envelope;
+    Segment release;
+};
+Env1Segments env1Segments(float attack, float decay, float sustain, float release, float delay, float hold,
+                          const EnvelopeTiming& timing);
+
 // ENV1(attack, decay, sustain, release, delay, hold).
 float runEnv1(EnvelopeState& state, float attack, float decay, float sustain, float release, float delay, float hold,
               const EnvelopeTiming& timing);

@@ -39,8 +39,48 @@ Stereo filter(FilterState& state, Stereo type, Stereo x, Stereo fc, Stereo q, fl
     }
     const int stageCount = (kind & 3) + 1;
     const SvfOutput output = outputOfType(kind);
-    return {svfCascade(state.stages, stageCount, 0, x.l, output, svfCoefficients(fc.l, q.l, sampleRate)),
-            svfCascade(state.stages, stageCount, 1, x.r, output, svfCoefficients(fc.r, q.r, sampleRate))};
+    return {svfCascade(state.stages, stageCount, 0, x.l, output, state.coefficients[0].get(fc.l, q.l, sampleRate)),
+            svfCascade(state.stages, stageCount, 1, x.r, output, state.coefficients[1].get(fc.r, q.r, sampleRate))};
+}
+
+namespace {
+
+template <SvfOutput kOutput>
+void svfRun(FilterState& state, int stageCount, const Stereo* x, int xStride, SvfCoefficients left,
+            SvfCoefficients right, Stereo* out, int n) {
+    for (int i = 0; i < n; ++i) {
+        const Stereo in = x[i * xStride];
+        out[i] = {svfCascadeOf<kOutput>(state.stages, stageCount, 0, in.l, left),
+                  svfCascadeOf<kOutput>(state.stages, stageCount, 1, in.r, right)};
+    }
+}
+
+}  // namespace
+
+void filterRun(FilterState& state, Stereo type, const Stereo* x, int xStride, Stereo fc, Stereo q, float sampleRate,
+               Stereo* out, int n) {
+    if (n <= 0) return;
+    if (!state.typeFixed) {
+        state.type = filterType(type.l);
+        state.typeFixed = true;
+    }
+    const std::int32_t kind = state.type;
+    if (kind < 0) {
+        for (int i = 0; i < n; ++i) out[i] = filter(state, type, x[i * xStride], fc, q, sampleRate);
+        return;
+    }
+    const int stageCount = (kind & 3) + 1;
+    const SvfCoefficients left = state.coefficients[0].get(fc.l, q.l, sampleRate);
+    const SvfCoefficients right = state.coefficients[1].get(fc.r, q.r, sampleRate);
+    switch (outputOfType(kind)) {
+        case SvfOutput::LowPass: svfRun<SvfOutput::LowPass>(state, stageCount, x, xStride, left, right, out, n); break;
+        case SvfOutput::HighPass: svfRun<SvfOutput::HighPass>(state, stageCount, x, xStride, left, right, out, n); break;
+        case SvfOutput::BandPass: svfRun<SvfOutput::BandPass>(state, stageCount, x, xStride, left, right, out, n); break;
+        case SvfOutput::Notch: svfRun<SvfOutput::Notch>(state, stageCount, x, xStride, left, right, out, n); break;
+        case SvfOutput::LowMinusHigh:
+            svfRun<SvfOutput::LowMinusHigh>(state, stageCount, x, xStride, left, right, out, n);
+            break;
+    }
 }
 
 }  // namespace tess::filt

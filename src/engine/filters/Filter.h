@@ -19,8 +19,14 @@ struct FilterState {
     std::int32_t type = 0;
     float memory[2] = {0.0f, 0.0f};  // one-pole memory per channel
     SvfStage stages[kMaxStages];
+    SvfCoefficientCache coefficients[2];  // per channel
 };
 
 Stereo filter(FilterState& state, Stereo type, Stereo x, Stereo fc, Stereo q, float sampleRate);
+
+// `n` samples of FILT whose type, cutoff and resonance hold for all of them: x[i * xStride] in,
+// out[i] out, the same values as n calls of filter().
+void filterRun(FilterState& state, Stereo type, const Stereo* x, int xStride, Stereo fc, Stereo q, float sampleRate,
+               Stereo* out, int n);
 
 }  // namespace tess::filt

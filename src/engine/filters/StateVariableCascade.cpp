@@ -21,27 +21,14 @@ SvfCoefficients svfCoefficients(float fc, float q, float sampleRate) {
 
 float svfCascade(SvfStage* stages, int stageCount, int channel, float x, SvfOutput output,
                  SvfCoefficients k) {
-    float u = x;
-    for (int s = 0; s < stageCount; ++s) {
-        float& band = stages[s].band[channel];
-        float& low = stages[s].low[channel];
-        float sum = 0.0f;
-        for (int iteration = 0; iteration < 2; ++iteration) {
-            const float t = u - band * k.damping;
-            low = low + band * k.f;
-            const float high = t - low;
-            band = band + high * k.f;
-            switch (output) {
-                case SvfOutput::LowPass: sum += low; break;
-                case SvfOutput::HighPass: sum += high; break;
-                case SvfOutput::BandPass: sum += band; break;
-                case SvfOutput::Notch: sum += t; break;
-                case SvfOutput::LowMinusHigh: sum += low - high; break;
-            }
-        }
-        u = 0.5f * sum;
+    switch (output) {
+        case SvfOutput::LowPass: return svfCascadeOf<SvfOutput::LowPass>(stages, stageCount, channel, x, k);
+        case SvfOutput::HighPass: return svfCascadeOf<SvfOutput::HighPass>(stages, stageCount, channel, x, k);
+        case SvfOutput::BandPass: return svfCascadeOf<SvfOutput::BandPass>(stages, stageCount, channel, x, k);
+        case SvfOutput::Notch: return svfCascadeOf<SvfOutput::Notch>(stages, stageCount, channel, x, k);
+        case SvfOutput::LowMinusHigh: break;
     }
-    return u;
+    return svfCascadeOf<SvfOutput::LowMinusHigh>(stages, stageCount, channel, x, k);
 }
 
 }  // namespace tess::filt
