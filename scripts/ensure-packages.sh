@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when any is missing.
-# Usage: scripts/ensure-packages.sh build|test|demo
+# Usage: scripts/ensure-packages.sh build|test|demo|bench|fuzz
 set -euo pipefail
 
 need=(cmake g++ make googletest libgtest-dev libbenchmark-dev
@@ -8,6 +8,8 @@ need=(cmake g++ make googletest libgtest-dev libbenchmark-dev
 case "${1:-build}" in
   test) need+=(sox timgm6mb-soundfont dpf-plugins-vst libsndfile1-dev sndfile-programs alsa-utils xvfb imagemagick) ;;
   demo) need+=(sox) ;;
+  # The peers of `make bench-peers`, and the timer of `make bench`'s resident sizes.
+  bench) need+=(time csound fluidsynth timgm6mb-soundfont) ;;
   fuzz) need+=(clang libclang-rt-14-dev) ;;
 esac
 
