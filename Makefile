@@ -66,8 +66,8 @@ test-asan: packages-test asan
 screenshots: packages-test windows
 	@scripts/screenshots.sh
 
-bench: linux
-	build/linux/bench/tessarine_bench 64 2
+bench: packages-bench linux
+	@scripts/bench.sh build/linux
 
 # Tessarine side by side with Csound and FluidSynth on the same notes (RUNS=3 timings each).
 bench-peers: packages-bench linux

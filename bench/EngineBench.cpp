@@ -1,9 +1,12 @@
 // Renders a fixed set of patches for a fixed number of voices and seconds through the engine
 // and prints, per patch, nanoseconds per voice-sample and the real-time factor (seconds of
-// audio rendered per second of computing, for all voices together).
+// audio rendered per second of computing, for all voices together); then the note-on time of
+// a chord and the load times. Usage: tessarine_bench [VOICES [SECONDS [FOLDER]]]; the patches
+// are left in FOLDER as NAME.txt (scripts/bench.sh measures their resident size).
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <ctime>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +22,7 @@
 #include "engine/delays/DelayMemory.h"
 #include "midi/NotePlayer.h"
 #include "samples/SampleDirective.h"
+#include "sf2import/SoundFontImport.h"
 
 namespace {
 
@@ -145,6 +149,56 @@ void benchChordNoteOn(const std::filesystem::path& folder, float rate) {
     std::printf("  for comparison, allocating and zero-filling 16 delay buffers of 16 MiB: %.1f ms\n", zeroFill);
 }
 
+// Wall and processor milliseconds of `work` (the processor time is the figure that holds on a
+// shared machine).
+template <class Work>
+void timed(const char* what, Work&& work) {
+    const std::clock_t cpuBegin = std::clock();
+    const auto begin = std::chrono::steady_clock::now();
+    const std::string result = work();
+    const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+    const double cpu = 1000.0 * static_cast<double>(std::clock() - cpuBegin) / CLOCKS_PER_SEC;
+    std::printf("  %-44s %8.0f ms cpu %8.0f ms wall   %s\n", what, cpu, wall, result.c_str());
+}
+
+// Load times: compiling and installing a generated instrument of 1000 layers, and importing
+// the General MIDI bank TimGM6mb (when the bank is installed).
+void benchLoadTimes(const std::filesystem::path& folder, float rate) {
+    std::printf("\nLoad times:\n");
+    const auto path = (folder / "layers1000.txt").string();
+    {
+        std::ofstream out(path);
+        for (int i = 0; i < 1000; ++i)
+            out << "LAYER\nx = OSCSYN(2, 1, 0, 0.1, FREQ * " << 1.0 + i * 1e-4 << ", 0)\n"
+                << "OUT = FILT(0, x, " << 1000 + i << ", 0.5) * ENV1(0.01, 0.2, 0.7, 0.3, 0, 0)\n";
+    }
+    tess::Log log;
+    tess::compiler::InstrumentCompiler compiler(log, folder.string());
+    tess::Engine engine(log);
+    engine.sampleRate = rate;
+    timed("compile and install 1000 layers", [&] {
+        compiler.reset();
+        compiler.compileFile(0, path);
+        engine.installInstrument(compiler.instrument());
+        return std::to_string(compiler.instrument().layerCount) + " layers";
+    });
+    const std::string bank = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+    if (!std::filesystem::exists(bank)) {
+        std::printf("  (no %s: the import is not timed)\n", bank.c_str());
+        return;
+    }
+    const auto imported = folder / "TimGM6mb";
+    std::filesystem::remove_all(imported);
+    timed("import TimGM6mb", [&] {
+        tess::sf2::ImportRequest request;
+        request.bankPath = bank;
+        request.outputFolder = imported.string();
+        const tess::sf2::ImportSummary summary = tess::sf2::importSoundFont(request, [](std::string_view) {});
+        return std::to_string(summary.presets) + " presets, " + std::to_string(summary.layers) + " layers" +
+               (summary.succeeded ? "" : ", FAILED");
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -152,7 +206,7 @@ int main(int argc, char** argv) {
     const double seconds = argc > 2 ? std::atof(argv[2]) : 2.0;
     const int block = 512;
     const float rate = 44100.0f;
-    const auto folder = std::filesystem::temp_directory_path() / "tessarine-bench";
+    const auto folder = argc > 3 ? std::filesystem::path(argv[3]) : std::filesystem::temp_directory_path() / "tessarine-bench";
     std::filesystem::create_directories(folder);
     writeBenchWav((folder / "bench.wav").string());
 
@@ -193,5 +247,6 @@ int main(int argc, char** argv) {
                     elapsed * 1e9 / voiceSamples, seconds / elapsed);
     }
     benchChordNoteOn(folder, rate);
+    benchLoadTimes(folder, rate);
     return 0;
 }
