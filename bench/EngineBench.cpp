@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "common/DenormalGuard.h"
 #include "common/Log.h"
 #include "compiler/InstrumentCompiler.h"
 #include "engine/Engine.h"
@@ -149,6 +150,52 @@ void benchChordNoteOn(const std::filesystem::path& folder, float rate) {
     std::printf("  for comparison, allocating and zero-filling 16 delay buffers of 16 MiB: %.1f ms\n", zeroFill);
 }
 
+// A resonant filter and a reverb in the POST step struck once and left to ring out: the first
+// second is loud (peaks near 9), from the sixth on the tail is in the denormal range, where
+// without flush-to-zero it stays (about 1e-43) and never reaches 0. Prints the cost of each
+// second relative to the first, as the engine alone runs it and as the audio callbacks run it
+// (under the flush-to-zero guard).
+void benchDecayingTail(const std::filesystem::path& folder, float rate) {
+    const auto path = (folder / "tail.txt").string();
+    std::ofstream(path) << "POST\nx = (SAT((0.5 / 44100 - TIME) * 1e9) + 1) * 0.5\n"
+                           "OUT = REVERB(FILT(3, x, 3000, 0.9), 0.5, 0.2, 4000, 20)\n";
+    constexpr int kSeconds = 12;
+    constexpr int kBlock = 512;
+    std::printf("\nA reverb tail decaying into silence (POST reverb struck once; processor time of each "
+                "second / the first):\n");
+    for (const bool guarded : {false, true}) {
+        tess::Log log;
+        tess::compiler::InstrumentCompiler compiler(log, folder.string());
+        compiler.reset();
+        compiler.compileFile(0, path);
+        tess::Engine engine(log);
+        engine.sampleRate = rate;
+        engine.installInstrument(compiler.instrument());
+        engine.resume();
+        std::vector<float> input(kBlock, 0.0f), left(kBlock), right(kBlock);
+        float* inputs[2] = {input.data(), input.data()};
+        float* outputs[2] = {left.data(), right.data()};
+        double first = 0.0, worst = 0.0;
+        std::printf("  %-34s", guarded ? "under the callbacks' guard" : "engine alone, host's float mode");
+        for (int second = 0; second < kSeconds; ++second) {
+            const std::clock_t begin = std::clock();
+            for (int done = 0; done < static_cast<int>(rate); done += kBlock) {
+                if (guarded) {
+                    const tess::DenormalGuard floatMode;
+                    engine.process(inputs, outputs, kBlock, nullptr, false);
+                } else {
+                    engine.process(inputs, outputs, kBlock, nullptr, false);
+                }
+            }
+            const double elapsed = static_cast<double>(std::clock() - begin) / CLOCKS_PER_SEC;
+            if (second == 0) first = elapsed;
+            worst = std::max(worst, elapsed);
+            std::printf(" %5.1f", elapsed / first);
+        }
+        std::printf("   worst %.1fx\n", worst / first);
+    }
+}
+
 // Wall and processor milliseconds of `work` (the processor time is the figure that holds on a
 // shared machine).
 template <class Work>
@@ -247,6 +294,7 @@ int main(int argc, char** argv) {
                     elapsed * 1e9 / voiceSamples, seconds / elapsed);
     }
     benchChordNoteOn(folder, rate);
+    benchDecayingTail(folder, rate);
     benchLoadTimes(folder, rate);
     return 0;
 }
