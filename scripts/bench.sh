@@ -23,7 +23,7 @@ resident() {  # command... -> peak resident size in MiB
 
 echo
 echo "Resident memory (peak, whole process):"
-printf '  %-34s %s\n' "empty instance (tessarine info)" "$(resident "$build/tessarine" info "$build/Tessarine.so")"
+printf '  %-42s %s\n' "empty instance (tessarine info)" "$(resident "$build/tessarine" info "$build/Tessarine.so")"
 "$build/bench/tessarine_peers" midi "$work/notes.mid" >/dev/null
 patches=("$work"/*.txt "$here/bench/peers/saw-filter-adsr.txt")
 piano=$(grep -l '", preset 0 of bank 0,' "$work"/TimGM6mb/*/Instrument.txt 2>/dev/null || true)
@@ -32,6 +32,6 @@ for patch in "${patches[@]}"; do
   name=$(basename "$patch" .txt)
   [ "$name" = Instrument ] && name="TimGM6mb piano"
   case $name in chord | layers1000) continue ;; esac  # the note-on and load-time instruments
-  printf '  %-34s %s\n' "$name, 6 s of the peer notes" \
+  printf '  %-42s %s\n' "$name, 6 s of the peer notes" \
     "$(resident "$build/tessarine" render --instrument "$patch" --midi "$work/notes.mid" --seconds 6 -o "$work/out.wav")"
 done
