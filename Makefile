@@ -1,7 +1,8 @@
 # The two commands a new user needs are `make demo` and `make test`; the rest are for us.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all linux windows asan demo test test-sanitized test-asan test-threads bench fuzz format clean packages-build packages-test \
+.PHONY: all linux windows asan demo test test-sanitized test-asan test-threads bench bench-peers fuzz format clean \
+	packages-build packages-test packages-bench \
 	packages-demo \
 	screenshots package install
 
@@ -12,6 +13,9 @@ packages-build:
 
 packages-test:
 	@scripts/ensure-packages.sh test
+
+packages-bench:
+	@scripts/ensure-packages.sh bench
 
 packages-demo:
 	@scripts/ensure-packages.sh demo
@@ -72,8 +76,12 @@ package: linux windows
 install: linux
 	@scripts/install.sh build/linux
 
-bench: linux
-	build/linux/bench/tessarine_bench 64 2
+bench: packages-bench linux
+	@scripts/bench.sh build/linux
+
+# Tessarine side by side with Csound and FluidSynth on the same notes (RUNS=3 timings each).
+bench-peers: packages-bench linux
+	@scripts/bench-peers.sh build/linux
 
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS = CompilerFuzz AudioFileFuzz MidiFileFuzz

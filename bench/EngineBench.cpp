@@ -1,9 +1,12 @@
 // Renders a fixed set of patches for a fixed number of voices and seconds through the engine
 // and prints, per patch, nanoseconds per voice-sample and the real-time factor (seconds of
-// audio rendered per second of computing, for all voices together).
+// audio rendered per second of computing, for all voices together); then the note-on time of
+// a chord and the load times. Usage: tessarine_bench [VOICES [SECONDS [FOLDER]]]; the patches
+// are left in FOLDER as NAME.txt (scripts/bench.sh measures their resident size).
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <ctime>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,12 +16,14 @@
 #include <string>
 #include <vector>
 
+#include "common/DenormalGuard.h"
 #include "common/Log.h"
 #include "compiler/InstrumentCompiler.h"
 #include "engine/Engine.h"
 #include "engine/delays/DelayMemory.h"
 #include "midi/NotePlayer.h"
 #include "samples/SampleDirective.h"
+#include "sf2import/SoundFontImport.h"
 
 namespace {
 
@@ -145,6 +150,102 @@ void benchChordNoteOn(const std::filesystem::path& folder, float rate) {
     std::printf("  for comparison, allocating and zero-filling 16 delay buffers of 16 MiB: %.1f ms\n", zeroFill);
 }
 
+// A resonant filter and a reverb in the POST step struck once and left to ring out: the first
+// second is loud (peaks near 9), from the sixth on the tail is in the denormal range, where
+// without flush-to-zero it stays (about 1e-43) and never reaches 0. Prints the cost of each
+// second relative to the first, as the engine alone runs it and as the audio callbacks run it
+// (under the flush-to-zero guard).
+void benchDecayingTail(const std::filesystem::path& folder, float rate) {
+    const auto path = (folder / "tail.txt").string();
+    std::ofstream(path) << "POST\nx = (SAT((0.5 / 44100 - TIME) * 1e9) + 1) * 0.5\n"
+                           "OUT = REVERB(FILT(3, x, 3000, 0.9), 0.5, 0.2, 4000, 20)\n";
+    constexpr int kSeconds = 12;
+    constexpr int kBlock = 512;
+    std::printf("\nA reverb tail decaying into silence (POST reverb struck once; processor time of each "
+                "second / the first):\n");
+    for (const bool guarded : {false, true}) {
+        tess::Log log;
+        tess::compiler::InstrumentCompiler compiler(log, folder.string());
+        compiler.reset();
+        compiler.compileFile(0, path);
+        tess::Engine engine(log);
+        engine.sampleRate = rate;
+        engine.installInstrument(compiler.instrument());
+        engine.resume();
+        std::vector<float> input(kBlock, 0.0f), left(kBlock), right(kBlock);
+        float* inputs[2] = {input.data(), input.data()};
+        float* outputs[2] = {left.data(), right.data()};
+        double first = 0.0, worst = 0.0;
+        std::printf("  %-34s", guarded ? "under the callbacks' guard" : "engine alone, host's float mode");
+        for (int second = 0; second < kSeconds; ++second) {
+            const std::clock_t begin = std::clock();
+            for (int done = 0; done < static_cast<int>(rate); done += kBlock) {
+                if (guarded) {
+                    const tess::DenormalGuard floatMode;
+                    engine.process(inputs, outputs, kBlock, nullptr, false);
+                } else {
+                    engine.process(inputs, outputs, kBlock, nullptr, false);
+                }
+            }
+            const double elapsed = static_cast<double>(std::clock() - begin) / CLOCKS_PER_SEC;
+            if (second == 0) first = elapsed;
+            worst = std::max(worst, elapsed);
+            std::printf(" %5.1f", elapsed / first);
+        }
+        std::printf("   worst %.1fx\n", worst / first);
+    }
+}
+
+// Wall and processor milliseconds of `work` (the processor time is the figure that holds on a
+// shared machine).
+template <class Work>
+void timed(const char* what, Work&& work) {
+    const std::clock_t cpuBegin = std::clock();
+    const auto begin = std::chrono::steady_clock::now();
+    const std::string result = work();
+    const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+    const double cpu = 1000.0 * static_cast<double>(std::clock() - cpuBegin) / CLOCKS_PER_SEC;
+    std::printf("  %-44s %8.0f ms cpu %8.0f ms wall   %s\n", what, cpu, wall, result.c_str());
+}
+
+// Load times: compiling and installing a generated instrument of 1000 layers, and importing
+// the General MIDI bank TimGM6mb (when the bank is installed).
+void benchLoadTimes(const std::filesystem::path& folder, float rate) {
+    std::printf("\nLoad times:\n");
+    const auto path = (folder / "layers1000.txt").string();
+    {
+        std::ofstream out(path);
+        for (int i = 0; i < 1000; ++i)
+            out << "LAYER\nx = OSCSYN(2, 1, 0, 0.1, FREQ * " << 1.0 + i * 1e-4 << ", 0)\n"
+                << "OUT = FILT(0, x, " << 1000 + i << ", 0.5) * ENV1(0.01, 0.2, 0.7, 0.3, 0, 0)\n";
+    }
+    tess::Log log;
+    tess::compiler::InstrumentCompiler compiler(log, folder.string());
+    tess::Engine engine(log);
+    engine.sampleRate = rate;
+    timed("compile and install 1000 layers", [&] {
+        compiler.reset();
+        compiler.compileFile(0, path);
+        engine.installInstrument(compiler.instrument());
+        return std::to_string(compiler.instrument().layerCount) + " layers";
+    });
+    const std::string bank = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+    if (!std::filesystem::exists(bank)) {
+        std::printf("  (no %s: the import is not timed)\n", bank.c_str());
+        return;
+    }
+    const auto imported = folder / "TimGM6mb";
+    std::filesystem::remove_all(imported);
+    timed("import TimGM6mb", [&] {
+        tess::sf2::ImportRequest request;
+        request.bankPath = bank;
+        request.outputFolder = imported.string();
+        const tess::sf2::ImportSummary summary = tess::sf2::importSoundFont(request, [](std::string_view) {});
+        return std::to_string(summary.presets) + " presets, " + std::to_string(summary.layers) + " layers" +
+               (summary.succeeded ? "" : ", FAILED");
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -152,7 +253,7 @@ int main(int argc, char** argv) {
     const double seconds = argc > 2 ? std::atof(argv[2]) : 2.0;
     const int block = 512;
     const float rate = 44100.0f;
-    const auto folder = std::filesystem::temp_directory_path() / "tessarine-bench";
+    const auto folder = argc > 3 ? std::filesystem::path(argv[3]) : std::filesystem::temp_directory_path() / "tessarine-bench";
     std::filesystem::create_directories(folder);
     writeBenchWav((folder / "bench.wav").string());
 
@@ -193,5 +294,7 @@ int main(int argc, char** argv) {
                     elapsed * 1e9 / voiceSamples, seconds / elapsed);
     }
     benchChordNoteOn(folder, rate);
+    benchDecayingTail(folder, rate);
+    benchLoadTimes(folder, rate);
     return 0;
 }

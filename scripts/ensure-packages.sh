@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when any is missing.
-# Usage: scripts/ensure-packages.sh build|test|demo|package|fuzz
+# Usage: scripts/ensure-packages.sh build|test|demo|package|bench|fuzz
 set -euo pipefail
 
 need=(cmake g++ make pkgconf googletest libgtest-dev libbenchmark-dev libx11-dev libxft-dev
@@ -9,6 +9,8 @@ case "${1:-build}" in
   test) need+=(sox timgm6mb-soundfont fluidsynth dpf-plugins-vst libsndfile1-dev sndfile-programs alsa-utils xvfb fonts-dejavu-core imagemagick) ;;
   demo) need+=(sox) ;;
   package) need+=(zip) ;;
+  # The peers of `make bench-peers`, and the timer of `make bench`'s resident sizes.
+  bench) need+=(time csound fluidsynth timgm6mb-soundfont) ;;
   fuzz) need+=(clang libclang-rt-14-dev) ;;
 esac
 

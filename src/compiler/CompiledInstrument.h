@@ -333,9 +333,9 @@ struct TemperamentTable {
 };
 
 struct CompiledInstrument {
-    CompiledInstrument() : layers(kLayerCapacity) {}
-
-    std::vector<LayerProgram> layers;  // always kLayerCapacity entries
+    // The layers the compile has reached, grown on the loading thread as LAYER sections start
+    // (at most kLayerCapacity), so an instrument holds memory for the layers it has.
+    std::vector<LayerProgram> layers;
     LayerProgram post;
     // 1.0 when the POST program has at least one operation (the POST step runs), else -1.0.
     float postFrequency = -1.0f;
@@ -352,12 +352,18 @@ struct CompiledInstrument {
     KeyswitchTable keyswitches;
     TemperamentTable temperaments;
 
-    // Empties every program and layer setting; keeps the host parameter count. A compile
-    // writes no layer beyond the one in progress (index layerCount), so none further is
-    // cleared again.
+    // Loading thread: the layer `index` (clamped to the capacity) for a compile to write,
+    // created empty, with those before it, when the compile first reaches it.
+    LayerProgram& layerForWriting(int index) {
+        const auto i = static_cast<std::size_t>(std::clamp(index, 0, kLayerCapacity - 1));
+        if (layers.size() <= i) layers.resize(i + 1);
+        return layers[i];
+    }
+
+    // Empties every program and layer setting, giving back the layers' memory; keeps the host
+    // parameter count.
     void clear() {
-        const std::size_t used = std::min<std::size_t>(static_cast<std::size_t>(layerCount) + 1, layers.size());
-        for (std::size_t i = 0; i < used; ++i) layers[i].clear();
+        std::vector<LayerProgram>().swap(layers);
         post.clear();
         postFrequency = -1.0f;
         layerCount = 0;

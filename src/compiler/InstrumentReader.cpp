@@ -174,7 +174,7 @@ bool InstrumentCompiler::changeSection(FileState& file, SectionKeyword keyword, 
     } else if (section_ < kLayerCapacity) {
         finishLayerSettings(instrument_, section_);
         finishLayerModulation(instrument_, section_);
-        staging_.finishSection(section_, instrument_.layers[static_cast<std::size_t>(section_)]);
+        staging_.finishSection(section_, instrument_.layerForWriting(section_));
         instrument_.layerCount = std::max(instrument_.layerCount, section_ + 1);
     }
     section_ = section_ < 0 ? 0 : section_ + 1;

@@ -29,7 +29,9 @@ namespace tess {
 
 class Engine {
 public:
-    static constexpr int kMaxBlock = 524288;  // longer host blocks are rendered in slices
+    // Host blocks are rendered in slices of at most this many frames, so the engine's own
+    // buffers (IN and the send buses) hold one slice whatever block a host may send.
+    static constexpr int kMaxBlock = 4096;
     static constexpr int kSendBuses = 4;
     static constexpr int kMaxJumpsPerSample = 4096;
     static constexpr int kRun = 64;  // samples the block executor runs each operation over

@@ -34,7 +34,7 @@ void Engine::resume() {
 
 void Engine::process(float* const* inputs, float* const* outputs, std::int64_t frames,
                      const vst::VstTimeInfo* timeInfo, bool effectMode) {
-    if (frames <= 0) return;
+    if (frames <= 0 || outputs == nullptr || outputs[0] == nullptr || outputs[1] == nullptr) return;
     if (transport.update(timeInfo, sampleClock, sampleRate)) {
         noteCounter = 0;
         if (log_.debugLevel > 1) log_.append(Log::kMain, "NOTEON counter reset.\r\n");
@@ -51,14 +51,25 @@ void Engine::process(float* const* inputs, float* const* outputs, std::int64_t f
 
 void Engine::renderSlice(float* const* inputs, float* const* outputs, int offset, int frames,
                          bool effectMode) {
-    if (effectMode) {
+    // A host may pass no inputs to an instrument: IN then reads silence.
+    const bool hostInputs = inputs != nullptr && inputs[0] != nullptr && inputs[1] != nullptr;
+    const std::size_t bytes = sizeof(float) * static_cast<std::size_t>(frames);
+    if (effectMode && hostInputs) {
         inLeft_ = inputs[0] + offset;
         inRight_ = inputs[1] + offset;
     } else {
-        std::memcpy(inputLeft_.get(), inputs[0] + offset, sizeof(float) * static_cast<std::size_t>(frames));
-        std::memcpy(inputRight_.get(), inputs[1] + offset, sizeof(float) * static_cast<std::size_t>(frames));
-        std::memset(outputs[0] + offset, 0, sizeof(float) * static_cast<std::size_t>(frames));
-        std::memset(outputs[1] + offset, 0, sizeof(float) * static_cast<std::size_t>(frames));
+        // The inputs are copied before the outputs are cleared: a host may pass the same buffers.
+        if (hostInputs) {
+            std::memcpy(inputLeft_.get(), inputs[0] + offset, bytes);
+            std::memcpy(inputRight_.get(), inputs[1] + offset, bytes);
+        } else {
+            std::memset(inputLeft_.get(), 0, bytes);
+            std::memset(inputRight_.get(), 0, bytes);
+        }
+        if (!effectMode) {
+            std::memset(outputs[0] + offset, 0, bytes);
+            std::memset(outputs[1] + offset, 0, bytes);
+        }
         inLeft_ = inputLeft_.get();
         inRight_ = inputRight_.get();
     }

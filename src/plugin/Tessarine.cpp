@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/DenormalGuard.h"
 #include "compiler/InstrumentCompiler.h"
 #include "editor/TessarineEditor.h"
 #include "platform/Platform.h"
@@ -74,6 +75,7 @@ void Tessarine::resume() {
 
 void Tessarine::processReplacing(float** inputs, float** outputs, vst::VstInt32 sampleFrames) {
     if (sampleFrames <= 0) return;
+    const DenormalGuard floatMode;
     swap_.callbackStarted();
     AudioThreadGuard::AudioScope scope(audioGuard);
     // While a load installs the new instrument, or the old one has faded out and the new one
@@ -81,7 +83,7 @@ void Tessarine::processReplacing(float** inputs, float** outputs, vst::VstInt32 
     if (!scope || (!isEffect && swap_.silent())) {
         // A load is rebuilding the instrument: an instrument outputs silence, an effect leaves
         // the host's buffers as they are.
-        if (!isEffect) {
+        if (!isEffect && outputs != nullptr && outputs[0] != nullptr && outputs[1] != nullptr) {
             std::memset(outputs[0], 0, sizeof(float) * static_cast<std::size_t>(sampleFrames));
             std::memset(outputs[1], 0, sizeof(float) * static_cast<std::size_t>(sampleFrames));
         }
@@ -97,6 +99,7 @@ void Tessarine::processReplacing(float** inputs, float** outputs, vst::VstInt32 
 
 vst::VstInt32 Tessarine::processEvents(vst::VstEvents* events) {
     if (events == nullptr) return 1;
+    const DenormalGuard floatMode;
     {
         // Nothing of the instrument is touched while a load rebuilds it.
         AudioThreadGuard::AudioScope scope(audioGuard);

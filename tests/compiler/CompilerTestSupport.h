@@ -38,7 +38,12 @@ protected:
                message + raw + "\r\n";
     }
     std::string programLog() const { return std::string(log.program.view()); }
-    const LayerProgram& layer(int index) const { return compiler.instrument().layers[static_cast<std::size_t>(index)]; }
+    // The layer `index`; one the compile never reached reads as an empty layer.
+    const LayerProgram& layer(int index) const {
+        static const LayerProgram kEmpty;
+        const std::vector<LayerProgram>& layers = compiler.instrument().layers;
+        return static_cast<std::size_t>(index) < layers.size() ? layers[static_cast<std::size_t>(index)] : kEmpty;
+    }
 
     static std::size_t count(const std::string& text, const std::string& what) {
         std::size_t n = 0;

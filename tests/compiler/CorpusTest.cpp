@@ -17,7 +17,9 @@ void expectCompleteAndBounded(const CompilerTest& test, const InstrumentCompiler
     EXPECT_NE(log.find("End of File \"" + path + "\""), std::string::npos) << path;
     EXPECT_LE(compiler.staging().slots().size(), 8192);
     EXPECT_LE(compiler.staging().operations().size(), 8192u);
-    for (int i = 0; i <= compiler.instrument().layerCount && i < 8192; ++i) {
+    const int reached = static_cast<int>(compiler.instrument().layers.size());
+    EXPECT_LE(compiler.instrument().layerCount, reached);
+    for (int i = 0; i < reached; ++i) {
         const LayerProgram& program = compiler.instrument().layers[static_cast<std::size_t>(i)];
         EXPECT_EQ(static_cast<int>(program.left.size()), program.slotCount);
         for (const Operation& op : program.operations) {

@@ -15,6 +15,7 @@ PluginHarness* current = nullptr;
 
 vst::VstIntPtr PluginHarness::callback(vst::AEffect*, vst::VstInt32 opcode, vst::VstInt32, vst::VstIntPtr, void* ptr,
                                        float) {
+    if (current != nullptr && current->onCallback) current->onCallback(opcode);
     switch (opcode) {
         case vst::audioMasterVersion:
             return 2400;

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -71,6 +72,9 @@ public:
     const vst::VstEvents* lastSentList = nullptr;      // valid only during block()
     const vst::VstEvents* lastReturnedList = nullptr;  // the same
     std::vector<vst::VstMidiEvent> returnedEvents;     // copies taken when the list came back
+    // Called on every host callback the plug-in makes, with its opcode (for what a test wants
+    // to see from inside the plug-in's calls).
+    std::function<void(vst::VstInt32 opcode)> onCallback;
 
     ScopedUserFolder home;
 

@@ -1,4 +1,4 @@
-// Counts heap allocations made on the calling thread while a CountAllocations scope is open
+// Counts heap allocations and frees made on the calling thread while a CountAllocations scope is open
 // there: a test opens one around the plug-in's audio callbacks to prove that they allocate
 // nothing. A test program gets the counting global operator new / delete by linking
 // support/AllocationCounter.cpp (see tests/CMakeLists.txt).
@@ -15,9 +15,12 @@ public:
 
     // Allocations on this thread since the scope opened.
     long count() const;
+    // Frees (of memory from anywhere) on this thread since the scope opened.
+    long frees() const;
 
 private:
     long start_;
+    long startFrees_;
 };
 
 }  // namespace tess::test

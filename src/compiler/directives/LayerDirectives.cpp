@@ -24,7 +24,7 @@ constexpr int kTriggerChannel = 1003;
 bool inCommon(const DirectiveLine& line) { return line.section == kSectionCommon; }
 
 LayerProgram& layerOf(CompiledInstrument& instrument, int section) {
-    return instrument.layers[static_cast<std::size_t>(std::clamp(section, 0, kLayerCapacity - 1))];
+    return instrument.layerForWriting(section);
 }
 
 // The record a line writes: the defaults in COMMON, the POST step's in POST, else the layer's.

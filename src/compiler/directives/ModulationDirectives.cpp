@@ -38,7 +38,7 @@ float convert(double value, Unit unit) {
 // The record a line writes: the defaults in COMMON, else the layer's (POST is refused before).
 LayerModulation& modulationOf(const DirectiveLine& line, CompiledInstrument& instrument) {
     if (line.section < 0) return instrument.defaultModulation;
-    return instrument.layers[static_cast<std::size_t>(std::min(line.section, kLayerCapacity - 1))].modulation;
+    return instrument.layerForWriting(line.section).modulation;
 }
 
 void logAlways(const DirectiveLine& line, const std::string& text) { line.log->append(Log::kMain, text); }
@@ -310,7 +310,7 @@ void installModulationDirectives(DirectiveDispatch& dispatch, CompiledInstrument
 }
 
 void finishLayerModulation(CompiledInstrument& instrument, int layer) {
-    LayerModulation& m = instrument.layers[static_cast<std::size_t>(std::clamp(layer, 0, kLayerCapacity - 1))].modulation;
+    LayerModulation& m = instrument.layerForWriting(layer).modulation;
     const LayerModulation& defaults = instrument.defaultModulation;
     constexpr float kUnsetBelow = -1e9f;
     for (int t = 0; t < LayerModulation::TargetCount; ++t) {
