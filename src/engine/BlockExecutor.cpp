@@ -397,7 +397,7 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
                 for (int i = begin; i < end; ++i) {
                     timing.t = c.runTime + i;
                     result[i] = both(env::runDelayedEnvelope(state, k.envelope, k.release, timing));
-                    run.lowestStage[i] = std::min(run.lowestStage[i], state.stage);
+                    run.lowestStage[i] = std::min(run.lowestStage[i], static_cast<float>(state.stage));
                 }
                 break;
             }
