@@ -1,7 +1,7 @@
 # The two commands a new user needs are `make demo` and `make test`; the rest are for us.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all linux windows asan demo test test-sanitized test-asan test-threads bench fuzz format clean packages-build packages-test \
+.PHONY: all linux windows asan demo test test-sanitized test-asan test-tsan test-threads bench fuzz fuzz-build fuzz-short fuzz-long format clean packages-build packages-test \
 	packages-demo \
 	screenshots
 
@@ -65,18 +65,30 @@ screenshots: packages-test windows
 bench: linux
 	build/linux/bench/tessarine_bench 64 2
 
+# libFuzzer targets (clang, with AddressSanitizer and UndefinedBehaviorSanitizer), run one at
+# a time over corpora that fuzz/seeds.sh fills; findings land in build/fuzz/findings/.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS = CompilerFuzz AudioFileFuzz MidiFileFuzz
+FUZZ_TARGETS = CompilerFuzz AudioFileFuzz SoundFontFuzz ChunkFuzz MidiFileFuzz EventsFuzz
 
-fuzz: packages-build
-	@command -v clang++ >/dev/null || scripts/ensure-packages.sh fuzz
+fuzz-build: packages-build
+	@scripts/ensure-packages.sh fuzz
+	@scripts/ensure-packages.sh test
 	CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARINE_TESTS=OFF \
 	  -DTESSARINE_BENCH=OFF -DTESSARINE_FUZZ=ON -DTESSARINE_WERROR=OFF \
 	  "-DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link,address,undefined" >/dev/null
-	cmake --build build/fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
-	@mkdir -p build/fuzz/corpus-CompilerFuzz && cp examples/*.txt tests/data/compiler/corpus/* build/fuzz/corpus-CompilerFuzz/
-	@for t in $(FUZZ_TARGETS); do mkdir -p build/fuzz/corpus-$$t; echo "== $$t for $(FUZZ_SECONDS) s"; \
-	  (cd build/fuzz && fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 corpus-$$t) || exit 1; done
+	cmake --build build/fuzz -j $(JOBS) --target $(FUZZ_TARGETS) FuzzSeeds
+	@fuzz/seeds.sh
+
+fuzz: fuzz-build
+	@fuzz/run.sh $(FUZZ_TARGETS) -- -max_total_time=$(FUZZ_SECONDS)
+
+# About 20 s per target over its corpus.
+fuzz-short: fuzz-build
+	@fuzz/run.sh $(FUZZ_TARGETS) -- -max_total_time=20
+
+# Ten million executions or one hour per target, whichever comes first (hours in all).
+fuzz-long: fuzz-build
+	@fuzz/run.sh $(FUZZ_TARGETS) -- -runs=10000000 -max_total_time=3600
 
 format:
 	find src tools tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
