@@ -24,6 +24,7 @@ void InstrumentCompiler::reset() {
     staging_.reset();
     section_ = kSectionCommon;
     includedFiles_ = 0;
+    lastUnwritten_ = false;
 }
 
 std::string InstrumentCompiler::lastFilePath() const {

@@ -71,8 +71,7 @@ void Tessarine::compileInstrument(const std::string& path, bool& fileRead) {
         splitPath(resolved, instrumentFolder, instrumentFileName);
         sampleContext.instrumentFolder = instrumentFolder;
         instrumentPath = path;
-        fileRead = platform::fileExists(resolved);
-        compiler->compileFile(0, resolved);
+        fileRead = compiler->compileFile(0, resolved);
     }  // an empty path keeps the stored path, folder and file name (and so the program name)
     platform::deleteFile(compiler->lastFilePath());
     const compiler::QualitySettings& quality = compiler->instrument().common.quality;
