@@ -46,14 +46,16 @@ test-sanitized: packages-build
 	cmake --build build/asan -j $(JOBS) --target $(SANITIZED_TESTS)
 	@for t in $(SANITIZED_TESTS); do echo "== $$t (sanitized)"; build/asan/tests/$$t --gtest_brief=1 || exit 1; done
 
-# The tests where a second thread changes parameters or restores a state while the audio
-# thread renders, under ThreadSanitizer.
-THREAD_TESTS = HostParameters.ChangesFromAnotherThreadWhileRendering:SavedState.ARestoreWorksInEveryHostOrder
+# The tests where a second thread changes parameters, restores a state or reloads the
+# instrument while the audio thread renders, under ThreadSanitizer.
+THREAD_TESTS = HostParameters.ChangesFromAnotherThreadWhileRendering:SavedState.ARestoreWorksInEveryHostOrder:LoadWhilePlaying.*
 
-test-threads: packages-build
+test-tsan: packages-build
 	cmake --preset tsan >/dev/null
 	cmake --build build/tsan -j $(JOBS) --target test_plugin
 	TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/test_plugin --gtest_filter='$(THREAD_TESTS)'
+
+test-threads: test-tsan
 
 test-asan: packages-test asan
 	cd build/asan && ctest --output-on-failure -j $(JOBS) -E windows_under_wine
