@@ -17,8 +17,8 @@ for target in "${targets[@]}"; do
   extra=()
   # The General MIDI bank among the seeds is 6 MB: libFuzzer would cut it to 1 MB.
   [ "$target" = SoundFontFuzz ] && extra=(-max_len=8388608)
-  # Event lists grow long only slowly from the short seeds.
-  [ "$target" = EventsFuzz ] && extra=(-max_len=2048)
+  # Event lists would grow only slowly from the short seeds.
+  [ "$target" = EventsFuzz ] && extra=(-max_len=512 -len_control=0)
   export TMPDIR="$build/tmp-$target"
   rm -rf "$TMPDIR" && mkdir -p "$TMPDIR"
   (cd "$build" && "fuzz/$target" -timeout=30 -rss_limit_mb=4096 -print_final_stats=1 \
