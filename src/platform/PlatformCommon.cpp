@@ -25,8 +25,13 @@ std::FILE* openFile(const std::string& path, const char* mode) {
 
 std::FILE* openRegularFile(const std::string& path) {
     const std::string native = nativePath(path);
+#if defined(_WIN32)
+    struct _stat64 status {};  // the plain stat fails on files of 2 GB and more
+    if (::_stat64(native.c_str(), &status) != 0) return nullptr;
+#else
     struct stat status {};
     if (::stat(native.c_str(), &status) != 0) return nullptr;
+#endif
     if (!S_ISREG(status.st_mode)) {
         errno = S_ISDIR(status.st_mode) ? EISDIR : ENODEV;
         return nullptr;
