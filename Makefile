@@ -1,7 +1,7 @@
 # The two commands a new user needs are `make demo` and `make test`; the rest are for us.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all linux windows asan demo test test-sanitized test-asan test-threads bench bench-peers fuzz format clean \
+.PHONY: all linux windows asan demo test test-sanitized test-asan test-tsan test-threads bench bench-peers fuzz fuzz-build fuzz-short fuzz-long format clean \
 	packages-build packages-test packages-bench \
 	packages-demo \
 	screenshots package install
@@ -50,14 +50,16 @@ test-sanitized: packages-build
 	cmake --build build/asan -j $(JOBS) --target $(SANITIZED_TESTS)
 	@for t in $(SANITIZED_TESTS); do echo "== $$t (sanitized)"; build/asan/tests/$$t --gtest_brief=1 || exit 1; done
 
-# The tests where a second thread changes parameters or restores a state while the audio
-# thread renders, under ThreadSanitizer.
-THREAD_TESTS = HostParameters.ChangesFromAnotherThreadWhileRendering:SavedState.ARestoreWorksInEveryHostOrder
+# The tests where a second thread changes parameters, restores a state or reloads the
+# instrument while the audio thread renders, under ThreadSanitizer.
+THREAD_TESTS = HostParameters.ChangesFromAnotherThreadWhileRendering:SavedState.ARestoreWorksInEveryHostOrder:LoadWhilePlaying.*
 
-test-threads: packages-build
+test-tsan: packages-build
 	cmake --preset tsan >/dev/null
 	cmake --build build/tsan -j $(JOBS) --target test_plugin
 	TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/test_plugin --gtest_filter='$(THREAD_TESTS)'
+
+test-threads: test-tsan
 
 test-asan: packages-test asan
 	cd build/asan && ctest --output-on-failure -j $(JOBS) -E windows_under_wine
@@ -83,18 +85,30 @@ bench: packages-bench linux
 bench-peers: packages-bench linux
 	@scripts/bench-peers.sh build/linux
 
+# libFuzzer targets (clang, with AddressSanitizer and UndefinedBehaviorSanitizer), run one at
+# a time over corpora that fuzz/seeds.sh fills; findings land in build/fuzz/findings/.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS = CompilerFuzz AudioFileFuzz MidiFileFuzz
+FUZZ_TARGETS = CompilerFuzz AudioFileFuzz SoundFontFuzz ChunkFuzz MidiFileFuzz EventsFuzz
 
-fuzz: packages-build
-	@command -v clang++ >/dev/null || scripts/ensure-packages.sh fuzz
+fuzz-build: packages-build
+	@scripts/ensure-packages.sh fuzz
+	@scripts/ensure-packages.sh test
 	CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARINE_TESTS=OFF \
 	  -DTESSARINE_BENCH=OFF -DTESSARINE_FUZZ=ON -DTESSARINE_WERROR=OFF \
 	  "-DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link,address,undefined" >/dev/null
-	cmake --build build/fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
-	@mkdir -p build/fuzz/corpus-CompilerFuzz && cp examples/*.txt tests/data/compiler/corpus/* build/fuzz/corpus-CompilerFuzz/
-	@for t in $(FUZZ_TARGETS); do mkdir -p build/fuzz/corpus-$$t; echo "== $$t for $(FUZZ_SECONDS) s"; \
-	  (cd build/fuzz && fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 corpus-$$t) || exit 1; done
+	cmake --build build/fuzz -j $(JOBS) --target $(FUZZ_TARGETS) FuzzSeeds
+	@fuzz/seeds.sh
+
+fuzz: fuzz-build
+	@fuzz/run.sh $(FUZZ_TARGETS) -- -max_total_time=$(FUZZ_SECONDS)
+
+# About 20 s per target over its corpus.
+fuzz-short: fuzz-build
+	@fuzz/run.sh $(FUZZ_TARGETS) -- -max_total_time=20
+
+# Ten million executions or one hour per target, whichever comes first (hours in all).
+fuzz-long: fuzz-build
+	@fuzz/run.sh $(FUZZ_TARGETS) -- -runs=10000000 -max_total_time=3600
 
 format:
 	find src tools tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i

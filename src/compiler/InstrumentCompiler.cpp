@@ -25,6 +25,7 @@ void InstrumentCompiler::reset() {
     section_ = kSectionCommon;
     includedFiles_ = 0;
     filesRead_.clear();
+    lastUnwritten_ = false;
 }
 
 std::string InstrumentCompiler::lastFilePath() const {

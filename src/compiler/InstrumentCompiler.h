@@ -38,8 +38,9 @@ public:
     // and the editor size, which are kept (a load sets them first with resetCommonSettings).
     void reset();
 
-    // Compiles one file at the given include level; every outcome goes to the log.
-    void compileFile(int level, const std::string& path);
+    // Compiles one file at the given include level; every outcome goes to the log. False when
+    // the file could not be opened for reading.
+    bool compileFile(int level, const std::string& path);
 
     // Compiles one statement line as the operation compiler would from a file.
     void compileStatement(std::string_view rawLine, int lineNumber = 1, std::string_view fileName = "");
@@ -75,6 +76,9 @@ private:
     int section_ = -2;
     int includedFiles_ = 0;
     std::vector<std::string> filesRead_;
+    // A LAST line could not be written whole (a read-only or full per-user folder): LAST.txt is
+    // left out of this load rather than compiled with a line cut short.
+    bool lastUnwritten_ = false;
 };
 
 }  // namespace tess::compiler

@@ -30,22 +30,22 @@ const char* sectionWord(int section) {
 
 }  // namespace
 
-void InstrumentCompiler::compileFile(int level, const std::string& path) {
+bool InstrumentCompiler::compileFile(int level, const std::string& path) {
     if (level > kMaxIncludeLevel) {
         log_.append(Log::kMain, "**************** ERROR: too many INCLUDE level. Check if there is a loop. Ignoring this file.\r\n");
-        return;
+        return false;
     }
     if (level >= 0) {
         log_.append(Log::kMain, "**** Opening file ");
         log_.append(Log::kMain, "\"" + path + "\"");
         log_.append(Log::kMain, "...\r\n");
     }
-    std::FILE* handle = platform::openFile(path, "rb");
+    std::FILE* handle = platform::openRegularFile(path);
     if (handle == nullptr) {
         if (level >= -1000)
             log_.append(Log::kMain, "**************** ERROR: file \"" + path +
                                         "\" does not exist or can not open for reading. Skipping file...\r\n");
-        return;
+        return false;
     }
     if (level > kLastLevel) filesRead_.push_back(path);
 
@@ -68,6 +68,7 @@ void InstrumentCompiler::compileFile(int level, const std::string& path) {
     std::fclose(handle);
     if (completed && level >= 0)
         log_.append(Log::kMain, format("**** Line %d, End of File \"%s\"...\r\n", file.lineNumber, path.c_str()));
+    return true;
 }
 
 bool InstrumentCompiler::processLine(FileState& file, const std::string& raw) {
@@ -158,7 +159,7 @@ bool InstrumentCompiler::changeSection(FileState& file, SectionKeyword keyword, 
     }
 
     // LAYER, or the end of a file in POST or in a LAYER.
-    if (section_ >= 0 && section_ + 1 < kLayerCapacity) compileFile(kLastLevel, lastFilePath());
+    if (section_ >= 0 && section_ + 1 < kLayerCapacity && !lastUnwritten_) compileFile(kLastLevel, lastFilePath());
     if (log_.debugLevel > 1) {
         if (section_ == kSectionCommon)
             log_.append(Log::kMain, format("Line %d, End of COMMON section...\r\n", file.lineNumber));
@@ -191,11 +192,17 @@ void InstrumentCompiler::handleLast(FileState& file, std::string_view normalized
         return;
     }
     std::FILE* last = platform::openFile(lastFilePath(), "ab");
-    if (last == nullptr) return;
-    const std::string_view rest = normalized.substr(std::min<std::size_t>(normalized.size(), 5));
-    std::fwrite(rest.data(), 1, rest.size(), last);
-    std::fwrite("\r\n", 1, 2, last);
-    std::fclose(last);
+    bool written = last != nullptr;
+    if (last != nullptr) {
+        const std::string_view rest = normalized.substr(std::min<std::size_t>(normalized.size(), 5));
+        written = std::fwrite(rest.data(), 1, rest.size(), last) == rest.size() && std::fwrite("\r\n", 1, 2, last) == 2;
+        written = std::fclose(last) == 0 && written;
+    }
+    if (!written && !lastUnwritten_) {
+        lastUnwritten_ = true;
+        reportLineError(log_, {file.lineNumber, file.path, raw},
+                        format("ERROR: LAST. Can't write %s: the LAST lines are left out...\r\n", lastFilePath().c_str()));
+    }
 }
 
 void InstrumentCompiler::handleInclude(FileState& file, std::string_view normalized, std::string_view raw) {

@@ -30,6 +30,11 @@ bool deleteFile(const std::string& path);
 // never opened, although POSIX would open one for reading.
 std::FILE* openFile(const std::string& path, const char* mode);
 
+// Opens `path` for binary reading only when it is a regular file. The readers of outside input
+// (instrument files and what they include, samples, banks, Settings.ini) use it: a device or a
+// pipe named there could block the caller or never end (/dev/zero has no last line).
+std::FILE* openRegularFile(const std::string& path);
+
 // Loading another module, for the host tool and tests.
 void* loadLibrary(const std::string& path, std::string* error);
 void* findSymbol(void* library, const char* name);

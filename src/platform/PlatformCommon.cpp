@@ -1,6 +1,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include <sys/stat.h>
+
 #include "platform/Platform.h"
 
 namespace tess::platform {
@@ -19,6 +21,22 @@ std::FILE* openFile(const std::string& path, const char* mode) {
         return nullptr;
     }
     return std::fopen(nativePath(path).c_str(), mode);
+}
+
+std::FILE* openRegularFile(const std::string& path) {
+    const std::string native = nativePath(path);
+#if defined(_WIN32)
+    struct _stat64 status {};  // the plain stat fails on files of 2 GB and more
+    if (::_stat64(native.c_str(), &status) != 0) return nullptr;
+#else
+    struct stat status {};
+    if (::stat(native.c_str(), &status) != 0) return nullptr;
+#endif
+    if (!S_ISREG(status.st_mode)) {
+        errno = S_ISDIR(status.st_mode) ? EISDIR : ENODEV;
+        return nullptr;
+    }
+    return std::fopen(native.c_str(), "rb");
 }
 
 std::string environment(const char* name) {

@@ -8,10 +8,14 @@ namespace tess {
 
 Tessarine* createEffectInstance(vst::AudioMasterCallback audioMaster) {
     const std::string folder = platform::userFolder();
-    ensureSettingsFile(folder);
+    std::string problem;
+    const bool settingsReady = ensureSettingsFile(folder, &problem);
     const CreationSettings settings = readCreationSettings(settingsPath(folder));
-    return new Tessarine(audioMaster, 1, settings.numParams, settings.editorWidth,
-                         settings.editorHeight);
+    auto* plugin = new Tessarine(audioMaster, 1, settings.numParams, settings.editorWidth,
+                                 settings.editorHeight);
+    if (!settingsReady)
+        plugin->log.appendf(Log::kMain, "************ ERROR: %s The default settings are used.\r\n", problem.c_str());
+    return plugin;
 }
 
 }  // namespace tess

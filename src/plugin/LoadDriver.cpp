@@ -74,8 +74,7 @@ std::unique_ptr<InstrumentBuild> Tessarine::buildInstrument(const std::string& p
         build->resolvedPath = resolveInstrumentPath(path, *build->log);
         splitPath(build->resolvedPath, build->folder, build->fileName);
         build->sampleContext.instrumentFolder = build->folder;
-        build->fileRead = platform::fileExists(build->resolvedPath);
-        build->compiler->compileFile(0, build->resolvedPath);
+        build->fileRead = build->compiler->compileFile(0, build->resolvedPath);
     }  // an empty path keeps the stored path, folder and file name (and so the program name)
     platform::deleteFile(build->compiler->lastFilePath());
     const compiler::QualitySettings& quality = build->compiler->instrument().common.quality;

@@ -255,7 +255,7 @@ FileHandle openForReading(const std::string& path, std::int64_t& size) {
     if (error || bytes > static_cast<std::uintmax_t>(std::numeric_limits<std::int64_t>::max()))
         return nullptr;
     size = static_cast<std::int64_t>(bytes);
-    return FileHandle(platform::openFile(path, "rb"));
+    return FileHandle(platform::openRegularFile(path));
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ public:
         : path_(path), bank_(bank), log_(log) {}
 
     bool run() {
-        FileHandle file(platform::openFile(path_, "rb"));
+        FileHandle file(platform::openRegularFile(path_));
         if (!file) {
             log_.printf("Can't open file %s...\r\n", path_.c_str());
             return false;
@@ -440,14 +440,21 @@ private:
     Input* in_ = nullptr;
 };
 
-// The zones of a preset or an instrument: bags first .. last - 1.
+// The zones of a preset or an instrument: bags first .. last - 1. Every bag a zone ends at must
+// point inside the generator and modulator tables, not only the table's last bag: the bags of
+// the terminal preset or instrument and after it are not otherwise bounded.
 bool checkZones(const ImportLog& log, const char* kind, std::size_t owner, const std::string& name,
                 std::size_t first, std::size_t last, const std::vector<Bag>& bagTable,
-                const std::vector<Generator>& generatorTable, std::uint16_t terminal,
-                std::size_t targetCount) {
+                const std::vector<Generator>& generatorTable, std::size_t modulatorCount,
+                std::uint16_t terminal, std::size_t targetCount) {
     for (std::size_t zone = first; zone < last; ++zone) {
         const Bag& bag = bagTable[zone];
         const Bag& next = bagTable[zone + 1];
+        if (next.generatorIndex >= generatorTable.size() || next.modulatorIndex > modulatorCount) {
+            log.printf("Invalid %s bag #%d: it points past its generators or modulators. Skipping...\r\n", kind,
+                       static_cast<int>(zone + 1));
+            return false;
+        }
         if (next.generatorIndex < bag.generatorIndex || next.modulatorIndex < bag.modulatorIndex) {
             log.printf(
                 "Invalid %s bag #%d: its generators or modulators run backwards. Skipping...\r\n",
@@ -529,13 +536,14 @@ bool validateBank(const Bank& bank, const ImportLog& log) {
     }
     for (std::size_t i = 0; i + 1 < bank.presets.size(); ++i)
         if (!checkZones(log, "preset", i, bank.presets[i].name, bank.presets[i].bagIndex,
-                        bank.presets[i + 1].bagIndex, bank.presetBags, bank.presetGenerators, 41,
-                        bank.instruments.size()))
+                        bank.presets[i + 1].bagIndex, bank.presetBags, bank.presetGenerators,
+                        bank.presetModulators.size(), 41, bank.instruments.size()))
             return false;
     for (std::size_t i = 0; i + 1 < bank.instruments.size(); ++i)
         if (!checkZones(log, "instrument", i, bank.instruments[i].name,
                         bank.instruments[i].bagIndex, bank.instruments[i + 1].bagIndex,
-                        bank.instrumentBags, bank.instrumentGenerators, 53, bank.samples.size()))
+                        bank.instrumentBags, bank.instrumentGenerators, bank.instrumentModulators.size(), 53,
+                        bank.samples.size()))
             return false;
     const std::uint64_t words = bank.sampleWords.size();
     for (std::size_t i = 0; i + 1 < bank.samples.size(); ++i) {

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/Platform.h"
 
@@ -38,16 +41,34 @@ std::string settingsPath(const std::string& userFolder) {
     return userFolder + platform::pathSeparator() + "Settings.ini";
 }
 
-bool ensureSettingsFile(const std::string& userFolder) {
-    if (!platform::directoryExists(userFolder)) platform::makeDirectory(userFolder);
+bool ensureSettingsFile(const std::string& userFolder, std::string* problem) {
+    const auto fail = [problem](const std::string& what, const std::string& reason) {
+        if (problem != nullptr) *problem = what + " (" + reason + ").";
+        return false;
+    };
+    if (!platform::directoryExists(userFolder)) {
+        std::error_code error;
+        std::filesystem::create_directories(std::filesystem::path(platform::nativePath(userFolder)), error);
+        if (!platform::directoryExists(userFolder))
+            return fail("Can't create the per-user folder " + userFolder,
+                        error ? error.message() : std::strerror(ENOTDIR));
+    }
     const std::string path = settingsPath(userFolder);
     if (platform::fileExists(path)) return true;
-    std::FILE* file = platform::openFile(path, "wb");
-    if (file == nullptr) return false;
-    const bool written =
-        std::fwrite(kDefaultSettingsText.data(), 1, kDefaultSettingsText.size(), file) ==
-        kDefaultSettingsText.size();
-    return std::fclose(file) == 0 && written;
+    // Written under another name and renamed once complete.
+    const std::string partial = path + ".new";
+    std::FILE* file = platform::openFile(partial, "wb");
+    if (file == nullptr) return fail("Can't write " + path, std::strerror(errno));
+    int error = 0;
+    if (std::fwrite(kDefaultSettingsText.data(), 1, kDefaultSettingsText.size(), file) != kDefaultSettingsText.size() ||
+        std::fflush(file) != 0)
+        error = errno != 0 ? errno : EIO;
+    if (std::fclose(file) != 0 && error == 0) error = errno != 0 ? errno : EIO;
+    if (error == 0 && std::rename(platform::nativePath(partial).c_str(), platform::nativePath(path).c_str()) == 0)
+        return true;
+    if (error == 0) error = errno;
+    platform::deleteFile(partial);
+    return fail("Can't write " + path, std::strerror(error));
 }
 
 namespace {
@@ -105,7 +126,7 @@ void applyCreationSettingsLine(std::string raw, CreationSettings& settings) {
 
 CreationSettings readCreationSettings(const std::string& path) {
     CreationSettings settings;
-    std::FILE* file = platform::openFile(path, "rb");
+    std::FILE* file = platform::openRegularFile(path);
     if (file == nullptr) return settings;
     char buffer[8192];
     while (std::fgets(buffer, sizeof buffer, file) != nullptr) applyCreationSettingsLine(buffer, settings);

@@ -17,9 +17,11 @@ struct CreationSettings {
     int editorHeight = 400;
 };
 
-// Creates the per-user folder and writes the default Settings.ini when either is missing.
-// Returns false when the file could not be written (creation goes on with the defaults).
-bool ensureSettingsFile(const std::string& userFolder);
+// Creates the per-user folder (with any missing parent) and writes the default Settings.ini
+// when either is missing. Returns false when the folder or the file could not be made, with the
+// reason in `problem` (creation goes on with the defaults). A write that fails part way, as on
+// a full disk, leaves no Settings.ini behind: a partial one would be taken as complete.
+bool ensureSettingsFile(const std::string& userFolder, std::string* problem = nullptr);
 
 // Reads VSTVARS and INTERFACE from a Settings.ini; an unreadable file leaves 20, 800, 400.
 CreationSettings readCreationSettings(const std::string& settingsPath);

@@ -127,6 +127,17 @@ TEST_F(CompilerTest, IncludeOutsideCommonAndMissingFiles) {
     EXPECT_EQ(mainLog(), "");
 }
 
+// A device named by INCLUDE would give lines without end (or block, as a pipe would): it is
+// refused like a missing file.
+TEST_F(CompilerTest, IncludeOfADeviceIsRefused) {
+    const std::string path = compileText("INCLUDE \"/dev/zero\"\nx = 2\n");
+    EXPECT_EQ(mainLog(), opening(path) + opening("/dev/zero") +
+                             "**************** ERROR: file \"/dev/zero\" does not exist or can not open for reading. "
+                             "Skipping file...\r\n" +
+                             ending(2, path));
+    EXPECT_EQ(compiler.staging().operations().size(), 1u);
+}
+
 TEST_F(CompilerTest, AFolderIsNotAReadableFile) {
     const std::string folder = user.path() + "/sub";
     std::filesystem::create_directories(folder);

@@ -178,6 +178,23 @@ TEST(BankValidation, BagIndicesRunningBackwards) {
     expectRefused(dir, layout(tree), "Invalid preset #0 \"Lead\": bag index 5", "preset bag index");
 }
 
+// A middle bag pointing far past the generators: the zone before it ends there, and the rise
+// to the next bag is only checked with the next zone. Found by fuzzing.
+TEST(BankValidation, AMiddleBagPointsPastItsGenerators) {
+    for (const char* bags : {"pbag", "ibag"}) {
+        SfBank bank = simpleBank();
+        bank.presets.push_back({"Second", {SfZone{{{41, 0}}, {}}}, 1, 0});
+        bank.instruments.push_back({"Other", {SfZone{{{53, 0}}, {}}}, 0, 0});
+        SfChunk tree = bank.tree();
+        std::string& body = findChunk(tree, bags)->body;
+        ASSERT_EQ(body.size(), 12u);
+        body[4] = '\xFF';
+        body[5] = '\x7F';
+        TempDir dir;
+        expectRefused(dir, layout(tree), std::string("bag #1: it points past its generators or modulators"), bags);
+    }
+}
+
 TEST(BankValidation, SampleRangesPastTheSampleData) {
     struct Case {
         const char* name;

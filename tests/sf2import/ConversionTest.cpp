@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 
 #include "samples/AudioFileReader.h"
 #include "sf2import/ImportSupport.h"
@@ -130,6 +131,37 @@ TEST(Conversion, NamesAreSafeOnBothFileSystems) {
         {"(Orch) #1,2%", "_Orch___1_2_"},
     };
     for (const auto& [name, safe] : cases) EXPECT_EQ(sf2::safeFileName(name), safe) << name;
+}
+
+// Preset and sample names that would climb out of the output folder, or name a folder of
+// their own, become plain names inside it: the import writes nothing anywhere else.
+TEST(Conversion, NamesThatWouldLeaveTheOutputFolderStayInside) {
+    SfBank bank = simpleBank();
+    bank.samples[0].name = "../../../sample";
+    bank.presets[0].name = "../../escape";
+    for (const char* name : {"/tmp/absolute", "..", "C:\\Windows\\x", "."}) {
+        SfOwner preset = bank.presets[0];
+        preset.name = name;
+        preset.preset = static_cast<std::uint16_t>(bank.presets.size());
+        bank.presets.push_back(preset);
+    }
+    TempDir dir;
+    ASSERT_TRUE(importBytes(dir, layout(bank.tree())).summary.succeeded);
+
+    std::istringstream tree(listTree(dir.path()));
+    int presetFolders = 0;
+    for (std::string line; std::getline(tree, line);) {
+        EXPECT_TRUE(line == "bank.sf2" || line == "out" || line.rfind("out/", 0) == 0) << line;
+        std::istringstream parts(line);
+        for (std::string part; std::getline(parts, part, '/');)
+            EXPECT_TRUE(part != ".." && part != "." && !part.empty()) << line;
+        if (line.rfind("out/", 0) == 0 && line.find('/', 4) == std::string::npos) ++presetFolders;
+        if (line.size() > 15 && line.compare(line.size() - 15, 15, "/Instrument.txt") == 0) {
+            const std::string text = readFile(dir.file(line));
+            EXPECT_NE(text.find("\"samples\\_._.._.._sample.wav\""), std::string::npos) << text;
+        }
+    }
+    EXPECT_EQ(presetFolders, 5);
 }
 
 TEST(Conversion, SamplesWhoseNamesCollideKeepTheirOwnFiles) {
