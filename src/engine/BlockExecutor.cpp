@@ -6,6 +6,7 @@
 // bodies as the per-sample path; last the OUT lane is mixed into the host output.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "compiler/FunctionTable.h"
 #include "engine/Engine.h"
@@ -42,6 +43,15 @@ void binary(const RunSource& a, const RunSource& b, Stereo* out, int begin, int 
         const Stereo v = op(a.data[0], b.data[0]);
         for (int i = begin; i < end; ++i) out[i] = v;
     }
+}
+
+// Whether the operand keeps its value at `begin` bit for bit through the rest of the run.
+bool holdsFrom(const RunSource& source, int begin, int end) {
+    if (source.stride == 0) return true;
+    const Stereo first = source.data[begin];
+    for (int i = begin + 1; i < end; ++i)
+        if (std::memcmp(&source.data[i], &first, sizeof first) != 0) return false;
+    return true;
 }
 
 bool anyController(const std::int16_t* controllerLane, int operands) {
@@ -372,7 +382,24 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
             frame.t = c.runTime + begin;
             osc::OscillatorContext context = oscillatorContext(voice, frame);
             osc::OscillatorState& state = voice.states[static_cast<std::size_t>(j)].osc;
-            for (int i = begin; i < end; ++i) {
+            int i = begin;
+            for (; i < end && !state.started; ++i) {
+                context.t = c.runTime + i;
+                context.lowestStage = &run.lowestStage[i];
+                result[i] = osc::oscSyn(state, context, sources[0].at(i), sources[1].at(i), sources[2].at(i),
+                                        sources[3].at(i), sources[4].at(i), sources[5].at(i));
+            }
+            if (i < end && (lanes & 0x2fu) == 0 && !anyController(controllerLane, 6) &&
+                holdsFrom(sources[4], i, end)) {
+                // Operands that hold for the rest of the run (the frequency may be a lane that
+                // does not change): the run at once.
+                context.t = c.runTime + i;
+                if (osc::oscSynSteady(state, context, *sources[0].data, *sources[1].data, *sources[2].data,
+                                      *sources[3].data, sources[4].at(i), *sources[5].data, result + i,
+                                      run.lowestStage + i, end - i))
+                    break;
+            }
+            for (; i < end; ++i) {
                 context.t = c.runTime + i;
                 context.lowestStage = &run.lowestStage[i];
                 result[i] = osc::oscSyn(state, context, sources[0].at(i), sources[1].at(i), sources[2].at(i),
