@@ -234,17 +234,27 @@ void Engine::fillSteadyRun(Voice& voice, bool isPost, float* const* outputs, int
     const std::int64_t runTime = sampleClock + runStart;
     const float inverseRate = 1.0f / sampleRate;
     const float fc = defaultFc;
-    for (int i = 0; i < n; ++i) run.time[i] = static_cast<float>(runTime + i - voice.startTime) * inverseRate;
+    const std::uint32_t reads = plan.keywordReads;
+    auto readsKeyword = [reads](int keyword) { return (reads & (1u << keyword)) != 0; };
+    // Only what some operation reads: the sample frames for the shared dispatch, the time for
+    // TIME and DURATION, the HOLD flags for HOLD operations.
     std::fill(run.lowestStage, run.lowestStage + n, 5.0f);
-    std::fill(run.phaseModulation, run.phaseModulation + n, 0.0f);
-    std::fill(run.frequency, run.frequency + n, frequency);
-    std::fill(run.gain, run.gain + n, gain);
-    std::fill(run.defaultFc, run.defaultFc + n, fc);
-    if (isPost) {
-        std::fill(run.holds, run.holds + n, voice.startTime >= 0);
-    } else {
-        std::fill(run.holds, run.holds + n, false);
-        if (voice.startTime >= runTime && voice.startTime < runTime + n) run.holds[voice.startTime - runTime] = true;
+    if (plan.readsSampleFrames || readsKeyword(reg::Time) || readsKeyword(reg::Duration))
+        for (int i = 0; i < n; ++i) run.time[i] = static_cast<float>(runTime + i - voice.startTime) * inverseRate;
+    if (plan.readsSampleFrames) {
+        std::fill(run.phaseModulation, run.phaseModulation + n, 0.0f);
+        std::fill(run.frequency, run.frequency + n, frequency);
+        std::fill(run.gain, run.gain + n, gain);
+        std::fill(run.defaultFc, run.defaultFc + n, fc);
+    }
+    if (plan.anyHold) {
+        if (isPost) {
+            std::fill(run.holds, run.holds + n, voice.startTime >= 0);
+        } else {
+            std::fill(run.holds, run.holds + n, false);
+            if (voice.startTime >= runTime && voice.startTime < runTime + n)
+                run.holds[voice.startTime - runTime] = true;
+        }
     }
     Stereo* const out = lane(slots + reg::Out);
     if (isPost) {
@@ -252,8 +262,6 @@ void Engine::fillSteadyRun(Voice& voice, bool isPost, float* const* outputs, int
     } else {
         std::fill(out, out + n, Stereo{});
     }
-    const std::uint32_t reads = plan.keywordReads;
-    auto readsKeyword = [reads](int keyword) { return (reads & (1u << keyword)) != 0; };
     if (readsKeyword(reg::Freq)) std::fill(lane(slots + reg::Freq), lane(slots + reg::Freq) + n, both(frequency));
     if (readsKeyword(reg::Gain)) std::fill(lane(slots + reg::Gain), lane(slots + reg::Gain) + n, both(gain));
     if (readsKeyword(reg::DefaultFc))
