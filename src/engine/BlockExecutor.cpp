@@ -366,10 +366,11 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
         case compiler::kCodeAssign:
             for (int i = begin; i < end; ++i) result[i] = sources[0].at(i);
             break;
-        case 0: binary(sources[0], sources[1], result, begin, end, math::opAdd); break;
-        case 1: binary(sources[0], sources[1], result, begin, end, math::opSub); break;
-        case 2: binary(sources[0], sources[1], result, begin, end, math::opMul); break;
-        case 3: binary(sources[0], sources[1], result, begin, end, math::opDiv); break;
+        // Lambdas, not function pointers, so that each operator is inlined into its loop.
+        case 0: binary(sources[0], sources[1], result, begin, end, [](Stereo a, Stereo b) { return math::opAdd(a, b); }); break;
+        case 1: binary(sources[0], sources[1], result, begin, end, [](Stereo a, Stereo b) { return math::opSub(a, b); }); break;
+        case 2: binary(sources[0], sources[1], result, begin, end, [](Stereo a, Stereo b) { return math::opMul(a, b); }); break;
+        case 3: binary(sources[0], sources[1], result, begin, end, [](Stereo a, Stereo b) { return math::opDiv(a, b); }); break;
         case fn::Filt + 3: {
             // FILT: the same body, without the dispatch per sample.
             filt::FilterState& state = voice.states[static_cast<std::size_t>(j)].filter;
