@@ -54,6 +54,12 @@ bool holdsFrom(const RunSource& source, int begin, int end) {
     return true;
 }
 
+// The operators as lambdas, not function pointers, so that each is inlined into its loop.
+constexpr auto kAdd = [](Stereo a, Stereo b) { return math::opAdd(a, b); };
+constexpr auto kSub = [](Stereo a, Stereo b) { return math::opSub(a, b); };
+constexpr auto kMul = [](Stereo a, Stereo b) { return math::opMul(a, b); };
+constexpr auto kDiv = [](Stereo a, Stereo b) { return math::opDiv(a, b); };
+
 bool anyController(const std::int16_t* controllerLane, int operands) {
     for (int a = 0; a < operands; ++a)
         if (controllerLane[a] >= 0) return true;
@@ -366,11 +372,10 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
         case compiler::kCodeAssign:
             for (int i = begin; i < end; ++i) result[i] = sources[0].at(i);
             break;
-        // Lambdas, not function pointers, so that each operator is inlined into its loop.
-        case 0: binary(sources[0], sources[1], result, begin, end, [](Stereo a, Stereo b) { return math::opAdd(a, b); }); break;
-        case 1: binary(sources[0], sources[1], result, begin, end, [](Stereo a, Stereo b) { return math::opSub(a, b); }); break;
-        case 2: binary(sources[0], sources[1], result, begin, end, [](Stereo a, Stereo b) { return math::opMul(a, b); }); break;
-        case 3: binary(sources[0], sources[1], result, begin, end, [](Stereo a, Stereo b) { return math::opDiv(a, b); }); break;
+        case 0: binary(sources[0], sources[1], result, begin, end, kAdd); break;
+        case 1: binary(sources[0], sources[1], result, begin, end, kSub); break;
+        case 2: binary(sources[0], sources[1], result, begin, end, kMul); break;
+        case 3: binary(sources[0], sources[1], result, begin, end, kDiv); break;
         case fn::Filt + 3: {
             // FILT: the same body, without the dispatch per sample.
             filt::FilterState& state = voice.states[static_cast<std::size_t>(j)].filter;
