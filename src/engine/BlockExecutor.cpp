@@ -6,6 +6,7 @@
 // bodies as the per-sample path; last the OUT lane is mixed into the host output.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "compiler/FunctionTable.h"
 #include "engine/Engine.h"
@@ -43,6 +44,21 @@ void binary(const RunSource& a, const RunSource& b, Stereo* out, int begin, int 
         for (int i = begin; i < end; ++i) out[i] = v;
     }
 }
+
+// Whether the operand keeps its value at `begin` bit for bit through the rest of the run.
+bool holdsFrom(const RunSource& source, int begin, int end) {
+    if (source.stride == 0) return true;
+    const Stereo first = source.data[begin];
+    for (int i = begin + 1; i < end; ++i)
+        if (std::memcmp(&source.data[i], &first, sizeof first) != 0) return false;
+    return true;
+}
+
+// The operators as lambdas, not function pointers, so that each is inlined into its loop.
+constexpr auto kAdd = [](Stereo a, Stereo b) { return math::opAdd(a, b); };
+constexpr auto kSub = [](Stereo a, Stereo b) { return math::opSub(a, b); };
+constexpr auto kMul = [](Stereo a, Stereo b) { return math::opMul(a, b); };
+constexpr auto kDiv = [](Stereo a, Stereo b) { return math::opDiv(a, b); };
 
 bool anyController(const std::int16_t* controllerLane, int operands) {
     for (int a = 0; a < operands; ++a)
@@ -224,17 +240,27 @@ void Engine::fillSteadyRun(Voice& voice, bool isPost, float* const* outputs, int
     const std::int64_t runTime = sampleClock + runStart;
     const float inverseRate = 1.0f / sampleRate;
     const float fc = defaultFc;
-    for (int i = 0; i < n; ++i) run.time[i] = static_cast<float>(runTime + i - voice.startTime) * inverseRate;
+    const std::uint32_t reads = plan.keywordReads;
+    auto readsKeyword = [reads](int keyword) { return (reads & (1u << keyword)) != 0; };
+    // Only what some operation reads: the sample frames for the shared dispatch, the time for
+    // TIME and DURATION, the HOLD flags for HOLD operations.
     std::fill(run.lowestStage, run.lowestStage + n, 5.0f);
-    std::fill(run.phaseModulation, run.phaseModulation + n, 0.0f);
-    std::fill(run.frequency, run.frequency + n, frequency);
-    std::fill(run.gain, run.gain + n, gain);
-    std::fill(run.defaultFc, run.defaultFc + n, fc);
-    if (isPost) {
-        std::fill(run.holds, run.holds + n, voice.startTime >= 0);
-    } else {
-        std::fill(run.holds, run.holds + n, false);
-        if (voice.startTime >= runTime && voice.startTime < runTime + n) run.holds[voice.startTime - runTime] = true;
+    if (plan.readsSampleFrames || readsKeyword(reg::Time) || readsKeyword(reg::Duration))
+        for (int i = 0; i < n; ++i) run.time[i] = static_cast<float>(runTime + i - voice.startTime) * inverseRate;
+    if (plan.readsSampleFrames) {
+        std::fill(run.phaseModulation, run.phaseModulation + n, 0.0f);
+        std::fill(run.frequency, run.frequency + n, frequency);
+        std::fill(run.gain, run.gain + n, gain);
+        std::fill(run.defaultFc, run.defaultFc + n, fc);
+    }
+    if (plan.anyHold) {
+        if (isPost) {
+            std::fill(run.holds, run.holds + n, voice.startTime >= 0);
+        } else {
+            std::fill(run.holds, run.holds + n, false);
+            if (voice.startTime >= runTime && voice.startTime < runTime + n)
+                run.holds[voice.startTime - runTime] = true;
+        }
     }
     Stereo* const out = lane(slots + reg::Out);
     if (isPost) {
@@ -242,8 +268,6 @@ void Engine::fillSteadyRun(Voice& voice, bool isPost, float* const* outputs, int
     } else {
         std::fill(out, out + n, Stereo{});
     }
-    const std::uint32_t reads = plan.keywordReads;
-    auto readsKeyword = [reads](int keyword) { return (reads & (1u << keyword)) != 0; };
     if (readsKeyword(reg::Freq)) std::fill(lane(slots + reg::Freq), lane(slots + reg::Freq) + n, both(frequency));
     if (readsKeyword(reg::Gain)) std::fill(lane(slots + reg::Gain), lane(slots + reg::Gain) + n, both(gain));
     if (readsKeyword(reg::DefaultFc))
@@ -348,10 +372,10 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
         case compiler::kCodeAssign:
             for (int i = begin; i < end; ++i) result[i] = sources[0].at(i);
             break;
-        case 0: binary(sources[0], sources[1], result, begin, end, math::opAdd); break;
-        case 1: binary(sources[0], sources[1], result, begin, end, math::opSub); break;
-        case 2: binary(sources[0], sources[1], result, begin, end, math::opMul); break;
-        case 3: binary(sources[0], sources[1], result, begin, end, math::opDiv); break;
+        case 0: binary(sources[0], sources[1], result, begin, end, kAdd); break;
+        case 1: binary(sources[0], sources[1], result, begin, end, kSub); break;
+        case 2: binary(sources[0], sources[1], result, begin, end, kMul); break;
+        case 3: binary(sources[0], sources[1], result, begin, end, kDiv); break;
         case fn::Filt + 3: {
             // FILT: the same body, without the dispatch per sample.
             filt::FilterState& state = voice.states[static_cast<std::size_t>(j)].filter;
@@ -372,7 +396,24 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
             frame.t = c.runTime + begin;
             osc::OscillatorContext context = oscillatorContext(voice, frame);
             osc::OscillatorState& state = voice.states[static_cast<std::size_t>(j)].osc;
-            for (int i = begin; i < end; ++i) {
+            int i = begin;
+            for (; i < end && !state.started; ++i) {
+                context.t = c.runTime + i;
+                context.lowestStage = &run.lowestStage[i];
+                result[i] = osc::oscSyn(state, context, sources[0].at(i), sources[1].at(i), sources[2].at(i),
+                                        sources[3].at(i), sources[4].at(i), sources[5].at(i));
+            }
+            if (i < end && (lanes & 0x2fu) == 0 && !anyController(controllerLane, 6) &&
+                holdsFrom(sources[4], i, end)) {
+                // Operands that hold for the rest of the run (the frequency may be a lane that
+                // does not change): the run at once.
+                context.t = c.runTime + i;
+                if (osc::oscSynSteady(state, context, *sources[0].data, *sources[1].data, *sources[2].data,
+                                      *sources[3].data, sources[4].at(i), *sources[5].data, result + i,
+                                      run.lowestStage + i, end - i))
+                    break;
+            }
+            for (; i < end; ++i) {
                 context.t = c.runTime + i;
                 context.lowestStage = &run.lowestStage[i];
                 result[i] = osc::oscSyn(state, context, sources[0].at(i), sources[1].at(i), sources[2].at(i),

@@ -72,6 +72,10 @@ public:
             p.writtenSlots.push_back(s);
             p.holdOnly[static_cast<std::size_t>(s)] = firstPlainWriter_[static_cast<std::size_t>(s)] == kNone ? 1 : 0;
         }
+        for (const compiler::Operation& op : program_.operations) {
+            p.anyHold = p.anyHold || op.hold != 0;
+            p.readsSampleFrames = p.readsSampleFrames || op.hold != 0 || !hasRunLoop(op.code);
+        }
         p.runsInBlocks = true;
         return p;
     }
@@ -164,6 +168,11 @@ private:
 };
 
 }  // namespace
+
+bool hasRunLoop(int code) {
+    return code == compiler::kCodeAssign || (code >= 0 && code <= 3) || code == fn::Filt + 3 ||
+           code == fn::OscSyn + 3 || code == fn::Env1 + 3;
+}
 
 BlockPlan planBlocks(const compiler::LayerProgram& program, bool slotsDrawNoise) {
     return Planner(program, slotsDrawNoise).plan();

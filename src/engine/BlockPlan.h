@@ -45,10 +45,18 @@ struct BlockPlan {
     std::vector<std::int32_t> writtenSlots;  // each written slot once
     // Keyword registers the operands read (bit per reg:: index).
     std::uint32_t keywordReads = 0;
+    // Some operation is called sample by sample through the shared dispatch, which is handed
+    // each sample's time, frequency, gain, DEFAULTFC and phase modulation.
+    bool readsSampleFrames = false;
+    bool anyHold = false;  // some operation is a HOLD
 
     int laneCount() const { return slotCount + kKeywordLanes + static_cast<int>(controllerReads.size()); }
     static constexpr int kKeywordLanes = 16;  // reg::Count
 };
+
+// Whether the executor runs operations with this code through a loop of its own, which reads
+// none of the per-sample frame values (the assignment, the operators, FILT, OSCSYN, ENV1).
+bool hasRunLoop(int code);
 
 // The plan for `program` (its operations as compiled; operands are still slot codes).
 // `slotsDrawNoise`: some sample slot an oscillator may play is an additive recipe with a noise

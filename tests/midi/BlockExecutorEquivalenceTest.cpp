@@ -175,6 +175,12 @@ const std::vector<Program>& corpus() {
         {"synth patch",
          "LAYER\nOUT = FILT(1, OSCSYN(1, 0, 0, 0.3, FREQ, 0), 2000, 0.7) * ENV1(0.01, 0.2, 0, 0.7, 0.3, 0)\n",
          true},
+        {"shaped oscillators",
+         "LAYER\nOUT = (OSCSYN(0, 1, 0, 0.1, FREQ, 0) + OSCSYN(0, 0.5, 1, 0.1, FREQ * 1.5, 0.3) + OSCSYN(1, 0.3, 0, 0.1, FREQ, 0)"
+         " + OSCSYN(2, 0.25, 0, 0.1, FREQ, 0) + OSCSYN(3, 2, 0, 0.1, FREQ, 0) + OSCSYN(4, 0.5, 0, 0.1, -0.25, 0)"
+         " + OSCSYN(2, 1, 0, 0.1, FREQ * (1 + 0.01 * SIN(30 * TIME)), 0)) * ENV1(0.01, 0.2, 0, 0.7, 0.3, 0)\n"
+         "LAYER\nOUT = OSCSYN(5, 0, 0, 0.05, FREQ, 0) * ENV1(0.01, 0.2, 0, 0.7, 0.3, 0)\n",
+         true},
         {"slot oscillators",
          kSlots + "LAYER\nOUT = OSCENV(1, 0.01, 0.1, 0.7, 0.2) * 0.2\nLAYER\nOUT = OSC0(2) * 0.1\n"
                   "LAYER\nOUT = OSC1(1, 0.5) * 0.2\nLAYER\nOUT = OSC0AUTO(1) * 0.2\nLAYER\nOUT = OSC(1, 1, 0.2, FREQ, 0)\n",

@@ -1,5 +1,8 @@
 #include "engine/filters/Filter.h"
 
+#include <bit>
+#include <cstdint>
+
 #include "engine/filters/OnePole.h"
 
 namespace tess::filt {
@@ -55,6 +58,43 @@ void svfRun(FilterState& state, int stageCount, const Stereo* x, int xStride, Sv
     }
 }
 
+// One channel computed and copied to both, for a run whose two channels are the same in every
+// bit: the same operations on the same values give the same results.
+template <SvfOutput kOutput>
+void svfRunMirrored(FilterState& state, int stageCount, const Stereo* x, int xStride, SvfCoefficients k,
+                    Stereo* out, int n) {
+    for (int i = 0; i < n; ++i) out[i] = both(svfCascadeOf<kOutput>(state.stages, stageCount, 0, x[i * xStride].l, k));
+    for (int s = 0; s < stageCount; ++s) {
+        state.stages[s].band[1] = state.stages[s].band[0];
+        state.stages[s].low[1] = state.stages[s].low[0];
+    }
+}
+
+bool sameBits(float a, float b) { return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b); }
+
+// Whether both channels would compute the same samples: equal coefficients, integrators and
+// inputs, bit for bit.
+bool mirrored(const FilterState& state, int stageCount, const Stereo* x, int xStride, SvfCoefficients left,
+              SvfCoefficients right, int n) {
+    if (!sameBits(left.f, right.f) || !sameBits(left.damping, right.damping)) return false;
+    for (int s = 0; s < stageCount; ++s)
+        if (!sameBits(state.stages[s].band[0], state.stages[s].band[1]) ||
+            !sameBits(state.stages[s].low[0], state.stages[s].low[1]))
+            return false;
+    bool same = true;
+    for (int i = 0; i < n; ++i) same = same && sameBits(x[i * xStride].l, x[i * xStride].r);
+    return same;
+}
+
+template <SvfOutput kOutput>
+void svfRunEither(FilterState& state, int stageCount, const Stereo* x, int xStride, SvfCoefficients left,
+                  SvfCoefficients right, Stereo* out, int n) {
+    if (mirrored(state, stageCount, x, xStride, left, right, n))
+        svfRunMirrored<kOutput>(state, stageCount, x, xStride, left, out, n);
+    else
+        svfRun<kOutput>(state, stageCount, x, xStride, left, right, out, n);
+}
+
 }  // namespace
 
 void filterRun(FilterState& state, Stereo type, const Stereo* x, int xStride, Stereo fc, Stereo q, float sampleRate,
@@ -73,12 +113,12 @@ void filterRun(FilterState& state, Stereo type, const Stereo* x, int xStride, St
     const SvfCoefficients left = state.coefficients[0].get(fc.l, q.l, sampleRate);
     const SvfCoefficients right = state.coefficients[1].get(fc.r, q.r, sampleRate);
     switch (outputOfType(kind)) {
-        case SvfOutput::LowPass: svfRun<SvfOutput::LowPass>(state, stageCount, x, xStride, left, right, out, n); break;
-        case SvfOutput::HighPass: svfRun<SvfOutput::HighPass>(state, stageCount, x, xStride, left, right, out, n); break;
-        case SvfOutput::BandPass: svfRun<SvfOutput::BandPass>(state, stageCount, x, xStride, left, right, out, n); break;
-        case SvfOutput::Notch: svfRun<SvfOutput::Notch>(state, stageCount, x, xStride, left, right, out, n); break;
+        case SvfOutput::LowPass: svfRunEither<SvfOutput::LowPass>(state, stageCount, x, xStride, left, right, out, n); break;
+        case SvfOutput::HighPass: svfRunEither<SvfOutput::HighPass>(state, stageCount, x, xStride, left, right, out, n); break;
+        case SvfOutput::BandPass: svfRunEither<SvfOutput::BandPass>(state, stageCount, x, xStride, left, right, out, n); break;
+        case SvfOutput::Notch: svfRunEither<SvfOutput::Notch>(state, stageCount, x, xStride, left, right, out, n); break;
         case SvfOutput::LowMinusHigh:
-            svfRun<SvfOutput::LowMinusHigh>(state, stageCount, x, xStride, left, right, out, n);
+            svfRunEither<SvfOutput::LowMinusHigh>(state, stageCount, x, xStride, left, right, out, n);
             break;
     }
 }

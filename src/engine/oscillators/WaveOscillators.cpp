@@ -1,6 +1,9 @@
 #include "engine/oscillators/WaveOscillators.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "engine/Waveforms.h"
 #include "engine/oscillators/SamplePlayer.h"
@@ -10,6 +13,18 @@ namespace tess::osc {
 namespace {
 
 float channel(Stereo v, int c) { return c == 0 ? v.l : v.r; }
+
+// Equal bit for bit: -0 and 0 differ (they can give results of different sign).
+bool same(float a, float b) {
+    std::uint32_t x, y;
+    std::memcpy(&x, &a, sizeof x);
+    std::memcpy(&y, &b, sizeof y);
+    return x == y;
+}
+bool same(Stereo v) { return same(v.l, v.r); }
+
+// The longest run oscSynSteady is handed at once.
+constexpr int kSteadyRun = 64;
 
 // The sampled slot a constant slot number names, resolved at the voice's first sample.
 const SampleSlot* frameSlot(OscillatorState& state, const OscillatorContext& context, int slotNumber) {
@@ -50,6 +65,40 @@ Stereo oscSyn(OscillatorState& s, const OscillatorContext& context, Stereo wave,
     }
     s.started = true;
     return {out[0], out[1]};
+}
+
+bool oscSynSteady(OscillatorState& s, const OscillatorContext& context, Stereo wave, Stereo shape, Stereo sync,
+                  Stereo gain, Stereo frequency, Stereo phase, Stereo* out, float* lowestStage, int n) {
+    const int codes[2] = {wave::waveNumber(wave.l), wave::waveNumber(wave.r)};
+    if (codes[0] == 5 || codes[1] == 5) return false;
+    for (int i = 0; i < n; ++i)
+        if (context.t + i < context.releaseTime) lowestStage[i] = 0.0f;
+    const bool mirrored = same(wave) && same(shape) && same(sync) && same(gain) && same(frequency) &&
+                          same(phase) && same(s.phase[0], s.phase[1]) && same(s.startPhase[0], s.startPhase[1]);
+    float p[kSteadyRun], v[kSteadyRun];
+    for (int c = 0; c < (mirrored ? 1 : 2); ++c) {
+        const float hz = syncedFrequency(channel(frequency, c), context.barsPerSecond);
+        const float increment = wave::kTwoPi * hz / context.sampleRate;
+        const float start = s.startPhase[c], offset = channel(phase, c), g = channel(gain, c);
+        const float form = channel(shape, c);
+        float position = s.phase[c];
+        for (int at = 0; at < n; at += kSteadyRun) {
+            const int m = std::min(kSteadyRun, n - at);
+            for (int i = 0; i < m; ++i) {
+                position = wave::wrap(position + increment);
+                p[i] = wave::wrap(position + start + offset);
+            }
+            wave::shapedRun(codes[c], form, p, v, m, *context.noise);
+            if (mirrored) {
+                for (int i = 0; i < m; ++i) out[at + i] = both(v[i] * g);
+            } else {
+                for (int i = 0; i < m; ++i) (c == 0 ? out[at + i].l : out[at + i].r) = v[i] * g;
+            }
+        }
+        s.phase[c] = position;
+    }
+    if (mirrored) s.phase[1] = s.phase[0];
+    return true;
 }
 
 Stereo wavetable(OscillatorState& s, const OscillatorContext& context, int slotNumber, Stereo position) {

@@ -12,6 +12,15 @@ namespace tess::osc {
 Stereo oscSyn(OscillatorState& state, const OscillatorContext& context, Stereo wave, Stereo shape,
               Stereo sync, Stereo gain, Stereo frequency, Stereo phase);
 
+// OSCSYN over n samples after its first (state.started) whose operands hold for all of them:
+// the samples oscSyn gives one by one, written to out, with lowestStage[i] lowered as
+// keepAlive would at context.t + i. The frequency's step is worked out once, and a channel
+// whose operands and phases equal the other's bit for bit is computed once and copied. False
+// (nothing done) for the noise waveform, whose two channels draw in turn sample by sample.
+bool oscSynSteady(OscillatorState& state, const OscillatorContext& context, Stereo wave, Stereo shape,
+                  Stereo sync, Stereo gain, Stereo frequency, Stereo phase, Stereo* out, float* lowestStage,
+                  int n);
+
 // WAVETABLE(sample, position): the slot read at position (seconds) x sample rate.
 Stereo wavetable(OscillatorState& state, const OscillatorContext& context, int slotNumber, Stereo position);
 
