@@ -170,6 +170,11 @@ const std::vector<Program>& corpus() {
         {"MCC2 and a COMPLEXMOD amount reading one controller",
          "COMPLEXMOD 0, 7, 7, $135\nLAYER\nOUT = SIN(6.2831853 * FREQ * TIME) * 0.1 * (MCC2(135) + 0.1)\n",
          false},
+        {"values that hold for a run, then move",
+         "LAYER\nw = MCC2(1)\ng = DB2LIN(-20 + 10 * w) * MOD2(SAT(w * 4), 1, -2, -2, 50, -2)\n"
+         "x = 0.5\nx = FILT(0, x, 1000 + 500 * w, 0.7)\ny = 0.25\ny = EXP(y)\n"
+         "OUT = SIN(6.2831853 * FREQ * TIME) * g * (x + y) * 0.05\n",
+         true},
         {"MCC2 of a computed controller number",
          "LAYER\nn = KEY - 59\nOUT = SIN(6.2831853 * FREQ * TIME) * 0.1 * (MCC2(n) + 0.1)\n", false},
         {"envelopes",
