@@ -390,9 +390,11 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
         return;
     }
 
+    bool once = false;
     if (dependsOnOperandsOnly(op.code) && allHeld(sources, op.operandCount)) {
         // Operands that hold for the run: one value for the run.
         std::fill(result + begin, result + end, callAt(begin));
+        once = true;
     } else switch (op.code) {
         case compiler::kCodeAssign:
             for (int i = begin; i < end; ++i) result[i] = sources[0].at(i);
@@ -463,7 +465,10 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
             for (int i = begin; i < end; ++i) result[i] = callAt(i);
             break;
     }
-    if (destination >= 0) markSteady(destination, begin, end);
+    if (destination >= 0) {
+        if (once) steadyLanes_[static_cast<std::size_t>(destination)] = 1;
+        else markSteady(destination, begin, end);
+    }
     if (destination < 0 && destination > ResolvedOperation::kNoDestination) {
         const int bus = ResolvedOperation::kSendDestination - destination;
         float* const left = send(bus, 0) + runStart;
