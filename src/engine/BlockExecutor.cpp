@@ -60,10 +60,35 @@ constexpr auto kSub = [](Stereo a, Stereo b) { return math::opSub(a, b); };
 constexpr auto kMul = [](Stereo a, Stereo b) { return math::opMul(a, b); };
 constexpr auto kDiv = [](Stereo a, Stereo b) { return math::opDiv(a, b); };
 
-bool anyController(const std::int16_t* controllerLane, int operands) {
+bool allHeld(const RunSource* sources, int operands) {
     for (int a = 0; a < operands; ++a)
-        if (controllerLane[a] >= 0) return true;
-    return false;
+        if (sources[a].stride != 0) return false;
+    return true;
+}
+
+// Whether v[begin, end) is one value, bit for bit (so that -0 and 0, or two NaNs, are told
+// apart as a function of them would tell them apart).
+bool sameBits(const Stereo* v, int begin, int end) {
+    for (int i = begin + 1; i < end; ++i)
+        if (std::memcmp(&v[i], &v[begin], sizeof(Stereo)) != 0) return false;
+    return true;
+}
+
+// The functions whose result depends on their operands alone: no state, no noise, no
+// controller smoothing, nothing of the sample frame. Over a run they may run once.
+bool dependsOnOperandsOnly(int code) {
+    if (code == compiler::kCodeAssign || (code >= 0 && code <= 4)) return true;
+    switch (code - 3) {
+        case fn::Abs: case fn::Sat: case fn::Sigm: case fn::SigmDw: case fn::Log: case fn::Exp:
+        case fn::Lin2Db: case fn::Db2Lin: case fn::Semi: case fn::Cents: case fn::Mono: case fn::Left:
+        case fn::Right: case fn::Join: case fn::Wide: case fn::Gains: case fn::Sin: case fn::Cos:
+        case fn::Sign: case fn::CopySign: case fn::PowAbs: case fn::Round: case fn::Floor: case fn::Ceil:
+        case fn::RoundF: case fn::RoundF2: case fn::Frac: case fn::Tan: case fn::Asin: case fn::Acos:
+        case fn::Atan: case fn::Curve: case fn::Mod2: case fn::Pan:
+            return true;
+        default:
+            return false;
+    }
 }
 
 }  // namespace
@@ -198,7 +223,18 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
         for (const std::int32_t s : plan.writtenSlots)
             if (plan.holdOnly[static_cast<std::size_t>(s)] != 0) std::fill(lane(s) + begin, lane(s) + n, regs[s]);
 
-        // 3. The operations, each over the run.
+        // 3. The operations, each over the run. Which lanes hold one value is known from here
+        // on: the registers and controller operands are checked, each result as it is written.
+        std::fill(steadyLanes_.get(), steadyLanes_.get() + plan.laneCount(), std::uint8_t{0});
+        for (int k = slots; k < plan.laneCount(); ++k) {
+            const int keyword = k - slots;
+            const bool read = keyword >= BlockPlan::kKeywordLanes || keyword == reg::Out || readsKeyword(keyword);
+            // The send buses take what the operations add to them during the run.
+            const bool send = keyword >= reg::Sends1 && keyword < reg::Sends1 + kSendBuses;
+            if (read && !send) markSteady(k, begin, n);
+        }
+        for (const std::int32_t s : plan.writtenSlots)
+            if (plan.holdOnly[static_cast<std::size_t>(s)] != 0) markSteady(s, begin, n);
         for (int j = 0; j < count; ++j) runOperation(j, voice, runStart, begin, n);
 
         // 4. The mix.
@@ -313,13 +349,21 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
     const ResolvedOperation& op = voice.resolved[static_cast<std::size_t>(j)];
     const int slots = voice.slotCount;
     RunSource sources[compiler::Operation::kMaxOperands];
+    Stereo held[compiler::Operation::kMaxOperands];
     const std::uint16_t lanes = plan.laneOperands[static_cast<std::size_t>(j)];
     const std::int16_t* const controllerLane =
         plan.controllerLane.data() + static_cast<std::size_t>(j) * compiler::Operation::kMaxOperands;
     for (int a = 0; a < op.operandCount; ++a) {
-        if (controllerLane[a] >= 0) sources[a] = {lane(slots + BlockPlan::kKeywordLanes + controllerLane[a]), 1};
-        else if ((lanes & (1u << a)) != 0) sources[a] = {lane(op.sources[a]), 1};
-        else sources[a] = {voice.registers.data() + op.sources[a], 0};
+        int source = -1;
+        if (controllerLane[a] >= 0) source = slots + BlockPlan::kKeywordLanes + controllerLane[a];
+        else if ((lanes & (1u << a)) != 0) source = op.sources[a];
+        if (source < 0) sources[a] = {voice.registers.data() + op.sources[a], 0};
+        else if (steadyLanes_[static_cast<std::size_t>(source)] != 0) {
+            // A copy: the operation may write the lane it reads.
+            held[a] = lane(source)[begin];
+            sources[a] = {&held[a], 0};
+        }
+        else sources[a] = {lane(source), 1};
     }
     const std::int32_t destination = op.destination;
     Stereo* const result = destination >= 0 ? lane(destination) : run_.scratch;
@@ -365,10 +409,16 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
                 }
             }
         }
+        if (destination >= 0) markSteady(destination, begin, end);
         return;
     }
 
-    switch (op.code) {
+    bool once = false;
+    if (dependsOnOperandsOnly(op.code) && allHeld(sources, op.operandCount)) {
+        // Operands that hold for the run: one value for the run.
+        std::fill(result + begin, result + end, callAt(begin));
+        once = true;
+    } else switch (op.code) {
         case compiler::kCodeAssign:
             for (int i = begin; i < end; ++i) result[i] = sources[0].at(i);
             break;
@@ -379,7 +429,7 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
         case fn::Filt + 3: {
             // FILT: the same body, without the dispatch per sample.
             filt::FilterState& state = voice.states[static_cast<std::size_t>(j)].filter;
-            if ((lanes & 0xdu) == 0 && controllerLane[0] < 0 && controllerLane[2] < 0 && controllerLane[3] < 0) {
+            if (sources[0].stride == 0 && sources[2].stride == 0 && sources[3].stride == 0) {
                 // Type, cutoff and resonance hold for the run: the coefficients once.
                 filt::filterRun(state, *sources[0].data, sources[1].data + begin * sources[1].stride,
                                 sources[1].stride, *sources[2].data, *sources[3].data, sampleRate, result + begin,
@@ -403,8 +453,7 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
                 result[i] = osc::oscSyn(state, context, sources[0].at(i), sources[1].at(i), sources[2].at(i),
                                         sources[3].at(i), sources[4].at(i), sources[5].at(i));
             }
-            if (i < end && (lanes & 0x2fu) == 0 && !anyController(controllerLane, 6) &&
-                holdsFrom(sources[4], i, end)) {
+            if (i < end && allHeld(sources, 4) && sources[5].stride == 0 && holdsFrom(sources[4], i, end)) {
                 // Operands that hold for the rest of the run (the frequency may be a lane that
                 // does not change): the run at once.
                 context.t = c.runTime + i;
@@ -430,7 +479,7 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
             frame.t = c.runTime + begin;
             env::EnvelopeTiming timing = envelopeTiming(voice, frame);
             env::EnvelopeState& state = voice.states[static_cast<std::size_t>(j)].envelope;
-            if ((lanes & 0x3fu) == 0 && !anyController(controllerLane, 6)) {
+            if (allHeld(sources, 6)) {
                 // Arguments that hold for the run: the segments once, then only the stages.
                 const env::Env1Segments k = env::env1Segments(sources[0].data->l, sources[1].data->l,
                                                               sources[2].data->l, sources[3].data->l,
@@ -455,6 +504,10 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
             for (int i = begin; i < end; ++i) result[i] = callAt(i);
             break;
     }
+    if (destination >= 0) {
+        if (once) steadyLanes_[static_cast<std::size_t>(destination)] = 1;
+        else markSteady(destination, begin, end);
+    }
     if (destination < 0 && destination > ResolvedOperation::kNoDestination) {
         const int bus = ResolvedOperation::kSendDestination - destination;
         float* const left = send(bus, 0) + runStart;
@@ -471,6 +524,10 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
             }
         }
     }
+}
+
+void Engine::markSteady(int index, int begin, int end) {
+    steadyLanes_[static_cast<std::size_t>(index)] = sameBits(lane(index), begin, end) ? 1 : 0;
 }
 
 }  // namespace tess

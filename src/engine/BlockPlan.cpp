@@ -7,6 +7,7 @@
 #include "engine/OperandResolution.h"
 #include "engine/OperationState.h"
 #include "engine/Waveforms.h"
+#include "midi/ControllerSpace.h"
 
 namespace tess {
 
@@ -43,6 +44,7 @@ public:
         findWriters();
         if (!readsInOrder(p)) return p;
         if (!drawsNoiseOnce(p)) return p;
+        if (!smoothedReadsApart(p)) return p;
         p.laneOperands.assign(static_cast<std::size_t>(count), 0);
         p.controllerLane.assign(static_cast<std::size_t>(count) * compiler::Operation::kMaxOperands, -1);
         for (int j = 0; j < count; ++j) {
@@ -143,10 +145,6 @@ private:
             }
         for (const compiler::Operation& op : program_.operations) {
             const int function = op.code - 3;
-            if (function == fn::Mcc2) {
-                p.reason = "MCC2";
-                return false;
-            }
             if (function == fn::Rnd) ++draws;
             else if (function == fn::OscSyn || function == fn::Lfo0 || function == fn::Lfo ||
                      function == fn::Lfo1 || function == fn::LfoSyn)
@@ -158,6 +156,67 @@ private:
             return false;
         }
         return true;
+    }
+
+    // MCC2 and the layer modulation's controller lists advance a smoothing memory per controller,
+    // shared by all voices, with every read. Run by run, each MCC2 operation reads its controller
+    // for the whole run before the next operation reads; the memories end up where sample-by-sample
+    // reading leaves them when no two readers of the voice share one: every MCC2 names a
+    // constant controller of its own, which the modulation lists do not read.
+    bool smoothedReadsApart(BlockPlan& p) const {
+        std::vector<int> read;
+        for (const compiler::Operation& op : program_.operations) {
+            if (op.code - 3 != fn::Mcc2) continue;
+            const int number = constantController(op);
+            if (number == kVaries || std::find(read.begin(), read.end(), number) != read.end()) {
+                p.reason = "MCC2 reading a controller that another reader shares or that varies";
+                return false;
+            }
+            if (number >= 0) read.push_back(number);
+        }
+        if (read.empty()) return true;
+        for (const int number : modulationControllers())
+            if (std::find(read.begin(), read.end(), number) != read.end()) {
+                p.reason = "MCC2 reading a controller the layer modulation reads";
+                return false;
+            }
+        return true;
+    }
+
+    static constexpr int kVaries = -2;
+
+    // The smoothing memory MCC2's operand reads (as the read resolves it), -1 for none, kVaries
+    // when the operand is not a constant.
+    int constantController(const compiler::Operation& op) const {
+        if (op.operandCount < 1) return kVaries;
+        const std::int32_t s = op.operands[0];
+        if (s < 0 || s >= slots_ || written(s)) return kVaries;
+        const float v = program_.left[static_cast<std::size_t>(s)];
+        if (!(v > -1.0f)) return -1;
+        return v >= 1000.0f ? 1000 : static_cast<int>(v);
+    }
+
+    // Every smoothing memory the modulation lists may read; poly aftertouch stands for the
+    // whole per-key range it maps to.
+    std::vector<int> modulationControllers() const {
+        const compiler::LayerModulation& m = program_.modulation;
+        std::vector<int> numbers;
+        auto add = [&numbers](int n) {
+            if (n == mcc::kPolyAftertouch)
+                for (int k = 0; k < ControllerSpace::kKeys; ++k) numbers.push_back(mcc::kPolyAftertouchBase + k);
+            numbers.push_back(n);
+        };
+        for (const compiler::ComplexModulation& entry : m.complex) {
+            add(entry.mccA);
+            add(entry.mccB);
+            if (entry.value > 10000.0f) add(static_cast<int>(entry.value - 10000.0f));
+        }
+        for (const std::vector<compiler::ControllerCouple>& couples : m.couples)
+            for (const compiler::ControllerCouple& couple : couples) {
+                add(couple.mcc);
+                if (couple.value >= 1000.0f) add(static_cast<int>(couple.value - 1000.0f));
+            }
+        return numbers;
     }
 
     const compiler::LayerProgram& program_;

@@ -8,8 +8,9 @@
 // - no slot is read before the operation that writes it (no value carried from the previous
 //   sample through a slot);
 // - at most one thing draws from the engine's shared noise source (the draws would otherwise
-//   interleave differently), and nothing reads a controller through MCC2, whose smoothing
-//   advances with every read.
+//   interleave differently);
+// - no two readers of the voice advance the same controller smoothing memory: each MCC2 reads
+//   a constant controller of its own, which the layer modulation's controller lists do not read.
 // Controller operands and the layer modulation are read per sample, in program order, before
 // the operations run, so their smoothing advances exactly as it does sample by sample.
 #pragma once

@@ -154,6 +154,9 @@ private:
     const SampleBank* plannedBank_ = nullptr;  // the slots the plans were made for
     std::unique_ptr<Stereo[]> lanes_;
     std::size_t laneCapacity_ = 0;  // in lanes of kRun values
+    // Per lane: it holds one value, bit for bit, over the run being rendered (from its first
+    // sample that plays). Functions without state given only such operands run once per run.
+    std::unique_ptr<std::uint8_t[]> steadyLanes_;
     struct RunRegisters {
         float time[kRun];
         float lowestStage[kRun];
@@ -175,6 +178,7 @@ private:
     };
     RunContext runContext_{};
     Stereo* lane(int index) { return lanes_.get() + static_cast<std::size_t>(index) * kRun; }
+    void markSteady(int index, int begin, int end);
 
     float* send(int bus, int channel) {
         return sends_.get() + (static_cast<std::size_t>(bus) * 2 + static_cast<std::size_t>(channel)) * kMaxBlock;

@@ -164,6 +164,7 @@ void Engine::planInstrument(const compiler::CompiledInstrument& instrument) {
     installedPost_ = &instrument.post;
     if (lanes > laneCapacity_) {
         lanes_.reset(new Stereo[lanes * kRun]());
+        steadyLanes_.reset(new std::uint8_t[lanes]());
         laneCapacity_ = lanes;
     }
 }

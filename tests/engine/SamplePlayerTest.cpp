@@ -282,6 +282,53 @@ TEST_F(Player, FramePlayersReadWhereTheyAreTold) {
     EXPECT_EQ(scan, (std::vector<float>{195, 196, 197, 198, 199, 50, 51, 52}));
 }
 
+TEST_F(Player, EachChannelReadsItsOwnDataAtItsOwnPosition) {
+    makeSlot(9, 400, 0, 0, 0, 1);
+    SampleSlot& stereo = makeSlot(10, 400, 0, 0, 0, 1);
+    stereo.channels = 2;
+    stereo.right.resize(400);
+    for (int i = 0; i < 400; ++i) stereo.right[static_cast<std::size_t>(i)] = 1000.0f + static_cast<float>(i);
+    auto render = [&](int slot, Stereo gain, Stereo frequency) {
+        state = OscillatorState{};
+        std::vector<Stereo> out;
+        for (int t = 0; t < 60; ++t) {
+            context.t = t;
+            out.push_back(osc::playFrames(state, context, static_cast<float>(slot), osc::FrameRange{0, 399, 0, 0, 1},
+                                          gain, frequency, both(0.0f)));
+        }
+        return out;
+    };
+    auto channel = [](const std::vector<Stereo>& v, bool right) {
+        std::vector<float> out;
+        for (const Stereo& s : v) out.push_back(right ? s.r : s.l);
+        return out;
+    };
+    const std::vector<float> at440 = channel(render(9, both(1.0f), both(440.0f)), false);
+    const std::vector<float> at880 = channel(render(9, both(1.0f), both(880.0f)), false);
+    const std::vector<float> at330 = channel(render(9, both(1.0f), both(330.0f)), false);
+    ASSERT_NE(at440, at880);
+    std::vector<float> half440;
+    for (float v : at440) half440.push_back(v * 0.5f);
+    std::vector<float> right440;
+    for (float v : at440) right440.push_back(1000.0f + v);
+    const struct {
+        const char* name;
+        int slot;
+        Stereo gain, frequency;
+        std::vector<float> left, right;
+    } cases[] = {
+        {"mono, one position, own gains", 9, {1.0f, 0.5f}, both(440.0f), at440, half440},
+        {"mono, right twice as fast", 9, both(1.0f), {440.0f, 880.0f}, at440, at880},
+        {"mono, left slower", 9, both(1.0f), {330.0f, 440.0f}, at330, at440},
+        {"stereo, one position", 10, both(1.0f), both(440.0f), at440, right440},
+    };
+    for (const auto& c : cases) {
+        const std::vector<Stereo> out = render(c.slot, c.gain, c.frequency);
+        EXPECT_EQ(channel(out, false), c.left) << c.name;
+        EXPECT_EQ(channel(out, true), c.right) << c.name;
+    }
+}
+
 TEST_F(Player, OscsynWaveAndSongLock) {
     context.sampleRate = 1000.0f;
     state = OscillatorState{};

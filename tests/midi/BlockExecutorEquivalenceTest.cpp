@@ -157,6 +157,26 @@ const std::vector<Program>& corpus() {
          true},
         {"controller read twice by MCC2",
          "LAYER\nOUT = SIN(6.2831853 * FREQ * TIME) * 0.1 * (MCC2(1) + MCC2(1) + 0.1)\n", false},
+        {"controllers read once each by MCC2",
+         "LAYER\nw = MCC2(1) * MCC2(135) + MCC2(7) + MCC2(-1) + MCC2(10) * MCC2(133)\n"
+         "OUT = SIN(6.2831853 * FREQ * TIME) * 0.1 * (w + 0.1)\n",
+         true},
+        {"MCC2 beside layer modulation reading other controllers",
+         "COMPLEXMOD 0, 135, 7, 100\nGAINMOD 11, 1\nLAYER\n"
+         "OUT = SIN(6.2831853 * FREQ * TIME) * 0.1 * (MCC2(1) + 0.1)\n",
+         true},
+        {"MCC2 and the layer modulation reading one controller",
+         "GAINMOD 1, 1\nLAYER\nOUT = SIN(6.2831853 * FREQ * TIME) * 0.1 * (MCC2(1) + 0.1)\n", false},
+        {"MCC2 and a COMPLEXMOD amount reading one controller",
+         "COMPLEXMOD 0, 7, 7, $135\nLAYER\nOUT = SIN(6.2831853 * FREQ * TIME) * 0.1 * (MCC2(135) + 0.1)\n",
+         false},
+        {"values that hold for a run, then move",
+         "LAYER\nw = MCC2(1)\ng = DB2LIN(-20 + 10 * w) * MOD2(SAT(w * 4), 1, -2, -2, 50, -2)\n"
+         "x = 0.5\nx = FILT(0, x, 1000 + 500 * w, 0.7)\ny = 0.25\ny = EXP(y)\n"
+         "OUT = SIN(6.2831853 * FREQ * TIME) * g * (x + y) * 0.05\n",
+         true},
+        {"MCC2 of a computed controller number",
+         "LAYER\nn = KEY - 59\nOUT = SIN(6.2831853 * FREQ * TIME) * 0.1 * (MCC2(n) + 0.1)\n", false},
         {"envelopes",
          "LAYER\nx = SIN(6.2831853 * FREQ * TIME)\n"
          "e0 = ENV0(0.01, 0.1, 0.6, 0.2)\ne1 = ENV1(0.01, 0.05, 0.1, 0.7, 0.5, 0.2)\n"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "engine/Waveforms.h"
 
@@ -316,10 +317,13 @@ Stereo playFrames(OscillatorState& s, const OscillatorContext& context, float sl
     if (!ended) {
         const bool crossfade = looping && s.insideLoop;
         const double fade = slot.crossfades[0] + 1.0;
+        float leftValue = 0.0f;
         for (int c = 0; c < 2; ++c) {
             const float* data = c == 0 ? slot.left.data() : slot.rightData();
             float v;
-            if (!crossfade) {
+            if (c == 1 && data == slot.left.data() && std::memcmp(&read[0], &read[1], sizeof(double)) == 0) {
+                v = leftValue;  // a mono slot read at one position by both channels: read once
+            } else if (!crossfade) {
                 v = readFrames(kernel, data, end, read[c]);
             } else {
                 v = readWith(kernel, read[c], [&](std::int64_t i) {
@@ -331,6 +335,7 @@ Stereo playFrames(OscillatorState& s, const OscillatorContext& context, float sl
                     return static_cast<float>(std::sqrt(f)) * here + static_cast<float>(std::sqrt(1.0 - f)) * data[earlier];
                 });
             }
+            if (c == 0) leftValue = v;
             (c == 0 ? out.l : out.r) = v * gains[c];
         }
     }
