@@ -95,10 +95,11 @@ editor_checks() {
     '^combo 541 selection 2 "Bright" items 3$'
   has "a sample panel edit box keeps the typed end frame" '^text 1007 "5000"$'
   has "Reload shows the file again" '^text 5 "Current file: controls.txt"$'
-  pitch "Reload compiled the changed file (a fifth up)" 5 392.44
+  # A reload of the same file keeps the temperament the player chose (a quarter tone sharp).
+  pitch "Reload compiled the changed file (a fifth up) and kept the chosen temperament" 5 403.94
   has "the cancelled dialog" "^dialog: cancelled$" "^log\\| Please select an input file\\.\\.\\.$" \
     "^log\\| User cancelled the operation\\.\\.\\.$"
-  pitch "a cancelled Browse leaves the instrument loaded" 6 392.44
+  pitch "a cancelled Browse leaves the instrument loaded" 6 403.94
   has "the chosen file" "^dialog: chose .*other\\.txt$" 'Current file: .*other\.txt"$'
   pitch "Browse loaded the chosen file" 7 523.25
   has "a second editor opens in the same process" "^second editor: opened$"
