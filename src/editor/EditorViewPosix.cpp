@@ -12,6 +12,7 @@
 #include "editor/EditorView.h"
 #include "editor/X11FileDialog.h"
 #include "editor/X11Painter.h"
+#include "editor/X11Palette.h"
 #include "editor/X11Protocol.h"
 
 #include <X11/Xatom.h>
@@ -23,18 +24,6 @@ namespace tess::editor {
 
 namespace {
 
-constexpr std::uint32_t kBackground = 0xF0F0F0;
-constexpr std::uint32_t kInk = 0x000000;
-constexpr std::uint32_t kButtonFace = 0xE1E1E1;
-constexpr std::uint32_t kButtonBorder = 0xADADAD;
-constexpr std::uint32_t kPressed = 0xCCE4F7;
-constexpr std::uint32_t kPressedBorder = 0x005499;
-constexpr std::uint32_t kFieldBorder = 0x7A7A7A;
-constexpr std::uint32_t kWhite = 0xFFFFFF;
-constexpr std::uint32_t kTrack = 0xD6D6D6;
-constexpr std::uint32_t kThumb = 0x007AD9;
-constexpr std::uint32_t kSelection = 0x0078D7;
-constexpr std::uint32_t kLink = 0x003399;
 constexpr int kThumbWidth = 10;
 constexpr int kScrollWidth = 8;
 constexpr int kComboHeight = 21;

@@ -1,4 +1,5 @@
 #include "editor/X11FileDialog.h"
+#include "editor/X11Palette.h"
 
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -14,13 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::uint32_t kBackground = 0xF0F0F0;
-constexpr std::uint32_t kInk = 0x000000;
-constexpr std::uint32_t kBorder = 0x7A7A7A;
-constexpr std::uint32_t kWhite = 0xFFFFFF;
-constexpr std::uint32_t kSelection = 0x0078D7;
-constexpr std::uint32_t kButton = 0xE1E1E1;
-constexpr std::uint32_t kGrey = 0x606060;
 constexpr int kRow = 18;
 
 bool matches(const std::string& name, const std::string& patterns) {
@@ -226,7 +220,7 @@ void X11FileDialog::draw() {
     painter_.textIn(l.title, 0, "Open a file: " + type.name + " (" + type.patterns + ")", kInk);
     painter_.textIn(l.folder, 0, "Folder: " + folder_, kGrey);
     painter_.fill(l.list, kWhite);
-    painter_.frame(l.list, kBorder);
+    painter_.frame(l.list, kFieldBorder);
     const int visible = std::max(1, l.list.height / kRow);
     for (int row = 0; row < visible && top_ + row < static_cast<int>(entries_.size()); ++row) {
         const int entry = top_ + row;
@@ -240,13 +234,13 @@ void X11FileDialog::draw() {
         painter_.textIn({l.list.x, l.list.y + 2, l.list.width, kRow}, 6, "(no files)", kGrey);
     painter_.textIn(l.nameLabel, 0, "File name:", kInk);
     painter_.fill(l.name, kWhite);
-    painter_.frame(l.name, kBorder);
+    painter_.frame(l.name, kFieldBorder);
     painter_.textIn(l.name, 4, name_ + "|", kInk);
     painter_.textIn(l.status, 0, status_, 0xB00000);
     for (const auto& [rect, label] : {std::pair{l.type, "Show: " + type.name},
                                       {l.open, std::string("Open")},
                                       {l.cancel, std::string("Cancel")}}) {
-        painter_.fill(rect, kButton);
+        painter_.fill(rect, kButtonFace);
         painter_.frame(rect, 0xADADAD);
         painter_.textIn(rect, std::max(4, (rect.width - painter_.textWidth(label)) / 2), label,
                         kInk);
