@@ -14,6 +14,10 @@
 #include "engine/envelopes/StageModel.h"
 #include "engine/filters/Filter.h"
 #include "engine/math/Arithmetic.h"
+#include "engine/math/Curve.h"
+#include "engine/math/Routing.h"
+#include "engine/math/Sources.h"
+#include "engine/math/TrigRounding.h"
 #include "engine/oscillators/WaveOscillators.h"
 
 namespace tess {
@@ -89,6 +93,76 @@ bool dependsOnOperandsOnly(int code) {
         default:
             return false;
     }
+}
+
+// f(args) for each sample of the run, args gathered from the operands: the function body
+// inlined into its loop instead of called through the per-sample dispatch.
+template <int Operands, typename F>
+void eachSample(const RunSource* a, Stereo* out, int begin, int end, F f) {
+    Stereo args[Operands];
+    for (int i = begin; i < end; ++i) {
+        for (int k = 0; k < Operands; ++k) args[k] = a[k].at(i);
+        out[i] = f(args);
+    }
+}
+
+// The functions of their operands alone (see dependsOnOperandsOnly) over a run. False for a
+// code it does not cover; those go through the dispatch.
+bool runPure(int code, const RunSource* a, Stereo* out, int begin, int end, const CurveTable& curves) {
+#define TESS_UNARY(op) eachSample<1>(a, out, begin, end, [](const Stereo* v) { return math::op(v[0]); })
+#define TESS_BINARY(op) eachSample<2>(a, out, begin, end, [](const Stereo* v) { return math::op(v[0], v[1]); })
+    if (code == 4) {
+        TESS_BINARY(opPow);
+        return true;
+    }
+    switch (code - 3) {
+        case fn::Abs: TESS_UNARY(opAbs); return true;
+        case fn::Sat: TESS_UNARY(opSat); return true;
+        case fn::Sigm: TESS_BINARY(opSigm); return true;
+        case fn::SigmDw:
+            eachSample<3>(a, out, begin, end, [](const Stereo* v) { return math::opSigmDw(v[0], v[1], v[2]); });
+            return true;
+        case fn::Log: TESS_UNARY(opLog); return true;
+        case fn::Exp: TESS_UNARY(opExp); return true;
+        case fn::Lin2Db: TESS_UNARY(opLin2Db); return true;
+        case fn::Db2Lin: TESS_UNARY(opDb2Lin); return true;
+        case fn::Semi: TESS_BINARY(opSemi); return true;
+        case fn::Cents: TESS_BINARY(opCents); return true;
+        case fn::Mono: TESS_UNARY(opMono); return true;
+        case fn::Left: TESS_UNARY(opLeft); return true;
+        case fn::Right: TESS_UNARY(opRight); return true;
+        case fn::Join: TESS_BINARY(opJoin); return true;
+        case fn::Wide: TESS_BINARY(opWide); return true;
+        case fn::Gains:
+            eachSample<3>(a, out, begin, end, [](const Stereo* v) { return math::opGains(v[0], v[1], v[2]); });
+            return true;
+        case fn::Sin: TESS_UNARY(opSin); return true;
+        case fn::Cos: TESS_UNARY(opCos); return true;
+        case fn::Sign: TESS_UNARY(opSign); return true;
+        case fn::CopySign: TESS_BINARY(opCopySign); return true;
+        case fn::PowAbs: TESS_BINARY(opPowAbs); return true;
+        case fn::Round: TESS_UNARY(opRound); return true;
+        case fn::Floor: TESS_UNARY(opFloor); return true;
+        case fn::Ceil: TESS_UNARY(opCeil); return true;
+        case fn::Frac: TESS_UNARY(opFrac); return true;
+        case fn::Tan: TESS_UNARY(opTan); return true;
+        case fn::Asin: TESS_UNARY(opAsin); return true;
+        case fn::Acos: TESS_UNARY(opAcos); return true;
+        case fn::Atan: TESS_UNARY(opAtan); return true;
+        case fn::Pan: TESS_BINARY(opPan); return true;
+        case fn::Curve:
+            eachSample<2>(a, out, begin, end, [&curves](const Stereo* v) { return math::opCurve(curves, v[0], v[1]); });
+            return true;
+        case fn::Mod2:
+            eachSample<6>(a, out, begin, end, [&curves](const Stereo* v) {
+                return math::opMod2(curves, v[0], v[1], v[2], v[3], v[4], v[5]);
+            });
+            return true;
+        default:
+            return false;
+    }
+#undef TESS_UNARY
+#undef TESS_BINARY
 }
 
 }  // namespace
@@ -214,8 +288,10 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
                         both(t >= releaseTime ? static_cast<float>(releaseTime - voice.startTime) * inverseRate : time);
                 for (int bus = 0; bus < kSendBuses; ++bus)
                     if (readsKeyword(reg::Sends1 + bus)) lane(slots + reg::Sends1 + bus)[i] = {send(bus, 0)[s], send(bus, 1)[s]};
-                readControllers(voice, plan, runTime, i, i + 1);
             }
+            // The controller operands read memories of their own, which the layer modulation
+            // above does not advance: they may be read after it.
+            if (begin < n) readControllers(voice, plan, runTime, begin, n);
         }
         if (begin == n) continue;
 
@@ -333,8 +409,24 @@ void Engine::readControllers(const Voice& voice, const BlockPlan& plan, std::int
     const std::size_t count = plan.controllerReads.size();
     if (count == 0) return;
     const int controllerBase = voice.slotCount + BlockPlan::kKeywordLanes;
+    // A read that leaves its smoothing memory as it is changes nothing another read sees, so
+    // the operands that hold are filled first and the others keep their order within a sample.
+    bool anyMoving = false;
+    for (std::size_t k = 0; k < count; ++k) {
+        const ControllerOperand& c = plan.controllerReads[k];
+        const ResolvedOperation& op = voice.resolved[static_cast<std::size_t>(c.operation)];
+        float value = 0.0f;
+        const bool held = op.hold == 0 &&
+                          controllers.mccReadHolds(-1 - op.sources[c.operand], runTime + from, runTime + to, value);
+        heldControllers_[k] = held ? 1 : 0;
+        Stereo* const values = lane(controllerBase + static_cast<int>(k));
+        if (held) std::fill(values + from, values + to, both(value));
+        anyMoving = anyMoving || !held;
+    }
+    if (!anyMoving) return;
     for (int i = from; i < to; ++i) {
         for (std::size_t k = 0; k < count; ++k) {
+            if (heldControllers_[k] != 0) continue;
             const ControllerOperand& c = plan.controllerReads[k];
             const ResolvedOperation& op = voice.resolved[static_cast<std::size_t>(c.operation)];
             if (op.hold != 0 && !run_.holds[i]) continue;
@@ -500,7 +592,21 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
             }
             break;
         }
+        case fn::Mcc2 + 3: {
+            // A controller whose reads hold over the run (it has settled): read once.
+            float value = 0.0f;
+            if (sources[0].stride == 0 &&
+                controllers.mccReadScaledHolds(math::controllerNumber(sources[0].data->l), c.runTime + begin,
+                                               c.runTime + end, value)) {
+                std::fill(result + begin, result + end, both(value));
+                once = true;
+                break;
+            }
+            for (int i = begin; i < end; ++i) result[i] = callAt(i);
+            break;
+        }
         default:
+            if (dependsOnOperandsOnly(op.code) && runPure(op.code, sources, result, begin, end, *curves)) break;
             for (int i = begin; i < end; ++i) result[i] = callAt(i);
             break;
     }

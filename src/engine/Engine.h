@@ -120,7 +120,8 @@ private:
     // FREQ, GAIN and DEFAULTFC throughout.
     void fillSteadyRun(Voice& voice, bool isPost, float* const* outputs, int runStart, int n,
                        std::int64_t releaseTime, float frequency, float gain);
-    // The controller operands of samples from .. to - 1 of the run.
+    // The controller operands of samples from .. to - 1 of the run: those whose reads hold one
+    // value over the samples once, the others sample by sample.
     void readControllers(const Voice& voice, const BlockPlan& plan, std::int64_t runTime, int from, int to);
     const BlockPlan* planFor(const compiler::LayerProgram& program) const;
     void planInstrument(const compiler::CompiledInstrument& instrument);
@@ -157,6 +158,8 @@ private:
     // Per lane: it holds one value, bit for bit, over the run being rendered (from its first
     // sample that plays). Functions without state given only such operands run once per run.
     std::unique_ptr<std::uint8_t[]> steadyLanes_;
+    // Per controller operand of the plan: its reads over the run were done once.
+    std::unique_ptr<std::uint8_t[]> heldControllers_;
     struct RunRegisters {
         float time[kRun];
         float lowestStage[kRun];
