@@ -234,6 +234,11 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
             fillSteadyRun(voice, isPost, outputs, runStart, n, releaseTime, frequency, gain);
             readControllers(voice, plan, runTime, 0, n);
         } else {
+            // Without a glide, the controller lists give one result for the run when the
+            // controllers they read hold: they run once, the modulators sample by sample.
+            const bool listsOnce = !isPost && !glides && runTime >= voice.startTime &&
+                                   listsHold(voice.modulation, controllers, voice.midiKey, runTime, runTime + n);
+            ListedModulation listed;
             for (int i = 0; i < n; ++i) {
                 const std::int64_t t = runTime + i;
                 const bool gliding = voice.glideRatio > 0.0f && voice.glideRatio < 100000.0f;
@@ -263,7 +268,10 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
                     gain = 1.0f;
                 } else {
                     modulationTiming.t = t;
-                    const ModulatedRegisters m = modulate(voice.modulation, modulation, voice.currentFrequency, voice.gain);
+                    if (listsOnce && i == 0) listed = modulateLists(voice.modulation, modulation, voice.currentFrequency, voice.gain);
+                    const ModulatedRegisters m =
+                        listsOnce ? modulateWith(voice.modulation, listed, modulation, voice.currentFrequency)
+                                  : modulate(voice.modulation, modulation, voice.currentFrequency, voice.gain);
                     frequency = m.frequency;
                     gain = m.gain;
                     defaultFc = m.defaultFc;
@@ -314,6 +322,7 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
         for (int j = 0; j < count; ++j) runOperation(j, voice, runStart, begin, n);
 
         // 4. The mix.
+        materialize(slots + reg::Out, begin, n);
         const Stereo* const out = lane(slots + reg::Out);
         if (isPost) {
             for (int i = begin; i < n; ++i) {
@@ -332,7 +341,8 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
             }
         }
         lowestStage = run.lowestStage[n - 1];
-        for (const std::int32_t s : plan.writtenSlots) regs[s] = lane(s)[n - 1];
+        for (const std::int32_t s : plan.writtenSlots)
+            regs[s] = lane(s)[steadyLanes_[static_cast<std::size_t>(s)] != 0 ? begin : n - 1];
     }
 
     if (isPost) return;
@@ -482,6 +492,7 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
 
     if (op.hold != 0) {
         // A HOLD operation runs only where the voice starts (in POST, through its first block).
+        if (destination >= 0) materialize(destination, begin, end);
         const bool holdOnly = destination >= 0 && destination < slots &&
                               plan.holdOnly[static_cast<std::size_t>(destination)] != 0;
         for (int i = begin; i < end; ++i) {
@@ -508,7 +519,9 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
     bool once = false;
     if (dependsOnOperandsOnly(op.code) && allHeld(sources, op.operandCount)) {
         // Operands that hold for the run: one value for the run.
-        std::fill(result + begin, result + end, callAt(begin));
+        const Stereo v = callAt(begin);
+        if (destination >= 0) result[begin] = v;
+        else std::fill(result + begin, result + end, v);
         once = true;
     } else switch (op.code) {
         case compiler::kCodeAssign:
@@ -598,7 +611,8 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
             if (sources[0].stride == 0 &&
                 controllers.mccReadScaledHolds(math::controllerNumber(sources[0].data->l), c.runTime + begin,
                                                c.runTime + end, value)) {
-                std::fill(result + begin, result + end, both(value));
+                if (destination >= 0) result[begin] = both(value);
+                else std::fill(result + begin, result + end, both(value));
                 once = true;
                 break;
             }
@@ -630,6 +644,12 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
             }
         }
     }
+}
+
+void Engine::materialize(int index, int begin, int end) {
+    if (steadyLanes_[static_cast<std::size_t>(index)] == 0) return;
+    Stereo* const values = lane(index);
+    std::fill(values + begin + 1, values + end, values[begin]);
 }
 
 void Engine::markSteady(int index, int begin, int end) {

@@ -156,7 +156,8 @@ private:
     std::unique_ptr<Stereo[]> lanes_;
     std::size_t laneCapacity_ = 0;  // in lanes of kRun values
     // Per lane: it holds one value, bit for bit, over the run being rendered (from its first
-    // sample that plays). Functions without state given only such operands run once per run.
+    // sample that plays). Functions without state given only such operands run once per run,
+    // and their result is written at that first sample only.
     std::unique_ptr<std::uint8_t[]> steadyLanes_;
     // Per controller operand of the plan: its reads over the run were done once.
     std::unique_ptr<std::uint8_t[]> heldControllers_;
@@ -182,6 +183,9 @@ private:
     RunContext runContext_{};
     Stereo* lane(int index) { return lanes_.get() + static_cast<std::size_t>(index) * kRun; }
     void markSteady(int index, int begin, int end);
+    // A result that holds over the run is written at the run's first sample only and marked
+    // steady; this writes it through the rest of the run for a reader that wants every sample.
+    void materialize(int index, int begin, int end);
 
     float* send(int bus, int channel) {
         return sends_.get() + (static_cast<std::size_t>(bus) * 2 + static_cast<std::size_t>(channel)) * kMaxBlock;
