@@ -18,6 +18,7 @@
 #include "engine/math/Routing.h"
 #include "engine/math/Sources.h"
 #include "engine/math/TrigRounding.h"
+#include "engine/oscillators/SamplePlayer.h"
 #include "engine/oscillators/WaveOscillators.h"
 
 namespace tess {
@@ -602,6 +603,35 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
                                                  sources[3].at(i).l, sources[4].at(i).l, sources[5].at(i).l, timing);
                 run.lowestStage[i] = std::min(run.lowestStage[i], static_cast<float>(state.stage));
                 result[i] = both(level);
+            }
+            break;
+        }
+        case fn::Lfo0 + 3: case fn::Lfo + 3: case fn::Lfo1 + 3: case fn::LfoSyn + 3: {
+            // The LFOs: their context built once for the run; only the time moves.
+            frame.t = c.runTime + begin;
+            env::LfoContext context = lfoContext(voice, frame);
+            OperationState& state = voice.states[static_cast<std::size_t>(j)];
+            Stereo args[compiler::Operation::kMaxOperands];
+            for (int i = begin; i < end; ++i) {
+                for (int a = 0; a < op.operandCount; ++a) args[a] = sources[a].at(i);
+                context.timing.t = c.runTime + i;
+                context.lowestStage = &run.lowestStage[i];
+                result[i] = runLfoFunction(op.code - 3, state, args, context);
+            }
+            break;
+        }
+        case fn::OscSam + 3: {
+            // OSCSAM: its context built once for the run; only the time moves.
+            frame.t = c.runTime + begin;
+            osc::OscillatorContext context = oscillatorContext(voice, frame);
+            osc::OscillatorState& state = voice.states[static_cast<std::size_t>(j)].osc;
+            for (int i = begin; i < end; ++i) {
+                context.t = c.runTime + i;
+                context.lowestStage = &run.lowestStage[i];
+                const osc::FrameRange range{sources[1].at(i).l, sources[2].at(i).l, sources[3].at(i).l,
+                                            sources[4].at(i).l, sources[5].at(i).l};
+                result[i] = osc::playFrames(state, context, sources[0].at(i).l, range, sources[6].at(i),
+                                            sources[7].at(i), sources[8].at(i));
             }
             break;
         }

@@ -18,6 +18,7 @@
 #include "engine/delays/DelayMemoryPool.h"
 #include "engine/VoiceTable.h"
 #include "engine/BlockPlan.h"
+#include "engine/envelopes/Lfos.h"
 #include "engine/envelopes/StageModel.h"
 #include "engine/math/NoteRounding.h"
 #include "midi/ControllerSpace.h"
@@ -136,6 +137,12 @@ private:
     Stereo envelope(int function, OperationState& state, const Stereo* args, const Voice& voice,
                     SampleFrame& frame);
     env::EnvelopeTiming envelopeTiming(const Voice& voice, const SampleFrame& frame) const;
+    // What an LFO body reads besides its operands, for the sample of `frame`.
+    env::LfoContext lfoContext(const Voice& voice, SampleFrame& frame);
+    // The LFO functions (LFO0, LFO, LFO1, LFOSYN; `function` is the function index).
+    static bool isLfo(int function);
+    static Stereo runLfoFunction(int function, OperationState& state, const Stereo* args,
+                                 const env::LfoContext& context);
 
     Log& log_;
     std::unique_ptr<float[]> inputLeft_;
