@@ -25,7 +25,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "midi/PedalState.h"
+#include "controllers/PedalState.h"
 
 namespace tess {
 
