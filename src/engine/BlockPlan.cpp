@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "compiler/FunctionTable.h"
+#include "controllers/ControllerSpace.h"
 #include "engine/FunctionIndex.h"
 #include "engine/OperandResolution.h"
 #include "engine/OperationState.h"
 #include "engine/Waveforms.h"
-#include "midi/ControllerSpace.h"
 
 namespace tess {
 

@@ -11,8 +11,10 @@
 #include "common/Log.h"
 #include "compiler/CompiledInstrument.h"
 #include "compiler/CurveTable.h"
+#include "controllers/ControllerSpace.h"
 #include "engine/InterpolationKernel.h"
 #include "engine/Noise.h"
+#include "engine/NoteRepeater.h"
 #include "engine/Stereo.h"
 #include "engine/Transport.h"
 #include "engine/delays/DelayMemoryPool.h"
@@ -21,9 +23,6 @@
 #include "engine/envelopes/Lfos.h"
 #include "engine/envelopes/StageModel.h"
 #include "engine/math/NoteRounding.h"
-#include "midi/ControllerSpace.h"
-#include "midi/NoteRepeater.h"
-#include "plugin/vst/VstAbi.h"
 #include "samples/SampleBank.h"
 
 namespace tess {
@@ -42,7 +41,7 @@ public:
     // Renders one host block. `timeInfo` may be null. In effect mode the host's output
     // buffers are added to rather than cleared, and IN reads the host's inputs directly.
     void process(float* const* inputs, float* const* outputs, std::int64_t frames,
-                 const vst::VstTimeInfo* timeInfo, bool effectMode);
+                 const TransportInput* timeInfo, bool effectMode);
 
     // Starts a voice of `layer` at `key` and `velocity` (0..127) from `startTime` on,
     // tuned in equal temperament at 440 Hz for key 69. Returns the voice index or -1 when no

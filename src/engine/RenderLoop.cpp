@@ -33,7 +33,7 @@ void Engine::resume() {
 }
 
 void Engine::process(float* const* inputs, float* const* outputs, std::int64_t frames,
-                     const vst::VstTimeInfo* timeInfo, bool effectMode) {
+                     const TransportInput* timeInfo, bool effectMode) {
     if (frames <= 0 || outputs == nullptr || outputs[0] == nullptr || outputs[1] == nullptr) return;
     if (transport.update(timeInfo, sampleClock, sampleRate)) {
         noteCounter = 0;

@@ -2,13 +2,13 @@
 
 namespace tess {
 
-bool Transport::update(const vst::VstTimeInfo* info, std::int64_t sampleClock, float sampleRate) {
+bool Transport::update(const TransportInput* input, std::int64_t sampleClock, float sampleRate) {
     std::int64_t position = sampleClock;
-    if (info != nullptr) {
-        if (info->tempo > 0.0) tempo = static_cast<float>(info->tempo);
-        if (info->timeSigNumerator > 0) numerator = static_cast<float>(info->timeSigNumerator);
-        if (info->timeSigDenominator > 0) denominator = static_cast<float>(info->timeSigDenominator);
-        position = static_cast<std::int64_t>(info->samplePos);
+    if (input != nullptr) {
+        if (input->tempo > 0.0f) tempo = input->tempo;
+        if (input->numerator > 0) numerator = static_cast<float>(input->numerator);
+        if (input->denominator > 0) denominator = static_cast<float>(input->denominator);
+        position = input->samplePosition;
     }
     const bool previousMoved = !positionUnchanged_;
     positionUnchanged_ = position == lastHostPosition_;

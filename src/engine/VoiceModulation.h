@@ -14,9 +14,9 @@
 #include <cstdint>
 
 #include "compiler/LayerModulation.h"
+#include "controllers/ControllerSpace.h"
 #include "engine/Noise.h"
 #include "engine/envelopes/VoiceModulator.h"
-#include "midi/ControllerSpace.h"
 
 namespace tess {
 

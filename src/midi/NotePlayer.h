@@ -17,8 +17,8 @@
 #include "compiler/CompiledInstrument.h"
 #include "engine/Engine.h"
 #include "engine/Noise.h"
+#include "engine/NoteRepeater.h"
 #include "midi/ControllerChangeListener.h"
-#include "midi/NoteRepeater.h"
 #include "plugin/vst/VstAbi.h"
 
 namespace tess::midi {

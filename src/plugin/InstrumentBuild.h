@@ -9,8 +9,8 @@
 
 #include "common/Log.h"
 #include "compiler/InstrumentCompiler.h"
+#include "controllers/ControllerSpace.h"
 #include "engine/InterpolationKernel.h"
-#include "midi/ControllerSpace.h"
 #include "samples/SampleBank.h"
 #include "samples/SampleLoader.h"
 #include "state/ControllerDirectives.h"

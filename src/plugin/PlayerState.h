@@ -8,8 +8,8 @@
 #include <cstdint>
 
 #include "compiler/CompiledInstrument.h"
-#include "midi/ControllerSpace.h"
-#include "midi/PedalState.h"
+#include "controllers/ControllerSpace.h"
+#include "controllers/PedalState.h"
 #include "state/HostParameterTable.h"
 
 namespace tess {

@@ -1,12 +1,14 @@
 #include "plugin/Tessarine.h"
 
 #include <cstring>
+#include <optional>
 
 #include "common/DenormalGuard.h"
 #include "compiler/InstrumentCompiler.h"
 #include "editor/TessarineEditor.h"
 #include "platform/Platform.h"
 #include "plugin/EffectMode.h"
+#include "plugin/HostTransport.h"
 #include "plugin/InstrumentBuild.h"
 #include "samples/SampleDirective.h"
 
@@ -91,9 +93,9 @@ void Tessarine::processReplacing(float** inputs, float** outputs, vst::VstInt32 
     }
     engine.sampleRate = sampleRate;
     applyParameterChanges();
-    const vst::VstTimeInfo* time = getTimeInfo(vst::kVstTempoValid | vst::kVstTimeSigValid |
-                                               vst::kVstPpqPosValid | vst::kVstBarsValid);
-    engine.process(inputs, outputs, sampleFrames, time, isEffect);
+    const std::optional<TransportInput> transport = transportFromHost(getTimeInfo(
+        vst::kVstTempoValid | vst::kVstTimeSigValid | vst::kVstPpqPosValid | vst::kVstBarsValid));
+    engine.process(inputs, outputs, sampleFrames, transport ? &*transport : nullptr, isEffect);
     if (!isEffect) swap_.shapeOutput(outputs, sampleFrames, sampleRate);
 }
 
@@ -108,9 +110,10 @@ vst::VstInt32 Tessarine::processEvents(vst::VstEvents* events) {
             if (notes.instrument() == nullptr) notes.installInstrument(compiler->instrument());
             applyParameterChanges();
             // Trigger rounding follows the host's timeline while its transport plays.
-            const vst::VstTimeInfo* time = getTimeInfo(vst::kVstTempoValid | vst::kVstTimeSigValid);
-            const bool playing = time != nullptr && (time->flags & vst::kVstTransportPlaying) != 0;
-            notes.processEvents(*events, playing ? static_cast<std::int64_t>(time->samplePos) : -1);
+            const std::optional<TransportInput> transport =
+                transportFromHost(getTimeInfo(vst::kVstTempoValid | vst::kVstTimeSigValid));
+            const bool playing = transport && transport->playing;
+            notes.processEvents(*events, playing ? transport->samplePosition : -1);
         }
     }
     // MIDI thru: the received list goes back to the host unchanged.

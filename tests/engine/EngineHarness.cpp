@@ -22,7 +22,7 @@ EngineHarness::EngineHarness(const std::string& instrumentText, int debugLevel) 
 }
 
 void EngineHarness::render(int frames, std::vector<float>& left, std::vector<float>& right,
-                           const vst::VstTimeInfo* time, bool effectMode) {
+                           const TransportInput* time, bool effectMode) {
     left.resize(static_cast<std::size_t>(frames));
     right.resize(static_cast<std::size_t>(frames));
     input.assign(static_cast<std::size_t>(frames), 0.0f);

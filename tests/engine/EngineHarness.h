@@ -20,7 +20,7 @@ public:
 
     // Renders `frames` samples in one host block; returns left and right.
     void render(int frames, std::vector<float>& left, std::vector<float>& right,
-                const vst::VstTimeInfo* time = nullptr, bool effectMode = false);
+                const TransportInput* time = nullptr, bool effectMode = false);
     // Renders `seconds` in blocks of `block` and returns the left channel.
     std::vector<float> renderLeft(double seconds, int block = 512);
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -125,16 +126,16 @@ TEST(RenderLoop, SendsAreScaledByTheCrossfadeGainAndReadByPost) {
 TEST(RenderLoop, TheTransportStopLineIsLoggedOncePerStop) {
     EngineHarness h("LAYER\nOUT = 0\n", 2);
     h.log.clear();
-    vst::VstTimeInfo time{};
+    TransportInput time{};
     time.tempo = 120;
-    time.timeSigNumerator = 4;
-    time.timeSigDenominator = 4;
+    time.numerator = 4;
+    time.denominator = 4;
     std::vector<float> left, right;
-    const double positions[] = {0, 64, 128, 128, 128, 192, 192, 192};
+    const std::int64_t positions[] = {0, 64, 128, 128, 128, 192, 192, 192};
     h.engine->noteCounter = 5;
     int resets = 0;
-    for (double position : positions) {
-        time.samplePos = position;
+    for (std::int64_t position : positions) {
+        time.samplePosition = position;
         h.render(64, left, right, &time);
         if (h.engine->noteCounter == 0) {
             ++resets;
@@ -228,10 +229,10 @@ TEST(RenderLoop, ANewNoteReusesTheVoiceStorage) {
 TEST(RenderLoop, ControllerKeywordsReadTheControllerSpace) {
     EngineHarness h("LAYER\nOUT = JOIN(BPM, MCC(145))\n");
     h.start(0, 60);
-    vst::VstTimeInfo time{};
+    TransportInput time{};
     time.tempo = 96;
-    time.timeSigNumerator = 3;
-    time.timeSigDenominator = 4;
+    time.numerator = 3;
+    time.denominator = 4;
     std::vector<float> left, right;
     h.render(4, left, right, &time);
     EXPECT_FLOAT_EQ(left[0], 96.0f);

@@ -6,11 +6,11 @@
 #include <limits>
 #include <memory>
 
+#include "controllers/ControllerSpace.h"
 #include "engine/Noise.h"
 #include "engine/math/NoteRounding.h"
 #include "engine/math/SampleHold.h"
 #include "engine/math/Sources.h"
-#include "midi/ControllerSpace.h"
 
 namespace tess::math {
 namespace {

@@ -11,9 +11,9 @@
 #include <cstdint>
 
 #include "compiler/LayerModulation.h"
+#include "controllers/ControllerSpace.h"
 #include "engine/Noise.h"
 #include "engine/envelopes/StageModel.h"
-#include "midi/ControllerSpace.h"
 
 namespace tess::env {
 

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
+#include "controllers/ControllerSpace.h"
 #include "engine/Noise.h"
 #include "engine/Stereo.h"
-#include "midi/ControllerSpace.h"
 
 namespace tess::math {
 

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
+#include "controllers/ControllerSpace.h"
 #include "engine/InterpolationKernel.h"
 #include "engine/Noise.h"
-#include "midi/ControllerSpace.h"
 #include "samples/SampleBank.h"
 
 namespace tess::osc {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "midi/ControllerSpace.h"
+#include "controllers/ControllerSpace.h"
 
 namespace tess {
 namespace {

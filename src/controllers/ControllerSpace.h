@@ -26,7 +26,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "midi/PedalState.h"
+#include "controllers/PedalState.h"
 
 namespace tess {
 

@@ -1,4 +1,4 @@
-#include "midi/ControllerSpace.h"
+#include "controllers/ControllerSpace.h"
 
 #include <algorithm>
 #include <iterator>
