@@ -585,13 +585,18 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
             frame.t = c.runTime + begin;
             env::EnvelopeTiming timing = envelopeTiming(voice, frame);
             env::EnvelopeState& state = voice.states[static_cast<std::size_t>(j)].envelope;
-            if (allHeld(sources, 6)) {
-                // Arguments that hold for the run: the segments once, then only the stages.
-                const env::Env1Segments k = env::env1Segments(sources[0].data->l, sources[1].data->l,
-                                                              sources[2].data->l, sources[3].data->l,
-                                                              sources[4].data->l, sources[5].data->l, timing);
+            if (allHeld(sources, 3) && allHeld(sources + 4, 2)) {
+                // Arguments that hold for the run: the segments once, then only the stages. A
+                // release time that moves (it may follow DURATION) is worked out only where the
+                // envelope reads it.
+                const bool releaseMoves = sources[3].stride != 0;
+                env::Env1Segments k = env::env1Segments(sources[0].data->l, sources[1].data->l,
+                                                        sources[2].data->l, sources[3].at(begin).l,
+                                                        sources[4].data->l, sources[5].data->l, timing);
                 for (int i = begin; i < end; ++i) {
                     timing.t = c.runTime + i;
+                    if (releaseMoves && i > begin && env::mayReadRelease(state, timing))
+                        k.release = env::env1Release(sources[3].at(i).l, sources[1].data->l, timing);
                     result[i] = both(env::runDelayedEnvelope(state, k.envelope, k.release, timing));
                     run.lowestStage[i] = std::min(run.lowestStage[i], static_cast<float>(state.stage));
                 }

@@ -184,6 +184,10 @@ const std::vector<Program>& corpus() {
          "l0 = LFO0(0, 5)\nl1 = LFO(0, 0.1, 0.2, 0.3, 6)\n"
          "OUT = x * (e0 + e1 + e2) * 0.05 * (1 + 0.1 * (l0 + l1))\n",
          true},
+        {"an ENV1 release that follows DURATION",
+         "LAYER\nr = 0.05 + DURATION * 0.2\nd = 0 - 0.3\n"
+         "OUT = SIN(6.2831853 * FREQ * TIME) * 0.1 * ENV1(0.01, d, 0.3, r, 0.002, 0.01)\n",
+         true},
         {"lfo with sync",
          "LAYER\nx = SIN(6.2831853 * FREQ * TIME)\nl2 = LFO1(0, 0, 0.1, 0.1, 0.2, 4, 0)\n"
          "OUT = x * 0.1 * (1 + 0.2 * l2) * ENV0(0.01, 0.1, 0.6, 0.2)\n",
