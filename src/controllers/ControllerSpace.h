@@ -24,6 +24,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 
 #include "controllers/PedalState.h"
 
@@ -131,6 +132,11 @@ public:
     inline float mccReadScaled(int number, std::int64_t t);
     // mccReadDirect: unsmoothed, 7-bit and engine values / 128 (voice start).
     inline float mccReadDirect(int number, std::int64_t t) const;
+    // Whether every read of `number` at the times [from, to) returns one value, bit for bit,
+    // and leaves the smoothing memory as it is: the value no longer moves and the smoothing has
+    // settled on it. Then a run of reads may be done once; `value` is what each read returns.
+    inline bool mccReadHolds(int number, std::int64_t from, std::int64_t to, float& value) const;
+    inline bool mccReadScaledHolds(int number, std::int64_t from, std::int64_t to, float& value) const;
 
     // Switch tests on current values: controllers are on above 64, keyswitch states above 0,
     // VSTVARs from 0.5. Any other number below 1000 (negative ones too) is on for mccIsOn and
@@ -177,6 +183,17 @@ private:
     }
     float timed(int n, std::int64_t t) const {
         return t < switchTime_[n] ? previous_[n] : current_[n];
+    }
+    bool timedHolds(int n, std::int64_t from, std::int64_t to) const {
+        return switchTime_[n] <= from || switchTime_[n] >= to ||
+               std::memcmp(&previous_[n], &current_[n], sizeof(float)) == 0;
+    }
+    // Whether one smoothing step toward v leaves `memory` as it is.
+    static bool settled(float memory, float v, float& value) {
+        float next = memory;
+        smooth(next, v);
+        value = memory;
+        return std::memcmp(&next, &memory, sizeof(float)) == 0;
     }
     bool vstVarFollowsAtOnce(int index) const {
         return scaleType_[index] == 2 || scaleType_[index] == 3;
@@ -240,6 +257,77 @@ inline float ControllerSpace::mccReadScaled(int n, std::int64_t t) {
         return vstVarFollowsAtOnce(i) ? vstVar_[i] : smooth(smoothScaled_[n], vstVar_[i]);
     }
     return smooth(smoothScaled_[n], 0.0f);
+}
+
+inline bool ControllerSpace::mccReadHolds(int n, std::int64_t from, std::int64_t to, float& value) const {
+    if (validTimed(n)) {
+        switch (kind_[n]) {
+            case kMidi:
+            case kBend:
+                return timedHolds(n, from, to) && settled(smoothRead_[n], timed(n, from), value);
+            case kProgram:
+                value = timed(n, from);
+                return timedHolds(n, from, to);
+            case kVoice:
+            case kEngine:
+                value = current_[n];
+                return true;
+        }
+    }
+    if (n < 0 || n >= kSize) {
+        value = 0.0f;
+        return true;
+    }
+    if (n >= mcc::kKeyswitchBase && n < mcc::kKeyswitchBase + kKeys) {
+        value = static_cast<float>(keyswitch_[n - mcc::kKeyswitchBase]);
+        return true;
+    }
+    if (n >= mcc::kVstVarBase && n < mcc::kVstVarBase + kVstVars) {
+        const int i = n - mcc::kVstVarBase;
+        if (!vstVarFollowsAtOnce(i)) return settled(smoothRead_[n], vstVar_[i], value);
+        value = vstVar_[i];
+        return true;
+    }
+    return settled(smoothRead_[n], 0.0f, value);
+}
+
+inline bool ControllerSpace::mccReadScaledHolds(int n, std::int64_t from, std::int64_t to, float& value) const {
+    if (validTimed(n)) {
+        switch (kind_[n]) {
+            case kMidi:
+                return timedHolds(n, from, to) && settled(smoothScaled_[n], timed(n, from) * kScale, value);
+            case kVoice:
+                value = current_[n] * kScale;
+                return true;
+            case kProgram:
+                value = timed(n, from) * kScale;
+                return timedHolds(n, from, to);
+            case kBend:
+                return timedHolds(n, from, to) && settled(smoothScaled_[n], timed(n, from), value);
+            case kEngine:
+                value = current_[n];
+                return true;
+        }
+    }
+    if (n < 0) {
+        value = 1.0f;
+        return true;
+    }
+    if (n >= kSize) {
+        value = 0.0f;
+        return true;
+    }
+    if (n >= mcc::kKeyswitchBase && n < mcc::kKeyswitchBase + kKeys) {
+        value = static_cast<float>(keyswitch_[n - mcc::kKeyswitchBase]);
+        return true;
+    }
+    if (n >= mcc::kVstVarBase && n < mcc::kVstVarBase + kVstVars) {
+        const int i = n - mcc::kVstVarBase;
+        if (!vstVarFollowsAtOnce(i)) return settled(smoothScaled_[n], vstVar_[i], value);
+        value = vstVar_[i];
+        return true;
+    }
+    return settled(smoothScaled_[n], 0.0f, value);
 }
 
 inline float ControllerSpace::mccReadDirect(int n, std::int64_t t) const {

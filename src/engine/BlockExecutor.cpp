@@ -14,6 +14,11 @@
 #include "engine/envelopes/StageModel.h"
 #include "engine/filters/Filter.h"
 #include "engine/math/Arithmetic.h"
+#include "engine/math/Curve.h"
+#include "engine/math/Routing.h"
+#include "engine/math/Sources.h"
+#include "engine/math/TrigRounding.h"
+#include "engine/oscillators/SamplePlayer.h"
 #include "engine/oscillators/WaveOscillators.h"
 
 namespace tess {
@@ -91,6 +96,76 @@ bool dependsOnOperandsOnly(int code) {
     }
 }
 
+// f(args) for each sample of the run, args gathered from the operands: the function body
+// inlined into its loop instead of called through the per-sample dispatch.
+template <int Operands, typename F>
+void eachSample(const RunSource* a, Stereo* out, int begin, int end, F f) {
+    Stereo args[Operands];
+    for (int i = begin; i < end; ++i) {
+        for (int k = 0; k < Operands; ++k) args[k] = a[k].at(i);
+        out[i] = f(args);
+    }
+}
+
+// The functions of their operands alone (see dependsOnOperandsOnly) over a run. False for a
+// code it does not cover; those go through the dispatch.
+bool runPure(int code, const RunSource* a, Stereo* out, int begin, int end, const CurveTable& curves) {
+#define TESS_UNARY(op) eachSample<1>(a, out, begin, end, [](const Stereo* v) { return math::op(v[0]); })
+#define TESS_BINARY(op) eachSample<2>(a, out, begin, end, [](const Stereo* v) { return math::op(v[0], v[1]); })
+    if (code == 4) {
+        TESS_BINARY(opPow);
+        return true;
+    }
+    switch (code - 3) {
+        case fn::Abs: TESS_UNARY(opAbs); return true;
+        case fn::Sat: TESS_UNARY(opSat); return true;
+        case fn::Sigm: TESS_BINARY(opSigm); return true;
+        case fn::SigmDw:
+            eachSample<3>(a, out, begin, end, [](const Stereo* v) { return math::opSigmDw(v[0], v[1], v[2]); });
+            return true;
+        case fn::Log: TESS_UNARY(opLog); return true;
+        case fn::Exp: TESS_UNARY(opExp); return true;
+        case fn::Lin2Db: TESS_UNARY(opLin2Db); return true;
+        case fn::Db2Lin: TESS_UNARY(opDb2Lin); return true;
+        case fn::Semi: TESS_BINARY(opSemi); return true;
+        case fn::Cents: TESS_BINARY(opCents); return true;
+        case fn::Mono: TESS_UNARY(opMono); return true;
+        case fn::Left: TESS_UNARY(opLeft); return true;
+        case fn::Right: TESS_UNARY(opRight); return true;
+        case fn::Join: TESS_BINARY(opJoin); return true;
+        case fn::Wide: TESS_BINARY(opWide); return true;
+        case fn::Gains:
+            eachSample<3>(a, out, begin, end, [](const Stereo* v) { return math::opGains(v[0], v[1], v[2]); });
+            return true;
+        case fn::Sin: TESS_UNARY(opSin); return true;
+        case fn::Cos: TESS_UNARY(opCos); return true;
+        case fn::Sign: TESS_UNARY(opSign); return true;
+        case fn::CopySign: TESS_BINARY(opCopySign); return true;
+        case fn::PowAbs: TESS_BINARY(opPowAbs); return true;
+        case fn::Round: TESS_UNARY(opRound); return true;
+        case fn::Floor: TESS_UNARY(opFloor); return true;
+        case fn::Ceil: TESS_UNARY(opCeil); return true;
+        case fn::Frac: TESS_UNARY(opFrac); return true;
+        case fn::Tan: TESS_UNARY(opTan); return true;
+        case fn::Asin: TESS_UNARY(opAsin); return true;
+        case fn::Acos: TESS_UNARY(opAcos); return true;
+        case fn::Atan: TESS_UNARY(opAtan); return true;
+        case fn::Pan: TESS_BINARY(opPan); return true;
+        case fn::Curve:
+            eachSample<2>(a, out, begin, end, [&curves](const Stereo* v) { return math::opCurve(curves, v[0], v[1]); });
+            return true;
+        case fn::Mod2:
+            eachSample<6>(a, out, begin, end, [&curves](const Stereo* v) {
+                return math::opMod2(curves, v[0], v[1], v[2], v[3], v[4], v[5]);
+            });
+            return true;
+        default:
+            return false;
+    }
+#undef TESS_UNARY
+#undef TESS_BINARY
+}
+
 }  // namespace
 
 void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* outputs, int frames) {
@@ -160,6 +235,11 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
             fillSteadyRun(voice, isPost, outputs, runStart, n, releaseTime, frequency, gain);
             readControllers(voice, plan, runTime, 0, n);
         } else {
+            // Without a glide, the controller lists give one result for the run when the
+            // controllers they read hold: they run once, the modulators sample by sample.
+            const bool listsOnce = !isPost && !glides && runTime >= voice.startTime &&
+                                   listsHold(voice.modulation, controllers, voice.midiKey, runTime, runTime + n);
+            ListedModulation listed;
             for (int i = 0; i < n; ++i) {
                 const std::int64_t t = runTime + i;
                 const bool gliding = voice.glideRatio > 0.0f && voice.glideRatio < 100000.0f;
@@ -189,7 +269,10 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
                     gain = 1.0f;
                 } else {
                     modulationTiming.t = t;
-                    const ModulatedRegisters m = modulate(voice.modulation, modulation, voice.currentFrequency, voice.gain);
+                    if (listsOnce && i == 0) listed = modulateLists(voice.modulation, modulation, voice.currentFrequency, voice.gain);
+                    const ModulatedRegisters m =
+                        listsOnce ? modulateWith(voice.modulation, listed, modulation, voice.currentFrequency)
+                                  : modulate(voice.modulation, modulation, voice.currentFrequency, voice.gain);
                     frequency = m.frequency;
                     gain = m.gain;
                     defaultFc = m.defaultFc;
@@ -214,8 +297,10 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
                         both(t >= releaseTime ? static_cast<float>(releaseTime - voice.startTime) * inverseRate : time);
                 for (int bus = 0; bus < kSendBuses; ++bus)
                     if (readsKeyword(reg::Sends1 + bus)) lane(slots + reg::Sends1 + bus)[i] = {send(bus, 0)[s], send(bus, 1)[s]};
-                readControllers(voice, plan, runTime, i, i + 1);
             }
+            // The controller operands read memories of their own, which the layer modulation
+            // above does not advance: they may be read after it.
+            if (begin < n) readControllers(voice, plan, runTime, begin, n);
         }
         if (begin == n) continue;
 
@@ -238,6 +323,7 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
         for (int j = 0; j < count; ++j) runOperation(j, voice, runStart, begin, n);
 
         // 4. The mix.
+        materialize(slots + reg::Out, begin, n);
         const Stereo* const out = lane(slots + reg::Out);
         if (isPost) {
             for (int i = begin; i < n; ++i) {
@@ -256,7 +342,8 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
             }
         }
         lowestStage = run.lowestStage[n - 1];
-        for (const std::int32_t s : plan.writtenSlots) regs[s] = lane(s)[n - 1];
+        for (const std::int32_t s : plan.writtenSlots)
+            regs[s] = lane(s)[steadyLanes_[static_cast<std::size_t>(s)] != 0 ? begin : n - 1];
     }
 
     if (isPost) return;
@@ -333,8 +420,24 @@ void Engine::readControllers(const Voice& voice, const BlockPlan& plan, std::int
     const std::size_t count = plan.controllerReads.size();
     if (count == 0) return;
     const int controllerBase = voice.slotCount + BlockPlan::kKeywordLanes;
+    // A read that leaves its smoothing memory as it is changes nothing another read sees, so
+    // the operands that hold are filled first and the others keep their order within a sample.
+    bool anyMoving = false;
+    for (std::size_t k = 0; k < count; ++k) {
+        const ControllerOperand& c = plan.controllerReads[k];
+        const ResolvedOperation& op = voice.resolved[static_cast<std::size_t>(c.operation)];
+        float value = 0.0f;
+        const bool held = op.hold == 0 &&
+                          controllers.mccReadHolds(-1 - op.sources[c.operand], runTime + from, runTime + to, value);
+        heldControllers_[k] = held ? 1 : 0;
+        Stereo* const values = lane(controllerBase + static_cast<int>(k));
+        if (held) std::fill(values + from, values + to, both(value));
+        anyMoving = anyMoving || !held;
+    }
+    if (!anyMoving) return;
     for (int i = from; i < to; ++i) {
         for (std::size_t k = 0; k < count; ++k) {
+            if (heldControllers_[k] != 0) continue;
             const ControllerOperand& c = plan.controllerReads[k];
             const ResolvedOperation& op = voice.resolved[static_cast<std::size_t>(c.operation)];
             if (op.hold != 0 && !run_.holds[i]) continue;
@@ -390,6 +493,7 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
 
     if (op.hold != 0) {
         // A HOLD operation runs only where the voice starts (in POST, through its first block).
+        if (destination >= 0) materialize(destination, begin, end);
         const bool holdOnly = destination >= 0 && destination < slots &&
                               plan.holdOnly[static_cast<std::size_t>(destination)] != 0;
         for (int i = begin; i < end; ++i) {
@@ -416,7 +520,9 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
     bool once = false;
     if (dependsOnOperandsOnly(op.code) && allHeld(sources, op.operandCount)) {
         // Operands that hold for the run: one value for the run.
-        std::fill(result + begin, result + end, callAt(begin));
+        const Stereo v = callAt(begin);
+        if (destination >= 0) result[begin] = v;
+        else std::fill(result + begin, result + end, v);
         once = true;
     } else switch (op.code) {
         case compiler::kCodeAssign:
@@ -479,13 +585,18 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
             frame.t = c.runTime + begin;
             env::EnvelopeTiming timing = envelopeTiming(voice, frame);
             env::EnvelopeState& state = voice.states[static_cast<std::size_t>(j)].envelope;
-            if (allHeld(sources, 6)) {
-                // Arguments that hold for the run: the segments once, then only the stages.
-                const env::Env1Segments k = env::env1Segments(sources[0].data->l, sources[1].data->l,
-                                                              sources[2].data->l, sources[3].data->l,
-                                                              sources[4].data->l, sources[5].data->l, timing);
+            if (allHeld(sources, 3) && allHeld(sources + 4, 2)) {
+                // Arguments that hold for the run: the segments once, then only the stages. A
+                // release time that moves (it may follow DURATION) is worked out only where the
+                // envelope reads it.
+                const bool releaseMoves = sources[3].stride != 0;
+                env::Env1Segments k = env::env1Segments(sources[0].data->l, sources[1].data->l,
+                                                        sources[2].data->l, sources[3].at(begin).l,
+                                                        sources[4].data->l, sources[5].data->l, timing);
                 for (int i = begin; i < end; ++i) {
                     timing.t = c.runTime + i;
+                    if (releaseMoves && i > begin && env::mayReadRelease(state, timing))
+                        k.release = env::env1Release(sources[3].at(i).l, sources[1].data->l, timing);
                     result[i] = both(env::runDelayedEnvelope(state, k.envelope, k.release, timing));
                     run.lowestStage[i] = std::min(run.lowestStage[i], static_cast<float>(state.stage));
                 }
@@ -500,7 +611,51 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
             }
             break;
         }
+        case fn::Lfo0 + 3: case fn::Lfo + 3: case fn::Lfo1 + 3: case fn::LfoSyn + 3: {
+            // The LFOs: their context built once for the run; only the time moves.
+            frame.t = c.runTime + begin;
+            env::LfoContext context = lfoContext(voice, frame);
+            OperationState& state = voice.states[static_cast<std::size_t>(j)];
+            Stereo args[compiler::Operation::kMaxOperands];
+            for (int i = begin; i < end; ++i) {
+                for (int a = 0; a < op.operandCount; ++a) args[a] = sources[a].at(i);
+                context.timing.t = c.runTime + i;
+                context.lowestStage = &run.lowestStage[i];
+                result[i] = runLfoFunction(op.code - 3, state, args, context);
+            }
+            break;
+        }
+        case fn::OscSam + 3: {
+            // OSCSAM: its context built once for the run; only the time moves.
+            frame.t = c.runTime + begin;
+            osc::OscillatorContext context = oscillatorContext(voice, frame);
+            osc::OscillatorState& state = voice.states[static_cast<std::size_t>(j)].osc;
+            for (int i = begin; i < end; ++i) {
+                context.t = c.runTime + i;
+                context.lowestStage = &run.lowestStage[i];
+                const osc::FrameRange range{sources[1].at(i).l, sources[2].at(i).l, sources[3].at(i).l,
+                                            sources[4].at(i).l, sources[5].at(i).l};
+                result[i] = osc::playFrames(state, context, sources[0].at(i).l, range, sources[6].at(i),
+                                            sources[7].at(i), sources[8].at(i));
+            }
+            break;
+        }
+        case fn::Mcc2 + 3: {
+            // A controller whose reads hold over the run (it has settled): read once.
+            float value = 0.0f;
+            if (sources[0].stride == 0 &&
+                controllers.mccReadScaledHolds(math::controllerNumber(sources[0].data->l), c.runTime + begin,
+                                               c.runTime + end, value)) {
+                if (destination >= 0) result[begin] = both(value);
+                else std::fill(result + begin, result + end, both(value));
+                once = true;
+                break;
+            }
+            for (int i = begin; i < end; ++i) result[i] = callAt(i);
+            break;
+        }
         default:
+            if (dependsOnOperandsOnly(op.code) && runPure(op.code, sources, result, begin, end, *curves)) break;
             for (int i = begin; i < end; ++i) result[i] = callAt(i);
             break;
     }
@@ -524,6 +679,12 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
             }
         }
     }
+}
+
+void Engine::materialize(int index, int begin, int end) {
+    if (steadyLanes_[static_cast<std::size_t>(index)] == 0) return;
+    Stereo* const values = lane(index);
+    std::fill(values + begin + 1, values + end, values[begin]);
 }
 
 void Engine::markSteady(int index, int begin, int end) {

@@ -20,6 +20,7 @@
 #include "engine/delays/DelayMemoryPool.h"
 #include "engine/VoiceTable.h"
 #include "engine/BlockPlan.h"
+#include "engine/envelopes/Lfos.h"
 #include "engine/envelopes/StageModel.h"
 #include "engine/math/NoteRounding.h"
 #include "samples/SampleBank.h"
@@ -119,7 +120,8 @@ private:
     // FREQ, GAIN and DEFAULTFC throughout.
     void fillSteadyRun(Voice& voice, bool isPost, float* const* outputs, int runStart, int n,
                        std::int64_t releaseTime, float frequency, float gain);
-    // The controller operands of samples from .. to - 1 of the run.
+    // The controller operands of samples from .. to - 1 of the run: those whose reads hold one
+    // value over the samples once, the others sample by sample.
     void readControllers(const Voice& voice, const BlockPlan& plan, std::int64_t runTime, int from, int to);
     const BlockPlan* planFor(const compiler::LayerProgram& program) const;
     void planInstrument(const compiler::CompiledInstrument& instrument);
@@ -134,6 +136,12 @@ private:
     Stereo envelope(int function, OperationState& state, const Stereo* args, const Voice& voice,
                     SampleFrame& frame);
     env::EnvelopeTiming envelopeTiming(const Voice& voice, const SampleFrame& frame) const;
+    // What an LFO body reads besides its operands, for the sample of `frame`.
+    env::LfoContext lfoContext(const Voice& voice, SampleFrame& frame);
+    // The LFO functions (LFO0, LFO, LFO1, LFOSYN; `function` is the function index).
+    static bool isLfo(int function);
+    static Stereo runLfoFunction(int function, OperationState& state, const Stereo* args,
+                                 const env::LfoContext& context);
 
     Log& log_;
     std::unique_ptr<float[]> inputLeft_;
@@ -154,8 +162,11 @@ private:
     std::unique_ptr<Stereo[]> lanes_;
     std::size_t laneCapacity_ = 0;  // in lanes of kRun values
     // Per lane: it holds one value, bit for bit, over the run being rendered (from its first
-    // sample that plays). Functions without state given only such operands run once per run.
+    // sample that plays). Functions without state given only such operands run once per run,
+    // and their result is written at that first sample only.
     std::unique_ptr<std::uint8_t[]> steadyLanes_;
+    // Per controller operand of the plan: its reads over the run were done once.
+    std::unique_ptr<std::uint8_t[]> heldControllers_;
     struct RunRegisters {
         float time[kRun];
         float lowestStage[kRun];
@@ -178,6 +189,9 @@ private:
     RunContext runContext_{};
     Stereo* lane(int index) { return lanes_.get() + static_cast<std::size_t>(index) * kRun; }
     void markSteady(int index, int begin, int end);
+    // A result that holds over the run is written at the run's first sample only and marked
+    // steady; this writes it through the rest of the run for a reader that wants every sample.
+    void materialize(int index, int begin, int end);
 
     float* send(int bus, int channel) {
         return sends_.get() + (static_cast<std::size_t>(bus) * 2 + static_cast<std::size_t>(channel)) * kMaxBlock;

@@ -30,27 +30,33 @@ env::EnvelopeTiming Engine::envelopeTiming(const Voice& voice, const SampleFrame
     return timing;
 }
 
+env::LfoContext Engine::lfoContext(const Voice& voice, SampleFrame& frame) {
+    env::LfoContext context;
+    context.timing = envelopeTiming(voice, frame);
+    context.barsPerSecond = transport.barsPerSecond;
+    context.retriggerMode = voice.retriggerMode;
+    context.isPost = frame.isPost;
+    context.noise = &noise;
+    context.lowestStage = &frame.lowestStage;
+    return context;
+}
+
+bool Engine::isLfo(int function) { return function == Lfo0 || function == Lfo || function == Lfo1 || function == LfoSyn; }
+
+Stereo Engine::runLfoFunction(int function, OperationState& state, const Stereo* a, const env::LfoContext& context) {
+    switch (function) {
+        case Lfo0: return env::runLfo0(state.lfo, a[0], a[1], context);
+        case Lfo: return env::runLfo(state.lfo, state.envelope, a[0], a[1], a[2], a[3], a[4], context);
+        case Lfo1: return env::runLfo1(state.lfo, state.envelope, a[0], a[1], a[2], a[3], a[4], a[5], a[6], context);
+        default:
+            return env::runLfoSyn(state.lfo, state.envelope, a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], context);
+    }
+}
+
 Stereo Engine::envelope(int function, OperationState& state, const Stereo* a, const Voice& voice,
                         SampleFrame& frame) {
-    env::EnvelopeTiming timing = envelopeTiming(voice, frame);
-    if (function == Lfo0 || function == Lfo || function == Lfo1 || function == LfoSyn) {
-        env::LfoContext context;
-        context.timing = timing;
-        context.barsPerSecond = transport.barsPerSecond;
-        context.retriggerMode = voice.retriggerMode;
-        context.isPost = frame.isPost;
-        context.noise = &noise;
-        context.lowestStage = &frame.lowestStage;
-        switch (function) {
-            case Lfo0: return env::runLfo0(state.lfo, a[0], a[1], context);
-            case Lfo: return env::runLfo(state.lfo, state.envelope, a[0], a[1], a[2], a[3], a[4], context);
-            case Lfo1:
-                return env::runLfo1(state.lfo, state.envelope, a[0], a[1], a[2], a[3], a[4], a[5], a[6], context);
-            default:
-                return env::runLfoSyn(state.lfo, state.envelope, a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7],
-                                      context);
-        }
-    }
+    if (isLfo(function)) return runLfoFunction(function, state, a, lfoContext(voice, frame));
+    const env::EnvelopeTiming timing = envelopeTiming(voice, frame);
     if (frame.isPost) return both(1.0f);
     float level = 0.0f;
     switch (function) {

@@ -12,22 +12,15 @@ constexpr float kPerDecibel = 0.05f;
 
 float tenTo(float x) { return std::exp(x * 2.302585093f); }
 
-// The scales COMPLEXMOD sets for the modulators' parts; 1 unless an entry says otherwise.
-struct PartScales {
-    float frequencyEnvelope = 1.0f, frequencyLfo = 1.0f;
-    float gainEnvelope = 1.0f, gainLfo = 1.0f;
-    float filterEnvelope = 1.0f, filterLfo = 1.0f;
-    float phaseLfo = 1.0f;
-};
+int scaledNumber(int number, int midiKey) {
+    return number == mcc::kPolyAftertouch ? mcc::kPolyAftertouchBase + midiKey : number;
+}
 
 class ControllerReader {
 public:
     ControllerReader(ControllerSpace& controllers, std::int64_t t, int midiKey)
         : controllers_(controllers), t_(t), midiKey_(midiKey) {}
-    float operator()(int number) const {
-        if (number == mcc::kPolyAftertouch) number = mcc::kPolyAftertouchBase + midiKey_;
-        return controllers_.mccReadScaled(number, t_);
-    }
+    float operator()(int number) const { return controllers_.mccReadScaled(scaledNumber(number, midiKey_), t_); }
 
 private:
     ControllerSpace& controllers_;
@@ -51,7 +44,30 @@ float sumCouples(const std::vector<compiler::ControllerCouple>& couples, const C
     return amount;
 }
 
+// exp(x) for the modulators' LFO parts, which are 0 while an LFO is off or delayed: exp(0) is
+// exactly 1, so the call is skipped there.
+float tenToOrOne(float x) { return x == 0.0f ? 1.0f : tenTo(x); }
+float exp2OrOne(float x) { return x == 0.0f ? 1.0f : std::exp2(x); }
+
 }  // namespace
+
+bool listsHold(const VoiceModulation& m, const ControllerSpace& controllers, int midiKey, std::int64_t from,
+               std::int64_t to) {
+    if (!m.anyList || m.layer == nullptr) return true;
+    float value = 0.0f;
+    auto holds = [&](int number) {
+        return controllers.mccReadScaledHolds(scaledNumber(number, midiKey), from, to, value);
+    };
+    for (const compiler::ComplexModulation& entry : m.layer->complex) {
+        if (entry.value > 10000.0f && !holds(controllerOf(entry.value, 10000.0f))) return false;
+        if (!holds(entry.mccA) || !holds(entry.mccB)) return false;
+    }
+    for (const auto& couples : m.layer->couples)
+        for (const compiler::ControllerCouple& couple : couples)
+            if (!holds(couple.mcc) || (couple.value >= 1000.0f && !holds(controllerOf(couple.value, 1000.0f))))
+                return false;
+    return true;
+}
 
 void startVoiceModulation(VoiceModulation& m, const compiler::LayerModulation& layer, const env::ModulatorStart& start) {
     using Target = compiler::LayerModulation::Target;
@@ -68,18 +84,16 @@ void startVoiceModulation(VoiceModulation& m, const compiler::LayerModulation& l
     m.cutoffSetting = layer.cutoffSetting;
 }
 
-ModulatedRegisters modulateAll(VoiceModulation& m, const ModulationSample& sample, float frequency, float gain) {
+ListedModulation modulateLists(const VoiceModulation& m, const ModulationSample& sample, float frequency,
+                               float gain) {
     using Target = compiler::LayerModulation::Target;
-    ModulatedRegisters r;
+    ListedModulation r;
     r.frequency = frequency;
     r.gain = gain;
-    PartScales scales;
-    float filterFactor = 1.0f;
-    const env::EnvelopeTiming& timing = *sample.timing;
-    const ControllerReader read(*sample.controllers, timing.t, sample.midiKey);
-    const bool lists = m.anyList && m.layer != nullptr;
-
-    if (lists) {
+    PartScales& scales = r.scales;
+    float& filterFactor = r.filterFactor;
+    const ControllerReader read(*sample.controllers, sample.timing->t, sample.midiKey);
+    if (m.anyList && m.layer != nullptr) {
         // 1. COMPLEXMOD.
         for (const compiler::ComplexModulation& entry : m.layer->complex) {
             float value = entry.value;
@@ -110,7 +124,23 @@ ModulatedRegisters modulateAll(VoiceModulation& m, const ModulationSample& sampl
             r.frequency *= std::exp2(sumCouples(m.layer->couples[Target::Frequency], read, kPerCent));
         if (!m.layer->couples[Target::Gain].empty())
             r.gain *= tenTo(sumCouples(m.layer->couples[Target::Gain], read, kPerDecibel));
+        // 8. FCMOD's factor: its controllers are read here, before the modulators run, which
+        // read no controller.
+        if (!m.layer->couples[Target::Filter].empty()) {
+            r.fcModFactor = std::exp2(sumCouples(m.layer->couples[Target::Filter], read, kPerCent));
+            r.fcMod = true;
+        }
     }
+    return r;
+}
+
+ModulatedRegisters modulateWith(VoiceModulation& m, const ListedModulation& listed, const ModulationSample& sample,
+                                float frequency) {
+    ModulatedRegisters r;
+    r.frequency = listed.frequency;
+    r.gain = listed.gain;
+    const PartScales& scales = listed.scales;
+    const env::EnvelopeTiming& timing = *sample.timing;
 
     // 4 .. 6, and 9 below: the modulators that run keep the note alive until its note-off.
     env::ModulatorOutput out[VoiceModulation::Count];
@@ -122,24 +152,27 @@ ModulatedRegisters modulateAll(VoiceModulation& m, const ModulationSample& sampl
             if (timing.releaseTime >= timing.startTime && sample.lowestStage != nullptr) *sample.lowestStage = 0.0f;
         }
         if (m.modulators[VoiceModulation::Frequency].active())
-            r.frequency *= std::exp2(out[VoiceModulation::Frequency].lfo * scales.frequencyLfo +
+            r.frequency *= exp2OrOne(out[VoiceModulation::Frequency].lfo * scales.frequencyLfo +
                                      out[VoiceModulation::Frequency].envelope * scales.frequencyEnvelope);
         if (m.modulators[VoiceModulation::Gain].active())
-            r.gain *= tenTo(out[VoiceModulation::Gain].lfo * scales.gainLfo) * out[VoiceModulation::Gain].envelope *
-                      scales.gainEnvelope;
+            r.gain *= tenToOrOne(out[VoiceModulation::Gain].lfo * scales.gainLfo) *
+                      out[VoiceModulation::Gain].envelope * scales.gainEnvelope;
         if (m.modulators[VoiceModulation::Phase].active()) r.phase = out[VoiceModulation::Phase].lfo * scales.phaseLfo;
     }
 
     // 7. DEFAULTFC.
-    r.defaultFc = defaultCutoff(m.cutoffSetting, filterFactor, r.frequency, frequency);
+    r.defaultFc = defaultCutoff(m.cutoffSetting, listed.filterFactor, r.frequency, frequency);
     // 8. FCMOD.
-    if (lists && !m.layer->couples[Target::Filter].empty())
-        r.defaultFc *= std::exp2(sumCouples(m.layer->couples[Target::Filter], read, kPerCent));
+    if (listed.fcMod) r.defaultFc *= listed.fcModFactor;
     // 9. The filter modulator.
     if (m.modulators[VoiceModulation::Filter].active())
-        r.defaultFc *= std::exp2(out[VoiceModulation::Filter].lfo * scales.filterLfo +
+        r.defaultFc *= exp2OrOne(out[VoiceModulation::Filter].lfo * scales.filterLfo +
                                  out[VoiceModulation::Filter].envelope * scales.filterEnvelope);
     return r;
+}
+
+ModulatedRegisters modulateAll(VoiceModulation& m, const ModulationSample& sample, float frequency, float gain) {
+    return modulateWith(m, modulateLists(m, sample, frequency, gain), sample, frequency);
 }
 
 }  // namespace tess

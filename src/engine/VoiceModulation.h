@@ -62,6 +62,35 @@ inline float defaultCutoff(float x, float filterFactor, float modulated, float u
     return filterFactor * modulated;
 }
 
+// The scales COMPLEXMOD sets for the modulators' parts; 1 unless an entry says otherwise.
+struct PartScales {
+    float frequencyEnvelope = 1.0f, frequencyLfo = 1.0f;
+    float gainEnvelope = 1.0f, gainLfo = 1.0f;
+    float filterEnvelope = 1.0f, filterLfo = 1.0f;
+    float phaseLfo = 1.0f;
+};
+
+// What the controller lists (steps 1 to 3, and FCMOD's factor) make of a sample.
+struct ListedModulation {
+    float frequency = 0.0f;
+    float gain = 0.0f;
+    PartScales scales;
+    float filterFactor = 1.0f;
+    float fcModFactor = 1.0f;
+    bool fcMod = false;
+};
+
+// Whether every controller the lists read holds one value over the times [from, to) (see
+// ControllerSpace::mccReadScaledHolds): then the lists give the same result for each sample of
+// that stretch, for the same frequency and gain, and may run once for it.
+bool listsHold(const VoiceModulation& modulation, const ControllerSpace& controllers, int midiKey, std::int64_t from,
+               std::int64_t to);
+ListedModulation modulateLists(const VoiceModulation& modulation, const ModulationSample& sample, float frequency,
+                               float gain);
+// The rest of one sample: the modulators, DEFAULTFC, FCMOD and the filter modulator.
+ModulatedRegisters modulateWith(VoiceModulation& modulation, const ListedModulation& listed,
+                                const ModulationSample& sample, float frequency);
+
 // One sample. `frequency` is the voice's current (glided, unmodulated) frequency, `gain` its gain.
 ModulatedRegisters modulateAll(VoiceModulation& modulation, const ModulationSample& sample, float frequency,
                                float gain);

@@ -165,6 +165,7 @@ void Engine::planInstrument(const compiler::CompiledInstrument& instrument) {
     if (lanes > laneCapacity_) {
         lanes_.reset(new Stereo[lanes * kRun]());
         steadyLanes_.reset(new std::uint8_t[lanes]());
+        heldControllers_.reset(new std::uint8_t[lanes]());
         laneCapacity_ = lanes;
     }
 }

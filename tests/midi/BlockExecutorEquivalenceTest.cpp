@@ -184,6 +184,10 @@ const std::vector<Program>& corpus() {
          "l0 = LFO0(0, 5)\nl1 = LFO(0, 0.1, 0.2, 0.3, 6)\n"
          "OUT = x * (e0 + e1 + e2) * 0.05 * (1 + 0.1 * (l0 + l1))\n",
          true},
+        {"an ENV1 release that follows DURATION",
+         "LAYER\nr = 0.05 + DURATION * 0.2\nd = 0 - 0.3\n"
+         "OUT = SIN(6.2831853 * FREQ * TIME) * 0.1 * ENV1(0.01, d, 0.3, r, 0.002, 0.01)\n",
+         true},
         {"lfo with sync",
          "LAYER\nx = SIN(6.2831853 * FREQ * TIME)\nl2 = LFO1(0, 0, 0.1, 0.1, 0.2, 4, 0)\n"
          "OUT = x * 0.1 * (1 + 0.2 * l2) * ENV0(0.01, 0.1, 0.6, 0.2)\n",
@@ -307,6 +311,36 @@ TEST(ProgramEquivalence, EveryProgramRendersTheSameOnBothPaths) {
         EXPECT_EQ(firstDifference(reference.right, blocks.right), "") << "right";
         EXPECT_EQ(blocks.allLayersInBlocks, program.blocks);
     }
+}
+
+// Controllers that settle and then move again: reads of a settled controller are done once per
+// run, so a change after the smoothing has come to rest (in the middle of a run, and one on the
+// first sample of a run) must be picked up exactly where the per-sample path picks it up.
+TEST(ProgramEquivalence, SettledControllersThatMoveAgain) {
+    const std::string text =
+        "COMPLEXMOD 0, 135, 1, 100\nGAINMOD 11, 1\nGAINENV 1, 0, -0.1, 0, -0.1, 0.5, -0.5\nLAYER\n"
+        "v = MCC2(7)\nw = WHEEL + PBEND * 0.1\n"
+        "OUT = SIN(6.2831853 * FREQ * TIME) * 0.1 * (v + 0.1) * (1 + w)\n"
+        "LAYER\nOUT = SAT(MCC2(10) * 2 - 0.5) * SIN(6.2831853 * FREQ * 1.5 * TIME) * 0.1\n";
+    const std::vector<MidiMessage> events = {
+        controlChange(0, 7, 90),   controlChange(0, 1, 30),      noteOn(10, 60, 100),
+        controlChange(90000, 7, 20), {100037, 0xE0, 0, 100},     controlChange(110016, 10, 0),
+        controlChange(120000, 1, 90), noteOn(125000, 67, 90),     controlChange(130001, 11, 50),
+        noteOff(150000, 60),         noteOff(155000, 67)};
+    std::vector<float> left[2], right[2];
+    for (int perSample = 0; perSample < 2; ++perSample) {
+        PluginHarness host(text);
+        host.engine().forcePerSample = perSample != 0;
+        left[perSample] = host.render(170000, events, 512);
+        right[perSample] = host.right;
+        if (perSample == 0) {
+            EXPECT_TRUE(host.engine().runsInBlocks(0));
+            EXPECT_TRUE(host.engine().runsInBlocks(1));
+        }
+    }
+    EXPECT_GT(peakOf(left[1]), 1e-3f);
+    EXPECT_EQ(firstDifference(left[1], left[0]), "") << "left";
+    EXPECT_EQ(firstDifference(right[1], right[0]), "") << "right";
 }
 
 TEST(ProgramEquivalence, CorpusCallsEveryFunctionWithABody) {

@@ -104,7 +104,7 @@ Env1Segments env1Segments(float attack, float decay, float sustain, float releas
     k.envelope.attack = curvedSegment(attack, timing.sampleRate);
     k.envelope.decay = curvedSegment(decay, timing.sampleRate);
     k.envelope.sustain = sustain;
-    k.release = curvedSegment(releaseSeconds(release, decay, timing), timing.sampleRate);
+    k.release = env1Release(release, decay, timing);
     return k;
 }
 

@@ -148,6 +148,15 @@ struct Env1Segments {
     DelayedEnvelope envelope;
     Segment release;
 };
+// The release segment alone.
+inline Segment env1Release(float release, float decay, const EnvelopeTiming& timing) {
+    return curvedSegment(releaseSeconds(release, decay, timing), timing.sampleRate);
+}
+// Whether runDelayedEnvelope may read its release segment at the sample of `timing` (it reads
+// it only from the note-off on; at the start, the stage is set anew).
+inline bool mayReadRelease(const EnvelopeState& state, const EnvelopeTiming& timing) {
+    return !timing.held() || state.stage >= 5.0 || timing.t == timing.startTime;
+}
 Env1Segments env1Segments(float attack, float decay, float sustain, float release, float delay, float hold,
                           const EnvelopeTiming& timing);
 
