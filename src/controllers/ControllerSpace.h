@@ -188,6 +188,9 @@ private:
         return switchTime_[n] <= from || switchTime_[n] >= to ||
                std::memcmp(&previous_[n], &current_[n], sizeof(float)) == 0;
     }
+    // mccRead*Holds for the numbers 0..kSize - 1 past the timed ones (keyswitch states, VSTVARs,
+    // the rest), whose smoothing memory is memory[n].
+    inline bool untimedHolds(int n, const float* memory, float& value) const;
     // Whether one smoothing step toward v leaves `memory` as it is.
     static bool settled(float memory, float v, float& value) {
         float next = memory;
@@ -259,6 +262,20 @@ inline float ControllerSpace::mccReadScaled(int n, std::int64_t t) {
     return smooth(smoothScaled_[n], 0.0f);
 }
 
+inline bool ControllerSpace::untimedHolds(int n, const float* memory, float& value) const {
+    if (n >= mcc::kKeyswitchBase && n < mcc::kKeyswitchBase + kKeys) {
+        value = static_cast<float>(keyswitch_[n - mcc::kKeyswitchBase]);
+        return true;
+    }
+    if (n >= mcc::kVstVarBase && n < mcc::kVstVarBase + kVstVars) {
+        const int i = n - mcc::kVstVarBase;
+        if (!vstVarFollowsAtOnce(i)) return settled(memory[n], vstVar_[i], value);
+        value = vstVar_[i];
+        return true;
+    }
+    return settled(memory[n], 0.0f, value);
+}
+
 inline bool ControllerSpace::mccReadHolds(int n, std::int64_t from, std::int64_t to, float& value) const {
     if (validTimed(n)) {
         switch (kind_[n]) {
@@ -278,17 +295,7 @@ inline bool ControllerSpace::mccReadHolds(int n, std::int64_t from, std::int64_t
         value = 0.0f;
         return true;
     }
-    if (n >= mcc::kKeyswitchBase && n < mcc::kKeyswitchBase + kKeys) {
-        value = static_cast<float>(keyswitch_[n - mcc::kKeyswitchBase]);
-        return true;
-    }
-    if (n >= mcc::kVstVarBase && n < mcc::kVstVarBase + kVstVars) {
-        const int i = n - mcc::kVstVarBase;
-        if (!vstVarFollowsAtOnce(i)) return settled(smoothRead_[n], vstVar_[i], value);
-        value = vstVar_[i];
-        return true;
-    }
-    return settled(smoothRead_[n], 0.0f, value);
+    return untimedHolds(n, smoothRead_, value);
 }
 
 inline bool ControllerSpace::mccReadScaledHolds(int n, std::int64_t from, std::int64_t to, float& value) const {
@@ -317,17 +324,7 @@ inline bool ControllerSpace::mccReadScaledHolds(int n, std::int64_t from, std::i
         value = 0.0f;
         return true;
     }
-    if (n >= mcc::kKeyswitchBase && n < mcc::kKeyswitchBase + kKeys) {
-        value = static_cast<float>(keyswitch_[n - mcc::kKeyswitchBase]);
-        return true;
-    }
-    if (n >= mcc::kVstVarBase && n < mcc::kVstVarBase + kVstVars) {
-        const int i = n - mcc::kVstVarBase;
-        if (!vstVarFollowsAtOnce(i)) return settled(smoothScaled_[n], vstVar_[i], value);
-        value = vstVar_[i];
-        return true;
-    }
-    return settled(smoothScaled_[n], 0.0f, value);
+    return untimedHolds(n, smoothScaled_, value);
 }
 
 inline float ControllerSpace::mccReadDirect(int n, std::int64_t t) const {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
+#include <string>
 #include <memory>
 
 #include "controllers/ControllerSpace.h"
@@ -221,6 +223,68 @@ TEST(ControllerSpace, LoadResetClearsControllersButKeepsStatesAndSmoothing) {
     EXPECT_EQ(cs->vstVar(1), 0.25f);
     // The smoothing memory is not reset: the controller glides down from where it was.
     EXPECT_FLOAT_EQ(cs->mccRead(7, 0), settled * 0.999f);
+}
+
+}  // namespace
+}  // namespace tess
+
+namespace tess {
+namespace {
+
+// The "holds" queries promise that every read over [from, to) returns one value and moves no
+// smoothing memory. Checked against the readers themselves for each kind of number, before and
+// after the smoothing settles, with a switch inside the stretch, at its first sample and just
+// past it; and each query must say yes once a still controller has settled (else the executor
+// would never read it once).
+TEST(ControllerSpace, HoldsQueriesAgreeWithTheReaders) {
+    struct Case {
+        const char* what;
+        int number;
+        std::int64_t switchAt;  // a write of a new value at this time (-1: none)
+    };
+    const Case cases[] = {
+        {"MIDI controller", 7, -1},          {"MIDI controller switching inside", 7, 40010},
+        {"switch at the first sample", 7, 40000}, {"switch just past the stretch", 7, 40064},
+        {"pitch bend", mcc::kPitchBend, -1},  {"bend switching inside", mcc::kPitchBend, 40030},
+        {"program", mcc::kProgram, -1},       {"program switching inside", mcc::kProgram, 40001},
+        {"key (engine value)", mcc::kKey, -1}, {"keyswitch state", mcc::kKeyswitchBase + 60, -1},
+        {"smoothed VSTVAR", mcc::kVstVarBase + 3, -1}, {"VSTVAR that follows at once", mcc::kVstVarBase + 4, -1},
+        {"number without a source", 999, -1}, {"negative number", -5, -1},
+    };
+    for (const bool scaled : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (scaled ? " (scaled)" : " (raw)"));
+            auto cs = makeSpace();
+            cs->writeMidi(c.number, 90.0f, 0);
+            cs->setBuiltin(c.number, 61.0f);
+            cs->setKeyswitch(60, 2);
+            cs->setVstVar(3, 0.3f);
+            cs->setVstVar(4, 0.7f);
+            cs->setVstVarScaleType(4, 2);
+            if (c.switchAt >= 0) cs->writeMidi(c.number, c.number == mcc::kPitchBend ? -0.5f : 20.0f, c.switchAt);
+            auto read = [&](std::int64_t t) { return scaled ? cs->mccReadScaled(c.number, t) : cs->mccRead(c.number, t); };
+            auto holds = [&](std::int64_t from, std::int64_t to, float& value) {
+                return scaled ? cs->mccReadScaledHolds(c.number, from, to, value)
+                              : cs->mccReadHolds(c.number, from, to, value);
+            };
+            bool settledOnce = false;
+            for (std::int64_t from = 0; from < 40128; from += 64) {
+                float value = 0.0f;
+                const bool says = holds(from, from + 64, value);
+                for (std::int64_t t = from; t < from + 64; ++t) {
+                    const float got = read(t);
+                    if (says) {
+                        ASSERT_EQ(std::memcmp(&got, &value, sizeof got), 0) << "at " << t;
+                    }
+                }
+                if (says && from >= 39936) settledOnce = true;
+            }
+            // From 39936 on no reader moves any more, except where the value switches.
+            if (c.switchAt < 0 || c.switchAt >= 40064) {
+                EXPECT_TRUE(settledOnce);
+            }
+        }
+    }
 }
 
 }  // namespace
