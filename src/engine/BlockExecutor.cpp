@@ -171,38 +171,16 @@ bool runPure(int code, const RunSource* a, Stereo* out, int begin, int end, cons
 void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* outputs, int frames) {
     const BlockPlan& plan = *voice.plan;
     const std::int64_t blockStart = sampleClock;
-    const std::int64_t releaseTime =
-        voice.releaseTime >= 0 ? voice.releaseTime : blockStart + 10000 + frames;
-    const bool pedalHeld =
-        !isPost && controllers.pedals.holds(voice.midiKey, voice.sostenutoAll != 0 || voice.sostenutoRange != 0);
-    controllers.setBuiltin(mcc::kKey, voice.key);
-    controllers.setBuiltin(mcc::kKeyF, voice.tunedPitch);
-    controllers.setBuiltin(mcc::kOnVelocity, voice.onVelocity);
-    controllers.setBuiltin(mcc::kOffVelocity, voice.releaseVelocity);
+    SampleFrame frame = startVoiceBlock(voice, isPost, frames);
+    const std::int64_t releaseTime = frame.releaseTime;
     Stereo* const regs = voice.registers.data();
     const int slots = voice.slotCount;
-    Stereo* const r = regs + slots;
-    r[reg::Key] = both(voice.key);
-    r[reg::KeyF] = both(voice.tunedPitch);
-    r[reg::OnVelocity] = both(voice.onVelocity);
-    r[reg::OffVelocity] = both(voice.releaseVelocity);
-    r[reg::Temperament] = both(static_cast<float>(voice.temperament));
 
     const float inverseRate = 1.0f / sampleRate;
     const float crossfade = voice.crossfadeGain;
     const int count = voice.operationCount;
-    SampleFrame frame{};
-    frame.releaseTime = releaseTime;
-    frame.pedalHeld = pedalHeld;
-    frame.isPost = isPost;
     env::EnvelopeTiming modulationTiming = envelopeTiming(voice, frame);
-    ModulationSample modulation;
-    modulation.controllers = &controllers;
-    modulation.timing = &modulationTiming;
-    modulation.midiKey = voice.midiKey;
-    modulation.fresh = voice.fresh != 0;
-    modulation.noise = &noise;
-    modulation.lowestStage = &frame.lowestStage;
+    const ModulationSample modulation = modulationSample(voice, modulationTiming, frame);
     runContext_ = {&frame, &plan, 0, crossfade, isPost};
 
     const std::uint32_t reads = plan.keywordReads;
@@ -242,24 +220,7 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
             ListedModulation listed;
             for (int i = 0; i < n; ++i) {
                 const std::int64_t t = runTime + i;
-                const bool gliding = voice.glideRatio > 0.0f && voice.glideRatio < 100000.0f;
-                if (t < voice.startTime) {
-                    voice.currentFrequency = gliding ? voice.glideStartFrequency : voice.frequency;
-                    if (voice.retriggerMode <= 0) continue;
-                } else if (gliding) {
-                    voice.glideStartFrequency *= voice.glideRatio;
-                    const bool reached = voice.glideRatio > 1.0f ? voice.glideStartFrequency >= voice.frequency
-                                                                 : voice.glideStartFrequency <= voice.frequency;
-                    if (reached) {
-                        voice.glideRatio = 0.0f;
-                        voice.glideEndTime = t;
-                        voice.currentFrequency = voice.frequency;
-                    } else {
-                        voice.currentFrequency = voice.glideStartFrequency;
-                    }
-                } else {
-                    voice.currentFrequency = voice.frequency;
-                }
+                if (!advanceFrequency(voice, t)) continue;
                 if (begin == n) begin = i;  // samples before the start form a prefix
                 const float time = static_cast<float>(t - voice.startTime) * inverseRate;
                 frame.lowestStage = 5.0f;
@@ -346,13 +307,7 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
             regs[s] = lane(s)[steadyLanes_[static_cast<std::size_t>(s)] != 0 ? begin : n - 1];
     }
 
-    if (isPost) return;
-    const std::int64_t last = blockStart + frames - 1;
-    const bool keep = blockLevel > silenceThreshold ||
-                      last <= voice.startTime + static_cast<std::int64_t>(sampleRate) / 10 ||
-                      (lowestStage <= 1.0f && last <= releaseTime);
-    voice.level = blockLevel;
-    if (!keep) endVoice(voice);
+    if (!isPost) finishVoiceBlock(voice, blockLevel, lowestStage, releaseTime, frames);
 }
 
 void Engine::fillSteadyRun(Voice& voice, bool isPost, float* const* outputs, int runStart, int n,

@@ -113,6 +113,14 @@ private:
     void renderSlice(float* const* inputs, float* const* outputs, int offset, int frames,
                      bool effectMode);
     void renderVoice(Voice& voice, bool isPost, float* const* outputs, int offset, int frames);
+    // What both render paths do around a voice's block: show its key and velocities to the
+    // controller reads and its registers, and return the frame with its release time and
+    // pedal; the layer modulation's view of it; the glide of one sample (false for a sample
+    // before the start that does not run); and whether the voice goes on after the block.
+    SampleFrame startVoiceBlock(Voice& voice, bool isPost, int frames);
+    ModulationSample modulationSample(const Voice& voice, const env::EnvelopeTiming& timing, SampleFrame& frame);
+    bool advanceFrequency(Voice& voice, std::int64_t t);
+    void finishVoiceBlock(Voice& voice, float blockLevel, float lowestStage, std::int64_t releaseTime, int frames);
     // The block executor: each operation over a run of samples (see BlockPlan.h).
     void renderVoiceInBlocks(Voice& voice, bool isPost, float* const* outputs, int frames);
     void runOperation(int j, Voice& voice, int runStart, int begin, int end);

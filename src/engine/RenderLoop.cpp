@@ -106,65 +106,26 @@ void Engine::renderVoice(Voice& voice, bool isPost, float* const* outputs, int o
         return;
     }
     const std::int64_t blockStart = sampleClock;
-    const std::int64_t releaseTime =
-        voice.releaseTime >= 0 ? voice.releaseTime : blockStart + 10000 + frames;
-    // A sostenuto latch or a sustain pedal keeps a released voice held for its envelopes.
-    const bool pedalHeld =
-        !isPost && controllers.pedals.holds(voice.midiKey, voice.sostenutoAll != 0 || voice.sostenutoRange != 0);
-    // Every voice, the POST step included, shows its own key and velocities to controller reads.
-    controllers.setBuiltin(mcc::kKey, voice.key);
-    controllers.setBuiltin(mcc::kKeyF, voice.tunedPitch);
-    controllers.setBuiltin(mcc::kOnVelocity, voice.onVelocity);
-    controllers.setBuiltin(mcc::kOffVelocity, voice.releaseVelocity);
+    SampleFrame frame = startVoiceBlock(voice, isPost, frames);
+    const std::int64_t releaseTime = frame.releaseTime;
+    const bool pedalHeld = frame.pedalHeld;
     Stereo* const regs = voice.registers.data();
     Stereo* const r = regs + voice.slotCount;
-    r[reg::Key] = both(voice.key);
-    r[reg::KeyF] = both(voice.tunedPitch);
-    r[reg::OnVelocity] = both(voice.onVelocity);
-    r[reg::OffVelocity] = both(voice.releaseVelocity);
-    r[reg::Temperament] = both(static_cast<float>(voice.temperament));
 
     const float inverseRate = 1.0f / sampleRate;
     const float crossfade = voice.crossfadeGain;
     const int count = voice.operationCount;
     ResolvedOperation* const program = voice.resolved.data();
     Stereo args[compiler::Operation::kMaxOperands];
-    SampleFrame frame{};
-    frame.releaseTime = releaseTime;
-    frame.pedalHeld = pedalHeld;
     float blockLevel = 0.0f;
     float lowestStage = 5.0f;
     // The layer modulation of a note voice: its timing is the block's, its t the sample's.
     env::EnvelopeTiming modulationTiming = envelopeTiming(voice, frame);
-    ModulationSample modulation;
-    modulation.controllers = &controllers;
-    modulation.timing = &modulationTiming;
-    modulation.midiKey = voice.midiKey;
-    modulation.fresh = voice.fresh != 0;
-    modulation.noise = &noise;
-    modulation.lowestStage = &frame.lowestStage;
+    const ModulationSample modulation = modulationSample(voice, modulationTiming, frame);
 
     for (int i = 0; i < frames; ++i) {
         const std::int64_t t = blockStart + i;
-        const bool gliding = voice.glideRatio > 0.0f && voice.glideRatio < 100000.0f;
-        if (t < voice.startTime) {
-            voice.currentFrequency = gliding ? voice.glideStartFrequency : voice.frequency;
-            if (voice.retriggerMode <= 0) continue;
-        } else if (gliding) {
-            voice.glideStartFrequency *= voice.glideRatio;
-            const bool reached = voice.glideRatio > 1.0f
-                                     ? voice.glideStartFrequency >= voice.frequency
-                                     : voice.glideStartFrequency <= voice.frequency;
-            if (reached) {
-                voice.glideRatio = 0.0f;
-                voice.glideEndTime = t;
-                voice.currentFrequency = voice.frequency;
-            } else {
-                voice.currentFrequency = voice.glideStartFrequency;
-            }
-        } else {
-            voice.currentFrequency = voice.frequency;
-        }
+        if (!advanceFrequency(voice, t)) continue;
         frame.index = i;
         frame.t = t;
         frame.time = static_cast<float>(t - voice.startTime) * inverseRate;
@@ -266,8 +227,67 @@ void Engine::renderVoice(Voice& voice, bool isPost, float* const* outputs, int o
         lowestStage = frame.lowestStage;
     }
 
-    if (isPost) return;
-    const std::int64_t last = blockStart + frames - 1;
+    if (!isPost) finishVoiceBlock(voice, blockLevel, lowestStage, releaseTime, frames);
+}
+
+Engine::SampleFrame Engine::startVoiceBlock(Voice& voice, bool isPost, int frames) {
+    SampleFrame frame{};
+    frame.releaseTime = voice.releaseTime >= 0 ? voice.releaseTime : sampleClock + 10000 + frames;
+    // A sostenuto latch or a sustain pedal keeps a released voice held for its envelopes.
+    frame.pedalHeld =
+        !isPost && controllers.pedals.holds(voice.midiKey, voice.sostenutoAll != 0 || voice.sostenutoRange != 0);
+    frame.isPost = isPost;
+    // Every voice, the POST step included, shows its own key and velocities to controller reads.
+    controllers.setBuiltin(mcc::kKey, voice.key);
+    controllers.setBuiltin(mcc::kKeyF, voice.tunedPitch);
+    controllers.setBuiltin(mcc::kOnVelocity, voice.onVelocity);
+    controllers.setBuiltin(mcc::kOffVelocity, voice.releaseVelocity);
+    Stereo* const r = voice.registers.data() + voice.slotCount;
+    r[reg::Key] = both(voice.key);
+    r[reg::KeyF] = both(voice.tunedPitch);
+    r[reg::OnVelocity] = both(voice.onVelocity);
+    r[reg::OffVelocity] = both(voice.releaseVelocity);
+    r[reg::Temperament] = both(static_cast<float>(voice.temperament));
+    return frame;
+}
+
+ModulationSample Engine::modulationSample(const Voice& voice, const env::EnvelopeTiming& timing, SampleFrame& frame) {
+    ModulationSample modulation;
+    modulation.controllers = &controllers;
+    modulation.timing = &timing;
+    modulation.midiKey = voice.midiKey;
+    modulation.fresh = voice.fresh != 0;
+    modulation.noise = &noise;
+    modulation.lowestStage = &frame.lowestStage;
+    return modulation;
+}
+
+bool Engine::advanceFrequency(Voice& voice, std::int64_t t) {
+    const bool gliding = voice.glideRatio > 0.0f && voice.glideRatio < 100000.0f;
+    if (t < voice.startTime) {
+        voice.currentFrequency = gliding ? voice.glideStartFrequency : voice.frequency;
+        return voice.retriggerMode > 0;
+    }
+    if (gliding) {
+        voice.glideStartFrequency *= voice.glideRatio;
+        const bool reached = voice.glideRatio > 1.0f ? voice.glideStartFrequency >= voice.frequency
+                                                     : voice.glideStartFrequency <= voice.frequency;
+        if (reached) {
+            voice.glideRatio = 0.0f;
+            voice.glideEndTime = t;
+            voice.currentFrequency = voice.frequency;
+        } else {
+            voice.currentFrequency = voice.glideStartFrequency;
+        }
+    } else {
+        voice.currentFrequency = voice.frequency;
+    }
+    return true;
+}
+
+void Engine::finishVoiceBlock(Voice& voice, float blockLevel, float lowestStage, std::int64_t releaseTime,
+                              int frames) {
+    const std::int64_t last = sampleClock + frames - 1;
     const bool keep = blockLevel > silenceThreshold ||
                       last <= voice.startTime + static_cast<std::int64_t>(sampleRate) / 10 ||
                       (lowestStage <= 1.0f && last <= releaseTime);
