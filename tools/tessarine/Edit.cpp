@@ -10,6 +10,59 @@
 
 namespace tess::tool {
 
+namespace {
+constexpr int kSampleRate = 44100;
+constexpr int kBlock = 512;
+}  // namespace
+
+std::unique_ptr<VstHost> openEditorHost(const std::string& library, const std::string& instrument, int& width,
+                                        int& height, std::ostream& err) {
+    std::string error;
+    auto host = std::make_unique<VstHost>();
+    if (!host->load(library, error)) {
+        err << "tessarine edit: " << error << "\n";
+        return nullptr;
+    }
+    if ((host->effect()->flags & vst::effFlagsHasEditor) == 0) {
+        err << "tessarine edit: " << library << " has no editor\n";
+        return nullptr;
+    }
+    host->followWindowSizes(true);
+    host->open();
+    host->prepare(kSampleRate, kBlock);
+    host->resume();
+    if (!instrument.empty()) {
+        std::string path = instrument;
+        if (host->dispatch(vst::effVendorSpecific, vst::kTessarineLoadInstrument, 0, path.data()) != 1)
+            err << "tessarine edit: the plug-in did not load \"" << instrument << "\"\n";
+    }
+    vst::ERect* rect = nullptr;
+    width = 800;
+    height = 400;
+    if (host->dispatch(vst::effEditGetRect, 0, 0, &rect) != 0 && rect != nullptr) {
+        width = rect->right - rect->left;
+        height = rect->bottom - rect->top;
+    }
+    return host;
+}
+
+void printAutomation(const VstHost& host, std::ostream& out) {
+    const HostCallbackCounts& counts = host.callbackCounts();
+    char line[128];
+    std::snprintf(line, sizeof line, "automation calls %d last-index %d last-value %.6f\n", counts.automateCalls,
+                  counts.lastAutomatedIndex, static_cast<double>(counts.lastAutomatedValue));
+    out << line;
+}
+
+void printPaneLines(const std::string& text, const char* prefix, std::ostream& out) {
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        out << prefix << line << "\n";
+    }
+}
+
 bool parseEditArguments(const std::vector<std::string>& args, EditOptions& options, std::string& error) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];

@@ -4,6 +4,7 @@
 // tests can operate the editor and read back what it shows.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -42,6 +43,17 @@ const std::vector<ScriptVerb>& scriptVerbs();
 bool parseEditScript(const std::string& text, std::vector<ScriptCommand>& commands, std::string& error);
 
 class VstHost;
+// The host of an editor window: the plug-in loaded, opened, prepared and resumed, with
+// `instrument` (if any) loaded through the vendor-specific request, and the editor's size from
+// effEditGetRect (800 x 400 when it gives none). Null, with a message, when the library does
+// not load or has no editor.
+std::unique_ptr<VstHost> openEditorHost(const std::string& library, const std::string& instrument, int& width,
+                                        int& height, std::ostream& err);
+// The script's "print automation" line: how often and with what the plug-in automated.
+void printAutomation(const VstHost& host, std::ostream& out);
+// The script's "print pane" lines for one pane's text: each line after `prefix`.
+void printPaneLines(const std::string& text, const char* prefix, std::ostream& out);
+
 // The script's "play KEY SECONDS": holds a key, lets its release run out, and answers the line
 // "play KEY: peak P dBFS, frequency F Hz" for what the plug-in played while the key was held.
 std::string playNote(VstHost& host, int key, double seconds);

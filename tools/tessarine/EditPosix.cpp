@@ -33,8 +33,6 @@ namespace {
 
 namespace id = editor::id;
 
-constexpr int kSampleRate = 44100;
-constexpr int kBlock = 512;
 constexpr double kIdleSeconds = 0.03;
 
 // One control as the editor's view publishes it.
@@ -99,33 +97,10 @@ public:
 
     bool open(const std::string& library, const std::string& instrument, const char* title, int x,
               int y, std::ostream& err) {
-        std::string error;
-        host_ = std::make_unique<VstHost>();
-        if (!host_->load(library, error)) {
-            err << "tessarine edit: " << error << "\n";
-            return false;
-        }
-        if ((host_->effect()->flags & vst::effFlagsHasEditor) == 0) {
-            err << "tessarine edit: " << library << " has no editor\n";
-            return false;
-        }
-        host_->followWindowSizes(true);
-        host_->open();
-        host_->prepare(kSampleRate, kBlock);
-        host_->resume();
-        if (!instrument.empty()) {
-            std::string path = instrument;
-            if (host_->dispatch(vst::effVendorSpecific, vst::kTessarineLoadInstrument, 0,
-                                path.data()) != 1)
-                err << "tessarine edit: the plug-in did not load \"" << instrument << "\"\n";
-        }
-        vst::ERect* rect = nullptr;
-        int width = 800;
-        int height = 400;
-        if (host_->dispatch(vst::effEditGetRect, 0, 0, &rect) != 0 && rect != nullptr) {
-            width = rect->right - rect->left;
-            height = rect->bottom - rect->top;
-        }
+        int width = 0;
+        int height = 0;
+        host_ = openEditorHost(library, instrument, width, height, err);
+        if (!host_) return false;
         const int screen = DefaultScreen(display_);
         frame_ = XCreateSimpleWindow(display_, RootWindow(display_, screen), x, y,
                                      static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
@@ -541,12 +516,7 @@ private:
         if (what == "controls" || what == "overlaps")
             return printControls(shown, what == "overlaps");
         if (what == "automation") {
-            const HostCallbackCounts& counts = frame.host().callbackCounts();
-            char line[128];
-            std::snprintf(line, sizeof line, "automation calls %d last-index %d last-value %.6f\n",
-                          counts.automateCalls, counts.lastAutomatedIndex,
-                          static_cast<double>(counts.lastAutomatedValue));
-            out_ << line;
+            printAutomation(frame.host(), out_);
             return true;
         }
         if (what == "rect") {
@@ -564,13 +534,7 @@ private:
                                                {id::kProgramPane, "program| "},
                                                {id::kImportPane, "import| "}}) {
                 const auto found = byId.find(pane);
-                if (found == byId.end()) continue;
-                std::istringstream lines(found->second->text);
-                std::string line;
-                while (std::getline(lines, line)) {
-                    if (!line.empty() && line.back() == '\r') line.pop_back();
-                    out_ << prefix << line << "\n";
-                }
+                if (found != byId.end()) printPaneLines(found->second->text, prefix, out_);
             }
             return true;
         }

@@ -30,8 +30,6 @@ constexpr char kFrameClass[] = "TessarineEditHost";
 constexpr char kEditorClass[] = "TessarineWindowClass";
 constexpr UINT_PTR kIdleTimer = 1;
 constexpr UINT kIdleMilliseconds = 30;
-constexpr int kSampleRate = 44100;
-constexpr int kBlock = 512;
 
 std::string windowText(HWND window) {
     const int length = GetWindowTextLengthA(window);
@@ -54,32 +52,10 @@ public:
 
     bool open(const std::string& library, const std::string& instrument, const char* title, int x, int y,
               std::ostream& err) {
-        std::string error;
-        host_ = std::make_unique<VstHost>();
-        if (!host_->load(library, error)) {
-            err << "tessarine edit: " << error << "\n";
-            return false;
-        }
-        if ((host_->effect()->flags & vst::effFlagsHasEditor) == 0) {
-            err << "tessarine edit: " << library << " has no editor\n";
-            return false;
-        }
-        host_->followWindowSizes(true);
-        host_->open();
-        host_->prepare(kSampleRate, kBlock);
-        host_->resume();
-        if (!instrument.empty()) {
-            std::string path = instrument;
-            if (host_->dispatch(vst::effVendorSpecific, vst::kTessarineLoadInstrument, 0, path.data()) != 1)
-                err << "tessarine edit: the plug-in did not load \"" << instrument << "\"\n";
-        }
-        vst::ERect* rect = nullptr;
-        int width = 800;
-        int height = 400;
-        if (host_->dispatch(vst::effEditGetRect, 0, 0, &rect) != 0 && rect != nullptr) {
-            width = rect->right - rect->left;
-            height = rect->bottom - rect->top;
-        }
+        int width = 0;
+        int height = 0;
+        host_ = openEditorHost(library, instrument, width, height, err);
+        if (!host_) return false;
         RECT outer{0, 0, width, height};
         AdjustWindowRectEx(&outer, WS_OVERLAPPEDWINDOW, FALSE, 0);
         frame_ = CreateWindowExA(0, kFrameClass, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y,
@@ -480,12 +456,7 @@ private:
         }
         if (what == "controls" || what == "overlaps") return printControls(editor, what == "overlaps");
         if (what == "automation") {
-            const HostCallbackCounts& counts = frame.host().callbackCounts();
-            char line[128];
-            std::snprintf(line, sizeof line, "automation calls %d last-index %d last-value %.6f\n",
-                          counts.automateCalls, counts.lastAutomatedIndex,
-                          static_cast<double>(counts.lastAutomatedValue));
-            out_ << line;
+            printAutomation(frame.host(), out_);
             return true;
         }
         if (what == "rect") {
@@ -501,13 +472,7 @@ private:
         if (what == "pane") {
             for (const auto& [pane, prefix] : {std::pair{id::kLogPane, "log| "}, {id::kProgramPane, "program| "},
                                                {id::kImportPane, "import| "}}) {
-                if (frame.control(pane) == nullptr) continue;
-                std::istringstream lines(windowText(frame.control(pane)));
-                std::string line;
-                while (std::getline(lines, line)) {
-                    if (!line.empty() && line.back() == '\r') line.pop_back();
-                    out_ << prefix << line << "\n";
-                }
+                if (frame.control(pane) != nullptr) printPaneLines(windowText(frame.control(pane)), prefix, out_);
             }
             return true;
         }
