@@ -548,9 +548,15 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
                 env::Env1Segments k = env::env1Segments(sources[0].data->l, sources[1].data->l,
                                                         sources[2].data->l, sources[3].at(begin).l,
                                                         sources[4].data->l, sources[5].data->l, timing);
+                if (!releaseMoves) {
+                    timing.t = c.runTime + begin;
+                    env::runDelayedEnvelopeRun(state, k.envelope, k.release, timing, result + begin,
+                                               run.lowestStage + begin, end - begin);
+                    break;
+                }
                 for (int i = begin; i < end; ++i) {
                     timing.t = c.runTime + i;
-                    if (releaseMoves && i > begin && env::mayReadRelease(state, timing))
+                    if (i > begin && env::mayReadRelease(state, timing))
                         k.release = env::env1Release(sources[3].at(i).l, sources[1].data->l, timing);
                     result[i] = both(env::runDelayedEnvelope(state, k.envelope, k.release, timing));
                     run.lowestStage[i] = std::min(run.lowestStage[i], static_cast<float>(state.stage));
