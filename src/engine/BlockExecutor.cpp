@@ -74,8 +74,14 @@ bool allHeld(const RunSource* sources, int operands) {
 // Whether v[begin, end) is one value, bit for bit (so that -0 and 0, or two NaNs, are told
 // apart as a function of them would tell them apart).
 bool sameBits(const Stereo* v, int begin, int end) {
-    for (int i = begin + 1; i < end; ++i)
-        if (std::memcmp(&v[i], &v[begin], sizeof(Stereo)) != 0) return false;
+    static_assert(sizeof(Stereo) == sizeof(std::uint64_t));
+    std::uint64_t first;
+    std::memcpy(&first, &v[begin], sizeof first);
+    for (int i = begin + 1; i < end; ++i) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &v[i], sizeof bits);
+        if (bits != first) return false;
+    }
     return true;
 }
 
