@@ -200,6 +200,7 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
         const std::int64_t runTime = blockStart + runStart;
         runContext_.runTime = runTime;
         int begin = n;
+        bool steadyRegisters = false;  // FREQ, GAIN, DEFAULTFC (and OUT of a note) fill the run with one value
         // 1. The registers of each sample, in the order the per-sample path computes them. A
         // steady run (the voice has started, no glide, no layer modulation) has the same FREQ,
         // GAIN and DEFAULTFC throughout: they are filled in once, and only what the program
@@ -218,6 +219,7 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
             }
             fillSteadyRun(voice, isPost, outputs, runStart, n, releaseTime, frequency, gain);
             readControllers(voice, plan, runTime, 0, n);
+            steadyRegisters = true;
         } else {
             // Without a glide, the controller lists give one result for the run when the
             // controllers they read hold: they run once, the modulators sample by sample.
@@ -283,7 +285,12 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
             const bool read = keyword >= BlockPlan::kKeywordLanes || keyword == reg::Out || readsKeyword(keyword);
             // The send buses take what the operations add to them during the run.
             const bool send = keyword >= reg::Sends1 && keyword < reg::Sends1 + kSendBuses;
-            if (read && !send) markSteady(k, begin, n);
+            const bool filledOnce = steadyRegisters && (keyword == reg::Freq || keyword == reg::Gain ||
+                                                        keyword == reg::DefaultFc || (keyword == reg::Out && !isPost));
+            if (read && !send) {
+                if (filledOnce) steadyLanes_[static_cast<std::size_t>(k)] = 1;
+                else markSteady(k, begin, n);
+            }
         }
         for (const std::int32_t s : plan.writtenSlots)
             if (plan.holdOnly[static_cast<std::size_t>(s)] != 0) markSteady(s, begin, n);
