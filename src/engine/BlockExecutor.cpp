@@ -74,8 +74,14 @@ bool allHeld(const RunSource* sources, int operands) {
 // Whether v[begin, end) is one value, bit for bit (so that -0 and 0, or two NaNs, are told
 // apart as a function of them would tell them apart).
 bool sameBits(const Stereo* v, int begin, int end) {
-    for (int i = begin + 1; i < end; ++i)
-        if (std::memcmp(&v[i], &v[begin], sizeof(Stereo)) != 0) return false;
+    static_assert(sizeof(Stereo) == sizeof(std::uint64_t));
+    std::uint64_t first;
+    std::memcpy(&first, &v[begin], sizeof first);
+    for (int i = begin + 1; i < end; ++i) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &v[i], sizeof bits);
+        if (bits != first) return false;
+    }
     return true;
 }
 
@@ -194,6 +200,7 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
         const std::int64_t runTime = blockStart + runStart;
         runContext_.runTime = runTime;
         int begin = n;
+        bool steadyRegisters = false;  // FREQ, GAIN, DEFAULTFC (and OUT of a note) fill the run with one value
         // 1. The registers of each sample, in the order the per-sample path computes them. A
         // steady run (the voice has started, no glide, no layer modulation) has the same FREQ,
         // GAIN and DEFAULTFC throughout: they are filled in once, and only what the program
@@ -212,6 +219,7 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
             }
             fillSteadyRun(voice, isPost, outputs, runStart, n, releaseTime, frequency, gain);
             readControllers(voice, plan, runTime, 0, n);
+            steadyRegisters = true;
         } else {
             // Without a glide, the controller lists give one result for the run when the
             // controllers they read hold: they run once, the modulators sample by sample.
@@ -277,7 +285,12 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
             const bool read = keyword >= BlockPlan::kKeywordLanes || keyword == reg::Out || readsKeyword(keyword);
             // The send buses take what the operations add to them during the run.
             const bool send = keyword >= reg::Sends1 && keyword < reg::Sends1 + kSendBuses;
-            if (read && !send) markSteady(k, begin, n);
+            const bool filledOnce = steadyRegisters && (keyword == reg::Freq || keyword == reg::Gain ||
+                                                        keyword == reg::DefaultFc || (keyword == reg::Out && !isPost));
+            if (read && !send) {
+                if (filledOnce) steadyLanes_[static_cast<std::size_t>(k)] = 1;
+                else markSteady(k, begin, n);
+            }
         }
         for (const std::int32_t s : plan.writtenSlots)
             if (plan.holdOnly[static_cast<std::size_t>(s)] != 0) markSteady(s, begin, n);
@@ -548,9 +561,15 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
                 env::Env1Segments k = env::env1Segments(sources[0].data->l, sources[1].data->l,
                                                         sources[2].data->l, sources[3].at(begin).l,
                                                         sources[4].data->l, sources[5].data->l, timing);
+                if (!releaseMoves) {
+                    timing.t = c.runTime + begin;
+                    env::runDelayedEnvelopeRun(state, k.envelope, k.release, timing, result + begin,
+                                               run.lowestStage + begin, end - begin);
+                    break;
+                }
                 for (int i = begin; i < end; ++i) {
                     timing.t = c.runTime + i;
-                    if (releaseMoves && i > begin && env::mayReadRelease(state, timing))
+                    if (i > begin && env::mayReadRelease(state, timing))
                         k.release = env::env1Release(sources[3].at(i).l, sources[1].data->l, timing);
                     result[i] = both(env::runDelayedEnvelope(state, k.envelope, k.release, timing));
                     run.lowestStage[i] = std::min(run.lowestStage[i], static_cast<float>(state.stage));

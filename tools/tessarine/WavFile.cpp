@@ -109,16 +109,18 @@ bool WavWriter::write(const float* left, const float* right, std::size_t frames,
         error = path_ + ": the audio would exceed the 4 GiB limit of a WAV file";
         return false;
     }
-    buffer_.clear();
-    buffer_.reserve(frames * blockAlign);
+    buffer_.resize(frames * blockAlign);
+    unsigned char* out = buffer_.data();
     for (std::size_t i = 0; i < frames; ++i) {
         for (const float sample : {left[i], right[i]}) {
             if (encoding_ == WavEncoding::Float32) {
                 std::uint32_t bits;
                 std::memcpy(&bits, &sample, sizeof bits);
-                put32(buffer_, bits);
+                for (int b = 0; b < 4; ++b) *out++ = static_cast<unsigned char>(bits >> (8 * b));
             } else {
-                put16(buffer_, static_cast<std::uint16_t>(floatToPcm16(sample)));
+                const auto bits = static_cast<std::uint16_t>(floatToPcm16(sample));
+                *out++ = static_cast<unsigned char>(bits & 0xFF);
+                *out++ = static_cast<unsigned char>(bits >> 8);
             }
         }
     }

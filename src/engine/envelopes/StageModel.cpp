@@ -1,5 +1,7 @@
 #include "engine/envelopes/StageModel.h"
 
+#include <algorithm>
+
 namespace tess::env {
 
 namespace {
@@ -67,8 +69,10 @@ bool runFade(EnvelopeState& fade, const FadeSegments& segments, bool released) {
     return false;
 }
 
-float runDelayedEnvelope(EnvelopeState& state, const DelayedEnvelope& envelope, const Segment& release,
-                         const EnvelopeTiming& timing) {
+namespace {
+
+[[gnu::always_inline]] inline float delayedEnvelopeAt(EnvelopeState& state, const DelayedEnvelope& envelope,
+                                                      const Segment& release, const EnvelopeTiming& timing) {
     if (timing.t < timing.startTime) return earlyLevel(state, timing);
     double& stage = state.stage;
     if (timing.t == timing.startTime) stage = delayedRestartStage(state.level, envelope.attack.exponential);
@@ -94,6 +98,23 @@ float runDelayedEnvelope(EnvelopeState& state, const DelayedEnvelope& envelope, 
         releaseOrTail(state, 5.0f, release);
     }
     return state.level;
+}
+
+}  // namespace
+
+float runDelayedEnvelope(EnvelopeState& state, const DelayedEnvelope& envelope, const Segment& release,
+                         const EnvelopeTiming& timing) {
+    return delayedEnvelopeAt(state, envelope, release, timing);
+}
+
+void runDelayedEnvelopeRun(EnvelopeState& state, const DelayedEnvelope& envelope, const Segment& release,
+                           EnvelopeTiming timing, Stereo* out, float* lowestStage, int n) {
+    const std::int64_t t = timing.t;
+    for (int i = 0; i < n; ++i) {
+        timing.t = t + i;
+        out[i] = both(delayedEnvelopeAt(state, envelope, release, timing));
+        lowestStage[i] = std::min(lowestStage[i], static_cast<float>(state.stage));
+    }
 }
 
 Env1Segments env1Segments(float attack, float decay, float sustain, float release, float delay, float hold,

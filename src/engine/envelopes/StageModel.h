@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "engine/Stereo.h"
+
 namespace tess::env {
 
 // The exponential curve 1 - e^(-5x), scaled so that it reaches exactly 1 at x = 1.
@@ -139,6 +141,10 @@ struct DelayedEnvelope {
     Segment decay;
     float sustain = 0.0f;
 };
+// runDelayedEnvelope over n samples from timing.t on, each level on both channels of out[i]
+// and the stage lowering lowestStage[i].
+void runDelayedEnvelopeRun(EnvelopeState& state, const DelayedEnvelope& envelope, const Segment& release,
+                           EnvelopeTiming timing, Stereo* out, float* lowestStage, int n);
 float runDelayedEnvelope(EnvelopeState& state, const DelayedEnvelope& envelope, const Segment& release,
                          const EnvelopeTiming& timing);
 

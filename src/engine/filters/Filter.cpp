@@ -81,9 +81,11 @@ bool mirrored(const FilterState& state, int stageCount, const Stereo* x, int xSt
         if (!sameBits(state.stages[s].band[0], state.stages[s].band[1]) ||
             !sameBits(state.stages[s].low[0], state.stages[s].low[1]))
             return false;
-    bool same = true;
-    for (int i = 0; i < n; ++i) same = same && sameBits(x[i * xStride].l, x[i * xStride].r);
-    return same;
+    // Both channels of every input sample compared at once, without a branch per sample.
+    std::uint32_t differ = 0;
+    for (int i = 0; i < n; ++i)
+        differ |= std::bit_cast<std::uint32_t>(x[i * xStride].l) ^ std::bit_cast<std::uint32_t>(x[i * xStride].r);
+    return differ == 0;
 }
 
 template <SvfOutput kOutput>
