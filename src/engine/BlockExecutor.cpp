@@ -590,6 +590,12 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
             frame.t = c.runTime + begin;
             env::LfoContext context = lfoContext(voice, frame);
             OperationState& state = voice.states[static_cast<std::size_t>(j)];
+            if (op.code == fn::Lfo + 3 && op.operandCount == 5 && allHeld(sources, 5)) {
+                env::runLfoRun(state.lfo, state.envelope, *sources[0].data, *sources[1].data, *sources[2].data,
+                               *sources[3].data, *sources[4].data, context, result + begin, run.lowestStage + begin,
+                               end - begin);
+                break;
+            }
             Stereo args[compiler::Operation::kMaxOperands];
             for (int i = begin; i < end; ++i) {
                 for (int a = 0; a < op.operandCount; ++a) args[a] = sources[a].at(i);
