@@ -510,6 +510,14 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
                                 end - begin);
                 break;
             }
+            if (sources[0].stride == 0) {
+                // The type holds, the cutoff or the resonance moves.
+                filt::filterRunMoving(state, *sources[0].data, sources[1].data + begin * sources[1].stride,
+                                      sources[1].stride, sources[2].data + begin * sources[2].stride, sources[2].stride,
+                                      sources[3].data + begin * sources[3].stride, sources[3].stride, sampleRate,
+                                      result + begin, end - begin);
+                break;
+            }
             for (int i = begin; i < end; ++i)
                 result[i] = filt::filter(state, sources[0].at(i), sources[1].at(i), sources[2].at(i), sources[3].at(i),
                                          sampleRate);
