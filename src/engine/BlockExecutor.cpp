@@ -510,6 +510,14 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
                                 end - begin);
                 break;
             }
+            if (sources[0].stride == 0) {
+                // The type holds, the cutoff or the resonance moves.
+                filt::filterRunMoving(state, *sources[0].data, sources[1].data + begin * sources[1].stride,
+                                      sources[1].stride, sources[2].data + begin * sources[2].stride, sources[2].stride,
+                                      sources[3].data + begin * sources[3].stride, sources[3].stride, sampleRate,
+                                      result + begin, end - begin);
+                break;
+            }
             for (int i = begin; i < end; ++i)
                 result[i] = filt::filter(state, sources[0].at(i), sources[1].at(i), sources[2].at(i), sources[3].at(i),
                                          sampleRate);
@@ -590,6 +598,12 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
             frame.t = c.runTime + begin;
             env::LfoContext context = lfoContext(voice, frame);
             OperationState& state = voice.states[static_cast<std::size_t>(j)];
+            if (op.code == fn::Lfo + 3 && op.operandCount == 5 && allHeld(sources, 5)) {
+                env::runLfoRun(state.lfo, state.envelope, *sources[0].data, *sources[1].data, *sources[2].data,
+                               *sources[3].data, *sources[4].data, context, result + begin, run.lowestStage + begin,
+                               end - begin);
+                break;
+            }
             Stereo args[compiler::Operation::kMaxOperands];
             for (int i = begin; i < end; ++i) {
                 for (int a = 0; a < op.operandCount; ++a) args[a] = sources[a].at(i);

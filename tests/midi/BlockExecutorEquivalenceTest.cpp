@@ -235,6 +235,12 @@ const std::vector<Program>& corpus() {
          "FCLFO 0, 1, 3, 0.5, 0, 0, 0.1\nLAYER\nx = FRAC(FREQ * TIME) * 2 - 1\n"
          "OUT = (FILT(2, x, 800 + 400 * TIME, 0.5) + FILT0(1, x, 0.7)) * 0.1 * EXP(-2 * TIME)\n",
          true},
+        {"moving cutoffs on stereo and mono signals",
+         "LAYER\nx = JOIN(FRAC(FREQ * TIME) * 2 - 1, FRAC(FREQ * 1.01 * TIME) * 2 - 1)\n"
+         "y = FRAC(FREQ * TIME) * 2 - 1\nfc = 600 + 500 * TIME\n"
+         "OUT = (FILT(1, x, fc, 0.4) + FILT(5, y, fc, JOIN(0.3, 0.6)) + FILT(18, y, JOIN(fc, fc * 1.5), 0.2)"
+         " + FILT(-1, y, fc, 0)) * 0.05\n",
+         true},
         {"delays",
          "LAYER\nx = SIN(6.2831853 * FREQ * TIME) * EXP(-20 * TIME) * 0.2\n"
          "d = DELAY(x, 0.05) + DELAYF(x, 0.07, 0.4) + DELAYFF(x, 0.03, 0.3, 3000) + DELAY2C(x, 0.02, 0.03, 0.2)\n"

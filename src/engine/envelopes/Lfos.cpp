@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "engine/Waveforms.h"
 #include "engine/oscillators/OscillatorState.h"
@@ -16,26 +17,35 @@ float increment(float frequency, const LfoContext& context) {
     return wave::kTwoPi * osc::syncedFrequency(frequency, context.barsPerSecond) / context.timing.sampleRate;
 }
 
-// One sample of the fade (left-channel arguments). `delayEnded` is set on the sample at which
-// the delay is over.
-float fadeLevel(EnvelopeState& fade, float delay, float fadeIn, float release, const LfoContext& context,
-                bool& delayEnded) {
-    delayEnded = false;
-    if (context.isPost) return 1.0f;
-    const EnvelopeTiming& timing = context.timing;
-    if (timing.t < timing.startTime) return earlyLevel(fade, timing);
+// The fade's segments from its (left-channel) arguments.
+FadeSegments fadeSegments(float delay, float fadeIn, float release, const EnvelopeTiming& timing) {
     FadeSegments segments;
     segments.delayStep = plainStep(delay, timing.sampleRate);
     segments.fadeIn = curvedSegment(fadeIn, timing.sampleRate);
     // A forced release shortens the fade-out; the sustain pedal does not lengthen it.
     segments.fadeOut =
         curvedSegment(timing.forcedReleaseTime > 0.0f ? timing.forcedReleaseTime : release, timing.sampleRate);
+    return segments;
+}
+
+// One sample of the fade. `delayEnded` is set on the sample at which the delay is over.
+[[gnu::always_inline]] inline float fadeLevelWith(EnvelopeState& fade, const FadeSegments& segments,
+                                                  const LfoContext& context, bool& delayEnded) {
+    delayEnded = false;
+    if (context.isPost) return 1.0f;
+    const EnvelopeTiming& timing = context.timing;
+    if (timing.t < timing.startTime) return earlyLevel(fade, timing);
     if (timing.t == timing.startTime) fade.stage = skipDelayStage(fade.level, segments.fadeIn.exponential);
     const bool held = timing.held();
     delayEnded = runFade(fade, segments, !held);
     if (context.lowestStage != nullptr)
         *context.lowestStage = std::min(*context.lowestStage, held ? 0.0f : static_cast<float>(fade.stage));
     return fade.level;
+}
+
+float fadeLevel(EnvelopeState& fade, float delay, float fadeIn, float release, const LfoContext& context,
+                bool& delayEnded) {
+    return fadeLevelWith(fade, fadeSegments(delay, fadeIn, release, context.timing), context, delayEnded);
 }
 
 // The phase at which a song-locked LFO of `hz` stands at sample t.
@@ -93,6 +103,23 @@ Stereo runLfo(LfoState& state, EnvelopeState& fade, Stereo wave, Stereo delay, S
     const float level = fadeLevel(fade, delay.l, fadeIn.l, release.l, context, delayEnded);
     if (delayEnded) state.phase[0] = 0.0f;
     return both(wave::basic(waveNumber(wave.l), state.phase[0], *context.noise) * level);
+}
+
+void runLfoRun(LfoState& state, EnvelopeState& fade, Stereo wave, Stereo delay, Stereo fadeIn, Stereo release,
+               Stereo frequency, LfoContext context, Stereo* out, float* lowestStage, int n) {
+    const float step = increment(frequency.l, context);
+    const FadeSegments segments = fadeSegments(delay.l, fadeIn.l, release.l, context.timing);
+    const int w = waveNumber(wave.l);
+    const std::int64_t t = context.timing.t;
+    for (int i = 0; i < n; ++i) {
+        context.timing.t = t + i;
+        context.lowestStage = lowestStage + i;
+        state.phase[0] = wave::wrap(state.phase[0] + step);
+        bool delayEnded = false;
+        const float level = fadeLevelWith(fade, segments, context, delayEnded);
+        if (delayEnded) state.phase[0] = 0.0f;
+        out[i] = both(wave::basic(w, state.phase[0], *context.noise) * level);
+    }
 }
 
 Stereo runLfo1(LfoState& state, EnvelopeState& fade, Stereo wave, Stereo sync, Stereo delay, Stereo fadeIn,

@@ -35,6 +35,10 @@ struct LfoContext {
 Stereo runLfo0(LfoState& state, Stereo wave, Stereo frequency, const LfoContext& context);
 Stereo runLfo(LfoState& state, EnvelopeState& fade, Stereo wave, Stereo delay, Stereo fadeIn, Stereo release,
               Stereo frequency, const LfoContext& context);
+// LFO over n samples from context.timing.t on, for arguments that hold over them: the fade's
+// segments, the step and the waveform worked out once.
+void runLfoRun(LfoState& state, EnvelopeState& fade, Stereo wave, Stereo delay, Stereo fadeIn, Stereo release,
+               Stereo frequency, LfoContext context, Stereo* out, float* lowestStage, int n);
 Stereo runLfo1(LfoState& state, EnvelopeState& fade, Stereo wave, Stereo sync, Stereo delay, Stereo fadeIn,
                Stereo release, Stereo frequency, Stereo phase, const LfoContext& context);
 Stereo runLfoSyn(LfoState& state, EnvelopeState& fade, Stereo wave, Stereo shape, Stereo sync, Stereo delay,

@@ -97,7 +97,70 @@ void svfRunEither(FilterState& state, int stageCount, const Stereo* x, int xStri
         svfRun<kOutput>(state, stageCount, x, xStride, left, right, out, n);
 }
 
+// Whether both channels compute the same samples through a run with moving coefficients: the
+// integrators equal, and each sample's input, cutoff and resonance the same on both channels.
+bool mirroredMoving(const FilterState& state, int stageCount, const Stereo* x, int xStride, const Stereo* fc,
+                    int fcStride, const Stereo* q, int qStride, int n) {
+    for (int s = 0; s < stageCount; ++s)
+        if (!sameBits(state.stages[s].band[0], state.stages[s].band[1]) ||
+            !sameBits(state.stages[s].low[0], state.stages[s].low[1]))
+            return false;
+    std::uint32_t differ = 0;
+    for (int i = 0; i < n; ++i) {
+        differ |= std::bit_cast<std::uint32_t>(x[i * xStride].l) ^ std::bit_cast<std::uint32_t>(x[i * xStride].r);
+        differ |= std::bit_cast<std::uint32_t>(fc[i * fcStride].l) ^ std::bit_cast<std::uint32_t>(fc[i * fcStride].r);
+        differ |= std::bit_cast<std::uint32_t>(q[i * qStride].l) ^ std::bit_cast<std::uint32_t>(q[i * qStride].r);
+    }
+    return differ == 0;
+}
+
+template <SvfOutput kOutput>
+void svfRunMovingMirrored(FilterState& state, int stageCount, const Stereo* x, int xStride, const Stereo* fc,
+                          int fcStride, const Stereo* q, int qStride, float sampleRate, Stereo* out, int n) {
+    for (int i = 0; i < n; ++i) {
+        const SvfCoefficients k = state.coefficients[0].get(fc[i * fcStride].l, q[i * qStride].l, sampleRate);
+        out[i] = both(svfCascadeOf<kOutput>(state.stages, stageCount, 0, x[i * xStride].l, k));
+    }
+    for (int s = 0; s < stageCount; ++s) {
+        state.stages[s].band[1] = state.stages[s].band[0];
+        state.stages[s].low[1] = state.stages[s].low[0];
+    }
+}
+
 }  // namespace
+
+void filterRunMoving(FilterState& state, Stereo type, const Stereo* x, int xStride, const Stereo* fc, int fcStride,
+                     const Stereo* q, int qStride, float sampleRate, Stereo* out, int n) {
+    if (n <= 0) return;
+    if (!state.typeFixed) {
+        state.type = filterType(type.l);
+        state.typeFixed = true;
+    }
+    const std::int32_t kind = state.type;
+    const int stageCount = (kind & 3) + 1;
+    if (kind < 0 || !mirroredMoving(state, stageCount, x, xStride, fc, fcStride, q, qStride, n)) {
+        for (int i = 0; i < n; ++i)
+            out[i] = filter(state, type, x[i * xStride], fc[i * fcStride], q[i * qStride], sampleRate);
+        return;
+    }
+    switch (outputOfType(kind)) {
+        case SvfOutput::LowPass:
+            svfRunMovingMirrored<SvfOutput::LowPass>(state, stageCount, x, xStride, fc, fcStride, q, qStride, sampleRate, out, n);
+            break;
+        case SvfOutput::HighPass:
+            svfRunMovingMirrored<SvfOutput::HighPass>(state, stageCount, x, xStride, fc, fcStride, q, qStride, sampleRate, out, n);
+            break;
+        case SvfOutput::BandPass:
+            svfRunMovingMirrored<SvfOutput::BandPass>(state, stageCount, x, xStride, fc, fcStride, q, qStride, sampleRate, out, n);
+            break;
+        case SvfOutput::Notch:
+            svfRunMovingMirrored<SvfOutput::Notch>(state, stageCount, x, xStride, fc, fcStride, q, qStride, sampleRate, out, n);
+            break;
+        case SvfOutput::LowMinusHigh:
+            svfRunMovingMirrored<SvfOutput::LowMinusHigh>(state, stageCount, x, xStride, fc, fcStride, q, qStride, sampleRate, out, n);
+            break;
+    }
+}
 
 void filterRun(FilterState& state, Stereo type, const Stereo* x, int xStride, Stereo fc, Stereo q, float sampleRate,
                Stereo* out, int n) {

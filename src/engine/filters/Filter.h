@@ -26,6 +26,10 @@ Stereo filter(FilterState& state, Stereo type, Stereo x, Stereo fc, Stereo q, fl
 
 // `n` samples of FILT whose type, cutoff and resonance hold for all of them: x[i * xStride] in,
 // out[i] out, the same values as n calls of filter().
+// The same over n samples whose cutoff and resonance may move from sample to sample (strides
+// as for x). While both channels would compute the same samples, one is computed and copied.
+void filterRunMoving(FilterState& state, Stereo type, const Stereo* x, int xStride, const Stereo* fc, int fcStride,
+                     const Stereo* q, int qStride, float sampleRate, Stereo* out, int n);
 void filterRun(FilterState& state, Stereo type, const Stereo* x, int xStride, Stereo fc, Stereo q, float sampleRate,
                Stereo* out, int n);
 

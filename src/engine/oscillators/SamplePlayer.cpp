@@ -63,6 +63,17 @@ float readWith(const InterpolationKernel& kernel, double position, Frame frame) 
     return sum;
 }
 
+// Whether every tap of a read at `position` lies inside the material (0..end) and at least
+// `fade` frames from the loop end, where the crossfaded read takes each frame as it is: the
+// plain read then gives the same sum.
+bool outsideCrossfade(double position, int n, std::int64_t end, std::int64_t loopEnd, double fade) {
+    const double whole = std::floor(position);
+    if (!(whole > -1e15 && whole < 1e15)) return false;
+    const auto i = static_cast<std::int64_t>(whole);
+    if (i - n < 0 || i + n > end || !(fade > 0.0)) return false;
+    return static_cast<double>(loopEnd - (i + n)) >= fade || static_cast<double>((i - n) - loopEnd) >= fade;
+}
+
 void startSlot(OscillatorState& state, const OscillatorContext& context, float slotArgument) {
     state.slot = resolveSlot(slotArgument, context);
     state.passes[0] = state.passes[1] = 1;
@@ -323,7 +334,7 @@ Stereo playFrames(OscillatorState& s, const OscillatorContext& context, float sl
             float v;
             if (c == 1 && data == slot.left.data() && std::memcmp(&read[0], &read[1], sizeof(double)) == 0) {
                 v = leftValue;  // a mono slot read at one position by both channels: read once
-            } else if (!crossfade) {
+            } else if (!crossfade || outsideCrossfade(read[c], n, end, loopEnd, fade)) {
                 v = readFrames(kernel, data, end, read[c]);
             } else {
                 v = readWith(kernel, read[c], [&](std::int64_t i) {
