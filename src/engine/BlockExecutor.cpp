@@ -618,6 +618,16 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
             frame.t = c.runTime + begin;
             osc::OscillatorContext context = oscillatorContext(voice, frame);
             osc::OscillatorState& state = voice.states[static_cast<std::size_t>(j)].osc;
+            if (allHeld(sources, 6)) {
+                // The slot and the frame range hold: the range is converted once.
+                const osc::FrameRange range{sources[1].data->l, sources[2].data->l, sources[3].data->l,
+                                            sources[4].data->l, sources[5].data->l};
+                auto at = [begin](const RunSource& r) { return r.data + begin * r.stride; };
+                osc::playFramesRun(state, context, sources[0].data->l, range, at(sources[6]), sources[6].stride,
+                                   at(sources[7]), sources[7].stride, at(sources[8]), sources[8].stride,
+                                   run.lowestStage + begin, result + begin, end - begin);
+                break;
+            }
             for (int i = begin; i < end; ++i) {
                 context.t = c.runTime + i;
                 context.lowestStage = &run.lowestStage[i];

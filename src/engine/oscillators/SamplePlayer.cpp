@@ -267,29 +267,39 @@ Stereo playSlot(OscillatorState& state, const OscillatorContext& context, float 
     return out;
 }
 
-Stereo playFrames(OscillatorState& s, const OscillatorContext& context, float slotArgument,
-                  const FrameRange& range, Stereo gain, Stereo frequency, Stereo offsetSeconds) {
-    if (!s.started || context.firstSample()) startSlot(s, context, slotArgument);
-    if (s.slot < 0 || (*context.bank)[s.slot].kind != SampleSlot::kSampled) {
-        s.started = true;
-        return {};
-    }
-    const SampleSlot& slot = (*context.bank)[s.slot];
-    context.keepAlive();
-    const InterpolationKernel& kernel = *context.kernel;
-    const int n = kernel.halfWidth();
-    const std::int64_t last = slot.markers.lastIndex;
+namespace {
+
+// OSCSAM's frame range as whole frames of a slot whose last frame is `last`.
+struct FramePlan {
+    std::int64_t first = 0, end = 0, loopStart = 0, loopEnd = 0, length = 0;
+    int loopMode = 1;
+};
+
+FramePlan framePlan(const FrameRange& range, std::int64_t last) {
     auto frame = [](float v) {
         return v > -2e9f && v < 2e9f ? static_cast<std::int64_t>(v) : (v > 0.0f ? INT32_MAX : 0);
     };
-    const std::int64_t first = std::clamp<std::int64_t>(frame(range.start), 0, last);
-    const std::int64_t end = std::clamp<std::int64_t>(frame(range.end), first, last);
-    const std::int64_t loopStart = frame(range.loopStart);
-    const std::int64_t loopEnd = frame(range.loopEnd);
-    const std::int64_t length = loopEnd - loopStart;
+    FramePlan p;
+    p.first = std::clamp<std::int64_t>(frame(range.start), 0, last);
+    p.end = std::clamp<std::int64_t>(frame(range.end), p.first, last);
+    p.loopStart = frame(range.loopStart);
+    p.loopEnd = frame(range.loopEnd);
+    p.length = p.loopEnd - p.loopStart;
     // Checked before the conversion: NaN (which clamp passes through) plays once, as mode 1.
-    const int loopMode =
-        range.loopMode == range.loopMode ? static_cast<int>(std::clamp(range.loopMode, -1.0f, 1e6f)) : 1;
+    p.loopMode = range.loopMode == range.loopMode ? static_cast<int>(std::clamp(range.loopMode, -1.0f, 1e6f)) : 1;
+    return p;
+}
+
+// One sample of OSCSAM once its slot is known to hold sampled material.
+[[gnu::always_inline]] inline Stereo playFramesStep(OscillatorState& s, const OscillatorContext& context,
+                                                    const SampleSlot& slot, const FramePlan& plan, Stereo gain,
+                                                    Stereo frequency, Stereo offsetSeconds) {
+    context.keepAlive();
+    const InterpolationKernel& kernel = *context.kernel;
+    const int n = kernel.halfWidth();
+    const std::int64_t first = plan.first, end = plan.end, loopStart = plan.loopStart, loopEnd = plan.loopEnd;
+    const std::int64_t length = plan.length;
+    const int loopMode = plan.loopMode;
     const bool held = context.held();
 
     const float gains[2] = {gain.l, gain.r};
@@ -354,6 +364,50 @@ Stereo playFrames(OscillatorState& s, const OscillatorContext& context, float sl
         if (std::fabs(gains[c]) < context.silenceThreshold) s.position[c] = -increment[c];
     s.started = true;
     return out;
+}
+
+// The slot of OSCSAM at this sample (chosen at the first sample), or null when it holds no
+// sampled material.
+const SampleSlot* framesSlot(OscillatorState& s, const OscillatorContext& context, float slotArgument) {
+    if (!s.started || context.firstSample()) startSlot(s, context, slotArgument);
+    if (s.slot < 0 || (*context.bank)[s.slot].kind != SampleSlot::kSampled) {
+        s.started = true;
+        return nullptr;
+    }
+    return &(*context.bank)[s.slot];
+}
+
+}  // namespace
+
+Stereo playFrames(OscillatorState& s, const OscillatorContext& context, float slotArgument,
+                  const FrameRange& range, Stereo gain, Stereo frequency, Stereo offsetSeconds) {
+    const SampleSlot* slot = framesSlot(s, context, slotArgument);
+    if (slot == nullptr) return {};
+    return playFramesStep(s, context, *slot, framePlan(range, slot->markers.lastIndex), gain, frequency,
+                          offsetSeconds);
+}
+
+void playFramesRun(OscillatorState& s, OscillatorContext context, float slotArgument, const FrameRange& range,
+                   const Stereo* gain, int gainStride, const Stereo* frequency, int frequencyStride,
+                   const Stereo* offsetSeconds, int offsetStride, float* lowestStage, Stereo* out, int n) {
+    const std::int64_t t = context.t;
+    const SampleSlot* planned = nullptr;
+    FramePlan plan;
+    for (int i = 0; i < n; ++i) {
+        context.t = t + i;
+        context.lowestStage = lowestStage + i;
+        const SampleSlot* slot = framesSlot(s, context, slotArgument);
+        if (slot == nullptr) {
+            out[i] = {};
+            continue;
+        }
+        if (slot != planned) {
+            plan = framePlan(range, slot->markers.lastIndex);
+            planned = slot;
+        }
+        out[i] = playFramesStep(s, context, *slot, plan, gain[i * gainStride], frequency[i * frequencyStride],
+                                offsetSeconds[i * offsetStride]);
+    }
 }
 
 }  // namespace tess::osc

@@ -28,6 +28,11 @@ struct FrameRange {
 
 Stereo playFrames(OscillatorState& state, const OscillatorContext& context, float slotArgument,
                   const FrameRange& range, Stereo gain, Stereo frequency, Stereo offsetSeconds);
+// playFrames over n samples from context.t on, for a slot and a range that hold over them; the
+// gain, frequency and offset of sample i are at [i * stride].
+void playFramesRun(OscillatorState& state, OscillatorContext context, float slotArgument, const FrameRange& range,
+                   const Stereo* gain, int gainStride, const Stereo* frequency, int frequencyStride,
+                   const Stereo* offsetSeconds, int offsetStride, float* lowestStage, Stereo* out, int n);
 
 // The kernel's weight of tap k (-N..N) for a read position whose fraction is `frac`: the same
 // lookup the kernel's own read uses.
