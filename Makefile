@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: all linux windows asan demo test test-sanitized test-asan test-tsan test-threads bench bench-peers fuzz fuzz-build fuzz-short fuzz-long format clean \
 	packages-build packages-test packages-bench \
-	packages-demo \
+	packages-demo packages-fuzz sanitized-build \
 	screenshots package install
 
 all: linux
@@ -20,6 +20,9 @@ packages-bench:
 packages-demo:
 	@scripts/ensure-packages.sh demo
 
+packages-fuzz:
+	@scripts/ensure-packages.sh fuzz
+
 linux: packages-build
 	cmake --preset linux >/dev/null
 	cmake --build build/linux -j $(JOBS)
@@ -35,20 +38,35 @@ asan: packages-build
 demo: packages-demo linux windows
 	@scripts/demo.sh
 
-# The test programs that hold the hostile-input corpora and drive the plug-in through its VST
-# interface also run under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer.
+# One clang tree with AddressSanitizer and UndefinedBehaviorSanitizer (build/fuzz, preset fuzz)
+# serves two purposes: the test programs that hold the hostile-input corpora and drive the
+# plug-in through its VST interface run in it under ASan, UBSan and LeakSanitizer, and the
+# libFuzzer targets are built in it.
 SANITIZED_TESTS = test_plugin test_compiler test_samples test_sf2import
+# The ctest labels of those programs (one label per test folder).
+SANITIZED_LABELS = ^(plugin|compiler|samples|sf2import)$$
+FUZZ_TARGETS = CompilerFuzz AudioFileFuzz SoundFontFuzz ChunkFuzz MidiFileFuzz EventsFuzz
+# How many fuzz targets run at once, and for how long each.
+FUZZ_PARALLEL ?= 1
+FUZZ_SECONDS ?= 60
 
-# Every test: the sanitized programs, then the Linux build's whole suite (which also loads the
-# Windows build under wine).
+# Every test: the Linux and Windows builds, the sanitized programs, the Linux build's whole
+# suite (which also loads the Windows build under wine), then each fuzz target for about 20 s,
+# as many at once as there are cores.
 test: packages-test linux windows
-	$(MAKE) --no-print-directory test-sanitized
+	$(MAKE) --no-print-directory sanitized-build SANITIZED_BUILD_TARGETS="$(SANITIZED_TESTS) $(FUZZ_TARGETS) FuzzSeeds"
+	cd build/fuzz && ctest --output-on-failure -j $(JOBS) -L '$(SANITIZED_LABELS)'
 	cd build/linux && ctest --output-on-failure -j $(JOBS)
+	@fuzz/seeds.sh
+	@fuzz/run.sh -j $(JOBS) $(FUZZ_TARGETS) -- -max_total_time=20
 
-test-sanitized: packages-build
-	cmake --preset asan >/dev/null
-	cmake --build build/asan -j $(JOBS) --target $(SANITIZED_TESTS)
-	@for t in $(SANITIZED_TESTS); do echo "== $$t (sanitized)"; build/asan/tests/$$t --gtest_brief=1 || exit 1; done
+SANITIZED_BUILD_TARGETS ?= $(SANITIZED_TESTS)
+sanitized-build: packages-build packages-fuzz
+	cmake --preset fuzz >/dev/null
+	cmake --build build/fuzz -j $(JOBS) --target $(SANITIZED_BUILD_TARGETS)
+
+test-sanitized: sanitized-build
+	cd build/fuzz && ctest --output-on-failure -j $(JOBS) -L '$(SANITIZED_LABELS)'
 
 # The tests where a second thread changes parameters, restores a state or reloads the
 # instrument while the audio thread renders, under ThreadSanitizer.
@@ -85,30 +103,23 @@ bench: packages-bench linux
 bench-peers: packages-bench linux
 	@scripts/bench-peers.sh build/linux
 
-# libFuzzer targets (clang, with AddressSanitizer and UndefinedBehaviorSanitizer), run one at
-# a time over corpora that fuzz/seeds.sh fills; findings land in build/fuzz/findings/.
-FUZZ_SECONDS ?= 60
-FUZZ_TARGETS = CompilerFuzz AudioFileFuzz SoundFontFuzz ChunkFuzz MidiFileFuzz EventsFuzz
-
-fuzz-build: packages-build
-	@scripts/ensure-packages.sh fuzz
-	@scripts/ensure-packages.sh test
-	CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARINE_TESTS=OFF \
-	  -DTESSARINE_BENCH=OFF -DTESSARINE_FUZZ=ON -DTESSARINE_WERROR=OFF \
-	  "-DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link,address,undefined" >/dev/null
-	cmake --build build/fuzz -j $(JOBS) --target $(FUZZ_TARGETS) FuzzSeeds
+# libFuzzer targets (clang, with AddressSanitizer and UndefinedBehaviorSanitizer), run over
+# corpora that fuzz/seeds.sh fills, FUZZ_PARALLEL at a time; findings land in build/fuzz/findings/.
+fuzz-build: packages-test
+	$(MAKE) --no-print-directory sanitized-build SANITIZED_BUILD_TARGETS="$(FUZZ_TARGETS) FuzzSeeds"
 	@fuzz/seeds.sh
 
 fuzz: fuzz-build
-	@fuzz/run.sh $(FUZZ_TARGETS) -- -max_total_time=$(FUZZ_SECONDS)
+	@fuzz/run.sh -j $(FUZZ_PARALLEL) $(FUZZ_TARGETS) -- -max_total_time=$(FUZZ_SECONDS)
 
-# About 20 s per target over its corpus.
+# About 20 s per target over its corpus, as many at a time as there are cores (as make test runs them).
 fuzz-short: fuzz-build
-	@fuzz/run.sh $(FUZZ_TARGETS) -- -max_total_time=20
+	@fuzz/run.sh -j $(JOBS) $(FUZZ_TARGETS) -- -max_total_time=20
 
-# Ten million executions or one hour per target, whichever comes first (hours in all).
+# Ten million executions or one hour per target, whichever comes first (hours in all), one at a
+# time and at the lowest priority.
 fuzz-long: fuzz-build
-	@fuzz/run.sh $(FUZZ_TARGETS) -- -runs=10000000 -max_total_time=3600
+	@nice -n 19 fuzz/run.sh $(FUZZ_TARGETS) -- -runs=10000000 -max_total_time=3600
 
 format:
 	find src tools tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -3,7 +3,7 @@
 //
 // A line "@@ NAME" starts another file of the input, written beside the instrument file as
 // NAME (letters, digits, '.', '-' and '_' only), so that one input can be an INCLUDE chain
-// or a sample the instrument plays. The sandbox also holds samples/tone.wav.
+// or a sample the instrument plays. The sandbox also holds samples/tone.wav (a short tone).
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -38,10 +38,11 @@ std::string safeName(std::string_view raw) {
 }
 
 constexpr std::size_t kMaxFiles = 16;
+constexpr const char* kInstrumentFile = "input.txt";
 
 std::vector<InputFile> splitInput(std::string_view input) {
     std::vector<InputFile> files;
-    std::string name = "input.txt";
+    std::string name = kInstrumentFile;
     std::size_t start = 0;
     for (;;) {
         const std::size_t marker = files.size() + 1 < kMaxFiles ? input.find("\n@@ ", start) : std::string_view::npos;
@@ -74,8 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const bool prepared = [] {
         fuzz::copyExamples();
         fuzz::fs::create_directories(fuzz::sandbox() / "samples");
-        fuzz::fs::copy_file(fuzz::sandbox() / "examples/samples/tone.wav", fuzz::sandbox() / "samples/tone.wav",
-                            fuzz::fs::copy_options::skip_existing);
+        fuzz::writeShortTone(fuzz::sandbox() / "samples/tone.wav");
         return true;
     }();
     (void)prepared;
@@ -87,15 +87,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fuzz::writeFile(fuzz::sandbox() / file.name, reinterpret_cast<const std::uint8_t*>(file.text.data()),
                         file.text.size());
 
-    state->log.clear();
     state->log.debugLevel = size > 0 ? data[0] % 4 : 0;
+    state->compiler.compileFile(0, (fuzz::sandbox() / kInstrumentFile).string());
+
+    // Everything the run compiled and loaded goes before the next run: memory a run keeps would
+    // make libFuzzer look for a leak after every run.
+    state->log.clear();
     state->compiler.reset();
     state->bank.reset();
-    state->compiler.compileFile(0, (fuzz::sandbox() / "input.txt").string());
-
     std::error_code ignored;
+    // The instrument file is written over by the next run; a new file for every run would
+    // cost more than most compiles.
     for (const InputFile& file : files)
-        if (!fuzz::fs::is_directory(fuzz::sandbox() / file.name)) fuzz::fs::remove(fuzz::sandbox() / file.name, ignored);
+        if (file.name != kInstrumentFile && !fuzz::fs::is_directory(fuzz::sandbox() / file.name))
+            fuzz::fs::remove(fuzz::sandbox() / file.name, ignored);
     fuzz::fs::remove(state->compiler.lastFilePath(), ignored);
     return 0;
 }

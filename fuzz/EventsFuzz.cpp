@@ -5,7 +5,7 @@
 // The input: one byte choosing the example, then steps. A step's first byte chooses between an
 // event list (up to 15 events: kind, three MIDI bytes, two bytes of delta frames and for some
 // kinds a byte size), a parameter change (index and a value from 0 to 1 or beyond) and a block of 1 to 4096
-// frames.
+// frames (once an input has rendered 16384 frames, each further block is one frame).
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -18,6 +18,8 @@
 namespace {
 
 using namespace tess;
+
+constexpr int kFrameBudget = 16384;
 
 class Reader {
 public:
@@ -83,6 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Tessarine& plugin = pluginFor(in.byte());
     plugin.resume();
     int steps = 0;
+    int budget = kFrameBudget;
     while (!in.done() && ++steps <= 64) {
         switch (in.byte() % 3) {
             case 0:
@@ -94,8 +97,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 plugin.setParameter(index, value);
                 break;
             }
-            default:
-                fuzz::render(plugin, 1 + in.word() % 4096);
+            default: {
+                // Blocks keep any length up to 4096 frames, but an input renders at most
+                // kFrameBudget frames in all: beyond that, more frames only repeat the same work.
+                const int frames = std::min(1 + in.word() % 4096, std::max(1, budget));
+                budget -= frames;
+                fuzz::render(plugin, frames);
+            }
         }
     }
     fuzz::render(plugin, 256);

@@ -6,7 +6,9 @@ set -euo pipefail
 need=(cmake g++ make pkgconf googletest libgtest-dev libbenchmark-dev libx11-dev libxft-dev
       g++-mingw-w64-x86-64 wine64)
 case "${1:-build}" in
-  test) need+=(sox timgm6mb-soundfont fluidsynth dpf-plugins-vst libsndfile1-dev sndfile-programs alsa-utils xvfb fonts-dejavu-core imagemagick) ;;
+  # The sanitized tests and the fuzz targets build with clang and its sanitizer runtimes.
+  test) need+=(sox timgm6mb-soundfont fluidsynth dpf-plugins-vst libsndfile1-dev sndfile-programs alsa-utils xvfb fonts-dejavu-core imagemagick
+               clang libclang-rt-14-dev) ;;
   demo) need+=(sox) ;;
   package) need+=(zip) ;;
   # The peers of `make bench-peers`, and the timer of `make bench`'s resident sizes.

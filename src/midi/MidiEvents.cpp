@@ -83,7 +83,7 @@ void NotePlayer::processEvents(const vst::VstEvents& events, std::int64_t hostPo
     const std::int64_t blockStart = engine_.sampleClock;
     hostOffset_ = hostPosition >= 0 ? hostPosition - blockStart : 0;
     for (int i = 0; i < events.numEvents; ++i) {
-        const vst::VstEvent* event = events.events[i];
+        const vst::VstEvent* event = events.entry(i);
         if (event == nullptr || event->type != vst::kVstMidiType) continue;
         handleEvent(*reinterpret_cast<const vst::VstMidiEvent*>(event), blockStart);
     }

@@ -13,6 +13,9 @@ void NotePlayer::noteOff(int key, int velocity, std::int64_t t, int status, floa
     const float sampleRate = engine_.sampleRate;
     for (int index = 0; index < VoiceTable::kNoteVoices; ++index) {
         Voice& voice = engine_.voices[index];
+        // A silent voice has nothing to release: it is passed over before any arithmetic, since
+        // every controller, pitch bend and parameter change calls this for all the voices.
+        if (!voice.active()) continue;
         float forced = forcedRelease;
 
         // 1. The release time: on the voice's rounding grid after its shifted, spread end.
@@ -24,37 +27,34 @@ void NotePlayer::noteOff(int key, int velocity, std::int64_t t, int status, floa
         if (voice.startTime >= releaseAt) releaseAt = voice.startTime + q;
 
         // 2. Legato bookkeeping.
-        const bool active = voice.active();
-        if (active) {
-            if (voice.previousKey == key) voice.previousKey = -1;
-            if (static_cast<int>(voice.midiKey) == key && voice.previousKey > 0) {
-                if (voice.retriggerMode == 1 || voice.retriggerMode == 3) {
-                    // Back to the key still held: the voice glides there instead of ending.
-                    const float from = voice.currentFrequency;
-                    voice.glideStartFrequency = from;
-                    voice.glideFrom = 0.0f;  // this glide does not begin at the voice's start
-                    voice.frequency = voice.previousFrequency;
-                    voice.midiKey = static_cast<std::uint8_t>(voice.previousKey);
-                    voice.glideRatio = voice.glideTime >= 0.001f && from > 0.0f
-                                           ? std::pow(voice.frequency / from, 1.0f / (voice.glideTime * sampleRate))
-                                           : 0.0f;
-                    if (!(voice.glideRatio == voice.glideRatio)) voice.glideRatio = 0.0f;
-                    voice.previousKey = -1;
-                } else {
-                    if (voice.glideEndTime > 0) releaseAt = voice.glideEndTime;
-                    if (voice.glideSource >= 0 && voice.glideSource < VoiceTable::kNoteVoices &&
-                        voice.glideSource != index) {
-                        Voice& source = engine_.voices[voice.glideSource];
-                        source.previousFrequency = voice.currentFrequency;
-                        source.glideEndTime = voice.glideEndTime;
-                    }
+        if (voice.previousKey == key) voice.previousKey = -1;
+        if (static_cast<int>(voice.midiKey) == key && voice.previousKey > 0) {
+            if (voice.retriggerMode == 1 || voice.retriggerMode == 3) {
+                // Back to the key still held: the voice glides there instead of ending.
+                const float from = voice.currentFrequency;
+                voice.glideStartFrequency = from;
+                voice.glideFrom = 0.0f;  // this glide does not begin at the voice's start
+                voice.frequency = voice.previousFrequency;
+                voice.midiKey = static_cast<std::uint8_t>(voice.previousKey);
+                voice.glideRatio = voice.glideTime >= 0.001f && from > 0.0f
+                                       ? std::pow(voice.frequency / from, 1.0f / (voice.glideTime * sampleRate))
+                                       : 0.0f;
+                if (!(voice.glideRatio == voice.glideRatio)) voice.glideRatio = 0.0f;
+                voice.previousKey = -1;
+            } else {
+                if (voice.glideEndTime > 0) releaseAt = voice.glideEndTime;
+                if (voice.glideSource >= 0 && voice.glideSource < VoiceTable::kNoteVoices &&
+                    voice.glideSource != index) {
+                    Voice& source = engine_.voices[voice.glideSource];
+                    source.previousFrequency = voice.currentFrequency;
+                    source.glideEndTime = voice.glideEndTime;
                 }
             }
         }
 
         // 3. The key this call releases in this voice.
         int releaseKey = key;
-        if (triggerCall && active) {
+        if (triggerCall) {
             releaseKey = -1;
             if (voice.layer >= 0 && voice.layer < instrument_->layerCount) {
                 const compiler::LayerSettings& layer =
@@ -73,7 +73,7 @@ void NotePlayer::noteOff(int key, int velocity, std::int64_t t, int status, floa
         }
 
         // 4. The release.
-        if (releaseKey < 0 || !active || static_cast<int>(voice.midiKey) != releaseKey || voice.channel != channel)
+        if (releaseKey < 0 || static_cast<int>(voice.midiKey) != releaseKey || voice.channel != channel)
             continue;
         voice.repeat.pending = 0;  // an arpeggio stops repeating
         if (t < voice.startTime && voice.repeat.enabled != 0 && voice.repeat.blocking == 0 &&

@@ -115,7 +115,7 @@ float EditorHarness::play(std::initializer_list<std::array<unsigned char, 3>> me
     std::vector<unsigned char> list(sizeof(vst::VstEvents) + midi.size() * sizeof(vst::VstEvent*), 0);
     auto* events = reinterpret_cast<vst::VstEvents*>(list.data());
     events->numEvents = static_cast<vst::VstInt32>(midi.size());
-    for (std::size_t i = 0; i < midi.size(); ++i) events->events[i] = reinterpret_cast<vst::VstEvent*>(&midi[i]);
+    for (std::size_t i = 0; i < midi.size(); ++i) events->entry(static_cast<int>(i)) = reinterpret_cast<vst::VstEvent*>(&midi[i]);
     plugin->processEvents(events);
     std::vector<float> left(static_cast<std::size_t>(frames)), right(left.size()), in(left.size());
     float* inputs[2] = {in.data(), in.data()};

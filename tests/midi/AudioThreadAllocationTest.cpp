@@ -78,7 +78,7 @@ private:
                 e.midiData[0] = static_cast<char>(messages[i].status);
                 e.midiData[1] = static_cast<char>(messages[i].data1);
                 e.midiData[2] = static_cast<char>(messages[i].data2);
-                header->events[i] = reinterpret_cast<vst::VstEvent*>(&e);
+                header->entry(static_cast<int>(i)) = reinterpret_cast<vst::VstEvent*>(&e);
             }
         }
     };

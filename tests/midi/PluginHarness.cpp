@@ -32,7 +32,7 @@ vst::VstIntPtr PluginHarness::callback(vst::AEffect*, vst::VstInt32 opcode, vst:
                 current->lastReturnedList = list;
                 current->returnedEvents.clear();
                 for (int i = 0; list != nullptr && i < list->numEvents; ++i)
-                    current->returnedEvents.push_back(*reinterpret_cast<const vst::VstMidiEvent*>(list->events[i]));
+                    current->returnedEvents.push_back(*reinterpret_cast<const vst::VstMidiEvent*>(list->entry(i)));
             }
             return 1;
         default:
@@ -80,7 +80,7 @@ std::vector<float> PluginHarness::block(int frames, const std::vector<MidiMessag
             e.midiData[2] = static_cast<char>(events[i].data2);
             e.detune = static_cast<char>(events[i].detune);
             e.noteOffVelocity = static_cast<char>(events[i].noteOffVelocity);
-            header->events[i] = reinterpret_cast<vst::VstEvent*>(&e);
+            header->entry(static_cast<int>(i)) = reinterpret_cast<vst::VstEvent*>(&e);
         }
         lastSentList = header;
         effect->dispatcher(effect, vst::effProcessEvents, 0, 0, header, 0.0f);

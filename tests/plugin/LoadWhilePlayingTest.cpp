@@ -48,7 +48,7 @@ public:
         list_.assign(sizeof(vst::VstEvents) + events_.size() * sizeof(vst::VstEvent*), 0);
         auto* list = reinterpret_cast<vst::VstEvents*>(list_.data());
         list->numEvents = static_cast<vst::VstInt32>(events_.size());
-        for (std::size_t i = 0; i < events_.size(); ++i) list->events[i] = &events_[i];
+        for (std::size_t i = 0; i < events_.size(); ++i) list->entry(static_cast<int>(i)) = &events_[i];
         plugin_.processEvents(list);
         float* outputs[] = {left_.data(), right_.data()};
         plugin_.processReplacing(outputs, outputs, kBlock);

@@ -58,7 +58,7 @@ void play(Tessarine& plugin, int frames) {
     std::vector<unsigned char> list(sizeof(vst::VstEvents) + notes.size() * sizeof(vst::VstEvent*));
     auto* events = reinterpret_cast<vst::VstEvents*>(list.data());
     events->numEvents = static_cast<vst::VstInt32>(notes.size());
-    for (std::size_t i = 0; i < notes.size(); ++i) events->events[i] = &notes[i];
+    for (std::size_t i = 0; i < notes.size(); ++i) events->entry(static_cast<int>(i)) = &notes[i];
     plugin.processEvents(events);
     std::vector<float> left(256), right(256);
     float* outputs[] = {left.data(), right.data()};

@@ -234,9 +234,21 @@ TEST_F(SavedState, ChunksOfAnyLengthAndContentAreSafe) {
         << error;
     test::writeFile(home.file("Settings.ini"), "");  // keep each restore's compile short
 
+    // A restore reads a field only where the chunk covers it, so its behaviour can change only
+    // where a field begins or ends: every length through the header and the first two panel
+    // records, the last and first bytes around every later record's boundary and the block's end,
+    // and every 13th length in between and beyond, up to 20600.
+    constexpr std::size_t kEveryLengthUpTo = StateChunk::kPanelsOffset + 2 * StateChunk::kPanelRecordSize;
+    std::vector<std::size_t> lengths;
+    for (std::size_t length = 0; length <= kEveryLengthUpTo; ++length) lengths.push_back(length);
+    for (int record = 3; record <= StateChunk::kPanelRecords; ++record)
+        for (std::size_t near = 0; near < 5; ++near)
+            lengths.push_back(StateChunk::kPanelsOffset + record * StateChunk::kPanelRecordSize + near - 2);
+    for (std::size_t length = kEveryLengthUpTo + 13; length <= 20600; length += 13) lengths.push_back(length);
+
     HostSession session;
     std::mt19937 random(20488);
-    for (std::size_t length = 0; length <= 20600; ++length) {
+    for (const std::size_t length : lengths) {
         // Exactly `length` bytes on the heap, so that a read past them is caught.
         std::unique_ptr<unsigned char[]> chunk(new unsigned char[std::max<std::size_t>(length, 1)]);
         const bool damaged = length % 3 == 0 && length <= real.size();
@@ -248,7 +260,7 @@ TEST_F(SavedState, ChunksOfAnyLengthAndContentAreSafe) {
                                                                : static_cast<unsigned char>(random());
         }
         session.setChunk(length == 0 ? nullptr : chunk.get(), length);
-        if (length % 997 == 0) session.render(HostSession::kBlock, {test::noteOnAt(0, 60)});
+        if (length % 97 == 0) session.render(HostSession::kBlock, {test::noteOnAt(0, 60)});
     }
     session.setChunk(real);
     EXPECT_EQ(session.text(vst::effGetProgramName), "state.txt");

@@ -63,7 +63,7 @@ VstIntPtr fakeDispatcher(vst::AEffect*, VstInt32 opcode, VstInt32 index, VstIntP
             const auto* list = static_cast<const vst::VstEvents*>(ptr);
             for (int i = 0; i < list->numEvents; ++i) {
                 vst::VstMidiEvent copy;
-                std::memcpy(&copy, list->events[i], sizeof copy);
+                std::memcpy(&copy, list->entry(i), sizeof copy);
                 fake.events.push_back({fake.position + copy.deltaFrames, copy});
                 if ((copy.midiData[0] & 0xF0) == 0x90 && copy.midiData[2] != 0)
                     fake.noteOns.emplace_back(copy.deltaFrames, copy.midiData[2] / 127.0f);

@@ -197,7 +197,7 @@ void VstHost::process(const HostMidiEvent* events, std::size_t eventCount, const
             midi.deltaFrames = events[i].deltaFrames;
             midi.flags = 1;  // played live, not from a sequencer track
             for (int b = 0; b < 3; ++b) midi.midiData[b] = static_cast<char>(events[i].bytes[b]);
-            list->events[i] = reinterpret_cast<vst::VstEvent*>(&midi);
+            list->entry(static_cast<int>(i)) = reinterpret_cast<vst::VstEvent*>(&midi);
         }
         dispatch(vst::effProcessEvents, 0, 0, list);
     }

@@ -175,7 +175,12 @@ struct VstMidiEvent {
 struct VstEvents {
     VstInt32 numEvents;
     VstIntPtr reserved;
-    VstEvent* events[2];  // variable length in practice
+    VstEvent* events[2];  // variable length in practice: reach the entries through entry()
+
+    // Entry i of a list of numEvents entries. The list runs past the two entries declared, so
+    // the entries are reached through a pointer, never by indexing the declared array.
+    VstEvent*& entry(int i) { return static_cast<VstEvent**>(events)[i]; }
+    VstEvent* entry(int i) const { return static_cast<VstEvent* const*>(events)[i]; }
 };
 
 enum VstTimeInfoFlags : VstInt32 {
