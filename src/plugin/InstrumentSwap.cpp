@@ -16,12 +16,19 @@ void InstrumentSwap::shapeOutput(float* const* outputs, int frames, float sample
     const float step = 1.0f / fadeFrames;
     if (state == kFadingOut) {
         // The ramp ends on the last frame of a block, so the next block can be the new sound.
+        // Each frame takes the gain before the step down: the last one is still a step above 0,
+        // and the silence between the old sound and the new is only what the swap itself takes.
         const int remaining = static_cast<int>(std::ceil(gain_ / step));
         const int start = std::max(0, frames - remaining);
+        if (gain_ < 1.0f)  // the frames before the ramp keep the gain the last block left
+            for (int i = 0; i < start; ++i) {
+                outputs[0][i] *= gain_;
+                outputs[1][i] *= gain_;
+            }
         for (int i = start; i < frames; ++i) {
-            gain_ = std::max(0.0f, gain_ - step);
             outputs[0][i] *= gain_;
             outputs[1][i] *= gain_;
+            gain_ = std::max(0.0f, gain_ - step);
         }
         if (gain_ <= 0.0f) state_.store(kSilent, std::memory_order_release);
         return;
