@@ -46,6 +46,8 @@ SANITIZED_TESTS = test_plugin test_compiler test_samples test_sf2import
 # The ctest labels of those programs (one label per test folder).
 SANITIZED_LABELS = ^(plugin|compiler|samples|sf2import)$$
 FUZZ_TARGETS = CompilerFuzz AudioFileFuzz SoundFontFuzz ChunkFuzz MidiFileFuzz EventsFuzz
+# LeakSanitizer passes over what libraries keep for the process on purpose (tests/lsan-suppressions.txt).
+SANITIZER_ENV = LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan-suppressions.txt
 # How many fuzz targets run at once, and for how long each.
 FUZZ_PARALLEL ?= 1
 FUZZ_SECONDS ?= 60
@@ -55,7 +57,7 @@ FUZZ_SECONDS ?= 60
 # as many at once as there are cores.
 test: packages-test linux windows
 	$(MAKE) --no-print-directory sanitized-build SANITIZED_BUILD_TARGETS="$(SANITIZED_TESTS) $(FUZZ_TARGETS) FuzzSeeds"
-	cd build/fuzz && ctest --output-on-failure -j $(JOBS) -L '$(SANITIZED_LABELS)'
+	cd build/fuzz && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS) -L '$(SANITIZED_LABELS)'
 	cd build/linux && ctest --output-on-failure -j $(JOBS)
 	@fuzz/seeds.sh
 	@fuzz/run.sh -j $(JOBS) $(FUZZ_TARGETS) -- -max_total_time=20
@@ -66,7 +68,7 @@ sanitized-build: packages-build packages-fuzz
 	cmake --build build/fuzz -j $(JOBS) --target $(SANITIZED_BUILD_TARGETS)
 
 test-sanitized: sanitized-build
-	cd build/fuzz && ctest --output-on-failure -j $(JOBS) -L '$(SANITIZED_LABELS)'
+	cd build/fuzz && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS) -L '$(SANITIZED_LABELS)'
 
 # The tests where a second thread changes parameters, restores a state or reloads the
 # instrument while the audio thread renders, under ThreadSanitizer.
@@ -80,7 +82,7 @@ test-tsan: packages-build
 test-threads: test-tsan
 
 test-asan: packages-test asan
-	cd build/asan && ctest --output-on-failure -j $(JOBS) -E windows_under_wine
+	cd build/asan && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS) -E windows_under_wine
 
 # Pictures of the Windows and the Linux editor for every example (under wine and Xvfb) in
 # out/screenshots/.
