@@ -1,6 +1,8 @@
 #include "engine/envelopes/StageModel.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 
 namespace tess::env {
 
@@ -109,11 +111,36 @@ float runDelayedEnvelope(EnvelopeState& state, const DelayedEnvelope& envelope, 
 
 void runDelayedEnvelopeRun(EnvelopeState& state, const DelayedEnvelope& envelope, const Segment& release,
                            EnvelopeTiming timing, Stereo* out, float* lowestStage, int n) {
-    const std::int64_t t = timing.t;
-    for (int i = 0; i < n; ++i) {
-        timing.t = t + i;
+    const std::int64_t t0 = timing.t;
+    int i = 0;
+    while (i < n) {
+        const std::int64_t t = t0 + i;
+        if (t > timing.startTime && t < timing.releaseTime && state.stage >= 4.0 && state.stage < 5.0) {
+            // The sustain while the note is held: the stage stays where it is and the level
+            // settles towards the sustain level. A settle step that leaves the level as it is, bit
+            // for bit, leaves it so until the note-off.
+            const int held = static_cast<int>(std::min<std::int64_t>(n, timing.releaseTime - t0));
+            const float stage = static_cast<float>(state.stage);
+            float level = state.level;
+            bool settled = false;
+            for (; i < held && !settled; ++i) {
+                const float next = settle(level, envelope.sustain);
+                settled = std::bit_cast<std::uint32_t>(next) == std::bit_cast<std::uint32_t>(level);
+                level = next;
+                out[i] = both(level);
+                lowestStage[i] = std::min(lowestStage[i], stage);
+            }
+            for (; i < held; ++i) {
+                out[i] = both(level);
+                lowestStage[i] = std::min(lowestStage[i], stage);
+            }
+            state.level = level;
+            continue;
+        }
+        timing.t = t;
         out[i] = both(delayedEnvelopeAt(state, envelope, release, timing));
         lowestStage[i] = std::min(lowestStage[i], static_cast<float>(state.stage));
+        ++i;
     }
 }
 
