@@ -24,6 +24,7 @@ double powOrZero(double base, double e) {
     return base < 0.0 ? 0.0 : std::pow(base, e);
 }
 
+// The window at distance x, for a window type that is not Kaiser's.
 double window(int type, double x, int n, double e) {
     const double u = x / n;
     switch (type) {
@@ -40,14 +41,31 @@ double window(int type, double x, int n, double e) {
             const double g = e * u;
             return std::exp(-0.5 * g * g);
         }
-        case InterpolationKernel::kKaiser: {
-            const double r = x / (n + 1);
-            return besselI0(e * std::sqrt(std::max(0.0, 1.0 - r * r))) / besselI0(e);
-        }
         default:
             return 1.0;
     }
 }
+
+std::shared_ptr<const float[]> makeTable(int size, int halfWidth, int windowType, double exponent, float scale) {
+    std::shared_ptr<float[]> table(new float[static_cast<std::size_t>(size)]);
+    // Kaiser's window divides by I0(beta) at every distance: worked out once.
+    const double kaiserNorm = windowType == InterpolationKernel::kKaiser ? besselI0(exponent) : 1.0;
+    for (int i = 0; i < size; ++i) {
+        const double x = i / static_cast<double>(scale);
+        const double s = i == 0 ? 1.0 : std::sin(kPi * x) / (kPi * x);
+        double w = 1.0;  // with N = 0 the table is never read; keep it a plain sinc rather than divide by 0
+        if (halfWidth != 0 && windowType == InterpolationKernel::kKaiser) {
+            const double r = x / (halfWidth + 1);
+            w = besselI0(exponent * std::sqrt(std::max(0.0, 1.0 - r * r))) / kaiserNorm;
+        } else if (halfWidth != 0) {
+            w = window(windowType, x, halfWidth, exponent);
+        }
+        table[static_cast<std::size_t>(i)] = static_cast<float>(s * w);
+    }
+    return table;
+}
+
+float scaleOf(int size, int halfWidth) { return static_cast<float>(size) / static_cast<float>(halfWidth + 1); }
 
 }  // namespace
 
@@ -68,16 +86,13 @@ void InterpolationKernel::build(int size, int halfWidth, int windowType, double 
     halfWidth_ = halfWidth;
     windowType_ = windowType;
     exponent_ = exponent;
-    scale_ = static_cast<float>(size_) / static_cast<float>(halfWidth_ + 1);
-
-    table_ = std::make_unique<float[]>(static_cast<std::size_t>(size_));
-    for (int i = 0; i < size_; ++i) {
-        const double x = i / static_cast<double>(scale_);
-        const double s = i == 0 ? 1.0 : std::sin(kPi * x) / (kPi * x);
-        // With N = 0 the table is never read; keep it a plain sinc rather than divide by 0.
-        const double w = halfWidth_ == 0 ? 1.0 : window(windowType_, x, halfWidth_, exponent_);
-        table_[static_cast<std::size_t>(i)] = static_cast<float>(s * w);
-    }
+    scale_ = scaleOf(size_, halfWidth_);
+    // Every engine and every load starts from the default kernel: one table for the process.
+    static const std::shared_ptr<const float[]> kDefaultTable =
+        makeTable(kDefaultSize, kDefaultHalfWidth, kKaiser, kDefaultKaiserBeta, scaleOf(kDefaultSize, kDefaultHalfWidth));
+    const bool isDefault = size_ == kDefaultSize && halfWidth_ == kDefaultHalfWidth && windowType_ == kKaiser &&
+                           exponent_ == kDefaultKaiserBeta;
+    table_ = isDefault ? kDefaultTable : makeTable(size_, halfWidth_, windowType_, exponent_, scale_);
 }
 
 }  // namespace tess

@@ -3,7 +3,8 @@
 // The table holds the kernel's weight by distance: entry i is the weight at distance
 // i / scale samples, covering distances 0 .. N + 1 with scale = size / (N + 1). A read sums
 // the 2N + 1 taps around the position; a half-width of 0 turns interpolation off.
-// Building allocates (load time only); reading never does.
+// Building allocates (load time only); reading never does. Kernels built with the default
+// parameters share one table.
 #pragma once
 
 #include <cmath>
@@ -75,7 +76,7 @@ public:
     }
 
 private:
-    std::unique_ptr<float[]> table_;
+    std::shared_ptr<const float[]> table_;
     int size_ = 0;
     int halfWidth_ = 0;
     int windowType_ = kKaiser;

@@ -46,6 +46,25 @@ TEST(InterpolationKernel, QualityValuesAreClamped) {
     }
 }
 
+// Every kernel with the default parameters reads one table, built once for the process; a kernel
+// rebuilt with other parameters gets a table of its own and leaves the shared one as it was.
+TEST(InterpolationKernel, DefaultKernelsShareOneTable) {
+    InterpolationKernel a, b;
+    EXPECT_EQ(a.table(), b.table());
+    const float before = a.table()[700];
+    b.build(4096, 7, InterpolationKernel::kKaiser, 14.0);
+    EXPECT_NE(b.table(), a.table());
+    EXPECT_NE(b.table()[700], before);
+    EXPECT_EQ(a.table()[700], before);
+    b.buildDefault();
+    EXPECT_EQ(b.table(), a.table());
+    // The shared table is the one the default parameters give when computed afresh.
+    InterpolationKernel fresh;
+    fresh.build(4096, 7, InterpolationKernel::kKaiser, 15.000000001);
+    EXPECT_NE(fresh.table(), a.table());
+    for (int i = 0; i < a.size(); i += 37) EXPECT_NEAR(fresh.table()[i], a.table()[i], 1e-6f) << i;
+}
+
 // Every window gives weight 1 at distance 0, (almost) nothing at the other integer distances,
 // and clearly non-zero weights between them, so the zero test is not vacuous.
 TEST(InterpolationKernel, EveryWindowIsAnInterpolatingKernel) {
