@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "engine/oscillators/SamplePlayer.h"
@@ -142,6 +143,32 @@ TEST_F(Player, ReleaseJumpFadesInAfterTheNoteOff) {
     const std::vector<float> looped = play(1, 50, 40);
     EXPECT_EQ(std::vector<float>(looped.begin(), looped.begin() + 40), join({run(0, 19), run(10, 19), run(10, 19)}));
     EXPECT_EQ(std::vector<float>(looped.begin() + 41, looped.end()), run(151, 159));
+}
+
+// A SAMPLE line may give negative crossfade lengths: they play as no crossfade, not as the
+// root of a negative weight (NaN at the loop end, after the note-off).
+TEST_F(Player, NegativeCrossfadesPlayAsNone) {
+    auto loopAndRelease = [&](int crossfade) {
+        SampleSlot& s = makeSlot(2, 200, SampleSlot::kHasRelease, 5, 195, 1, 80, crossfade);
+        s.crossfades[0] = crossfade;
+        std::vector<float> out = play(2, 60, 30);  // the release part after a note-off
+        state = OscillatorState{};
+        for (int t = 0; t < 120; ++t) {  // OSCSAM looping 20..40 from frame 10
+            context.t = t;
+            context.releaseTime = 1LL << 40;
+            const osc::FrameRange range{10, 150, 20, 40, 0};
+            out.push_back(osc::playFrames(state, context, 2, range, both(1.0f), both(440.0f), both(0.0f)).l);
+        }
+        return out;
+    };
+    const std::vector<float> none = loopAndRelease(0);
+    for (int crossfade : {-1, -2, -50, std::numeric_limits<int>::min()}) {
+        const std::vector<float> out = loopAndRelease(crossfade);
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            ASSERT_TRUE(std::isfinite(out[i])) << crossfade << " at " << i;
+            ASSERT_EQ(out[i], none[i]) << crossfade << " at " << i;
+        }
+    }
 }
 
 TEST_F(Player, NoteIsKeptAliveOnlyWhileHeld) {

@@ -150,7 +150,8 @@ Stereo playSampled(OscillatorState& s, const OscillatorContext& context, const S
         float w = 0.0f;
         if (mixing) {
             const double elapsed = static_cast<double>(context.t - context.releaseTime);
-            w = static_cast<float>(std::sqrt(std::min(1.0, elapsed / (slot.crossfades[2] + 1.0))));
+            // A negative crossfade length counts as none (it would give a negative weight's root).
+            w = static_cast<float>(std::sqrt(std::min(1.0, elapsed / (std::max(slot.crossfades[2], 0) + 1.0))));
         }
         const std::int64_t last = m.lastIndex;
         // Both channels at one position (the usual case) share one set of kernel weights.
@@ -337,7 +338,7 @@ FramePlan framePlan(const FrameRange& range, std::int64_t last) {
     const bool ended = !looping && read[0] > end - n && read[1] > end - n;
     if (!ended) {
         const bool crossfade = looping && s.insideLoop;
-        const double fade = slot.crossfades[0] + 1.0;
+        const double fade = std::max(slot.crossfades[0], 0) + 1.0;  // a negative length counts as none
         float leftValue = 0.0f;
         for (int c = 0; c < 2; ++c) {
             const float* data = c == 0 ? slot.left.data() : slot.rightData();
