@@ -11,6 +11,7 @@
 #include "compiler/FunctionTable.h"
 #include "engine/Engine.h"
 #include "engine/FunctionIndex.h"
+#include "engine/VoiceMix.h"
 #include "engine/envelopes/StageModel.h"
 #include "engine/filters/Filter.h"
 #include "engine/math/Arithmetic.h"
@@ -305,15 +306,8 @@ void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* output
                 outputs[1][runStart + i] = out[i].r;
             }
         } else {
-            float* const left = outputs[0] + runStart;
-            float* const right = outputs[1] + runStart;
-            for (int i = begin; i < n; ++i) {
-                const float l = out[i].l * crossfade;
-                const float rr = out[i].r * crossfade;
-                left[i] += l;
-                right[i] += rr;
-                blockLevel = std::max(blockLevel, std::fabs(l) + std::fabs(rr));
-            }
+            blockLevel = mixVoiceRun(out + begin, crossfade, outputs[0] + runStart + begin,
+                                     outputs[1] + runStart + begin, n - begin, blockLevel);
         }
         lowestStage = run.lowestStage[n - 1];
         for (const std::int32_t s : plan.writtenSlots)
