@@ -4,6 +4,9 @@
 // buses, controller operands) into lanes; then each operation runs over the run, reading its
 // operands from lanes or from registers that hold for the run, through the same function
 // bodies as the per-sample path; last the OUT lane is mixed into the host output.
+// Voices of one independent program (BlockPlan.h) take their runs side by side: the registers of
+// every voice, then each operation for every voice, then the mixes in voice order, so that
+// their filters can run in one vector; nothing they compute depends on the interleaving.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -24,14 +27,14 @@
 
 namespace tess {
 
-namespace {
-
 // An operand over the run: a lane (stride 1) or a value that holds for the run (stride 0).
 struct RunSource {
     const Stereo* data;
     int stride;
     Stereo at(int i) const { return data[i * stride]; }
 };
+
+namespace {
 
 // The operators over a run, one loop per combination of lane and fixed operands so that the
 // loops stay simple enough to vectorise.
@@ -84,23 +87,6 @@ bool sameBits(const Stereo* v, int begin, int end) {
         if (bits != first) return false;
     }
     return true;
-}
-
-// The functions whose result depends on their operands alone: no state, no noise, no
-// controller smoothing, nothing of the sample frame. Over a run they may run once.
-bool dependsOnOperandsOnly(int code) {
-    if (code == compiler::kCodeAssign || (code >= 0 && code <= 4)) return true;
-    switch (code - 3) {
-        case fn::Abs: case fn::Sat: case fn::Sigm: case fn::SigmDw: case fn::Log: case fn::Exp:
-        case fn::Lin2Db: case fn::Db2Lin: case fn::Semi: case fn::Cents: case fn::Mono: case fn::Left:
-        case fn::Right: case fn::Join: case fn::Wide: case fn::Gains: case fn::Sin: case fn::Cos:
-        case fn::Sign: case fn::CopySign: case fn::PowAbs: case fn::Round: case fn::Floor: case fn::Ceil:
-        case fn::RoundF: case fn::RoundF2: case fn::Frac: case fn::Tan: case fn::Asin: case fn::Acos:
-        case fn::Atan: case fn::Curve: case fn::Mod2: case fn::Pan:
-            return true;
-        default:
-            return false;
-    }
 }
 
 // f(args) for each sample of the run, args gathered from the operands: the function body
@@ -176,151 +162,238 @@ bool runPure(int code, const RunSource* a, Stereo* out, int begin, int end, cons
 }  // namespace
 
 void Engine::renderVoiceInBlocks(Voice& voice, bool isPost, float* const* outputs, int frames) {
-    const BlockPlan& plan = *voice.plan;
-    const std::int64_t blockStart = sampleClock;
-    SampleFrame frame = startVoiceBlock(voice, isPost, frames);
-    const std::int64_t releaseTime = frame.releaseTime;
-    Stereo* const regs = voice.registers.data();
-    const int slots = voice.slotCount;
+    Voice* const one[1] = {&voice};
+    renderGroupInBlocks(one, 1, isPost, outputs, frames);
+}
 
-    const float inverseRate = 1.0f / sampleRate;
-    const float crossfade = voice.crossfadeGain;
-    const int count = voice.operationCount;
-    env::EnvelopeTiming modulationTiming = envelopeTiming(voice, frame);
-    const ModulationSample modulation = modulationSample(voice, modulationTiming, frame);
-    runContext_ = {&frame, &plan, 0, crossfade, isPost};
+void Engine::selectSet(int set) {
+    laneBase_ = lanes_.get() + static_cast<std::size_t>(set) * laneCapacity_ * kRun;
+    steadyLanes_ = steadySets_.get() + static_cast<std::size_t>(set) * laneCapacity_;
+    heldControllers_ = heldSets_.get() + static_cast<std::size_t>(set) * laneCapacity_;
+    runSet_ = &runSets_[set];
+    runContext_ = &runContexts_[set];
+}
 
-    const std::uint32_t reads = plan.keywordReads;
-    auto readsKeyword = [reads](int keyword) { return (reads & (1u << keyword)) != 0; };
-    RunRegisters& run = run_;
-    float blockLevel = 0.0f;
-    float lowestStage = 5.0f;
-
+void Engine::renderGroupInBlocks(Voice* const* group, int count, bool isPost, float* const* outputs, int frames) {
+    BlockVoice voices[kGroup];
+    for (int g = 0; g < count; ++g) {
+        selectSet(g);
+        startBlock(voices[g], *group[g], isPost, frames);
+    }
+    const BlockPlan& plan = *group[0]->plan;
+    const int operations = group[0]->operationCount;
     for (int runStart = 0; runStart < frames; runStart += kRun) {
         const int n = std::min(kRun, frames - runStart);
-        const std::int64_t runTime = blockStart + runStart;
-        runContext_.runTime = runTime;
-        int begin = n;
-        bool steadyRegisters = false;  // FREQ, GAIN, DEFAULTFC (and OUT of a note) fill the run with one value
-        // 1. The registers of each sample, in the order the per-sample path computes them. A
-        // steady run (the voice has started, no glide, no layer modulation) has the same FREQ,
-        // GAIN and DEFAULTFC throughout: they are filled in once, and only what the program
-        // reads is filled at all.
-        const bool glides = voice.glideRatio > 0.0f && voice.glideRatio < 100000.0f;
-        const bool plainModulation = isPost || !(voice.modulation.anyList || voice.modulation.anyModulator);
-        if (!glides && plainModulation && runTime >= voice.startTime) {
-            begin = 0;
-            voice.currentFrequency = voice.frequency;
-            float frequency = voice.currentFrequency, gain = 1.0f;
-            if (!isPost) {
-                const ModulatedRegisters m = modulate(voice.modulation, modulation, voice.currentFrequency, voice.gain);
+        bool any = false;
+        for (int g = 0; g < count; ++g) {
+            selectSet(g);
+            voices[g].begin = prepareRun(voices[g], isPost, outputs, runStart, n);
+            any = any || voices[g].begin < n;
+        }
+        if (!any) continue;
+        for (int j = 0; j < operations; ++j) {
+            if (count > 1 && runGroupOperation(j, voices, count, n)) continue;
+            for (int g = 0; g < count; ++g) {
+                if (voices[g].begin == n) continue;
+                selectSet(g);
+                runOperation(j, *group[g], runStart, voices[g].begin, n);
+            }
+        }
+        for (int g = 0; g < count; ++g) {
+            if (voices[g].begin == n) continue;
+            selectSet(g);
+            finishRun(voices[g], plan, isPost, outputs, runStart, n);
+        }
+    }
+    if (!isPost)
+        for (int g = 0; g < count; ++g)
+            finishVoiceBlock(*group[g], voices[g].blockLevel, voices[g].lowestStage, voices[g].frame.releaseTime, frames);
+}
+
+bool Engine::groupable(const Voice& voice) const {
+    return !forcePerSample && voice.plan != nullptr && voice.plan->runsInBlocks && voice.plan->independent &&
+           !voice.modulation.anyList && !voice.modulation.anyModulator;
+}
+
+bool Engine::runGroupOperation(int j, BlockVoice* group, int count, int n) {
+    const ResolvedOperation& first = group[0].voice->resolved[static_cast<std::size_t>(j)];
+    const int begin = group[0].begin;
+    if (first.code != fn::Filt + 3 || first.hold != 0 || begin == n) return false;
+    RunSource sources[kGroup][compiler::Operation::kMaxOperands];
+    Stereo held[kGroup][compiler::Operation::kMaxOperands];
+    filt::FilterJob jobs[kGroup];
+    for (int g = 0; g < count; ++g) {
+        Voice& voice = *group[g].voice;
+        if (group[g].begin != begin) return false;
+        selectSet(g);
+        resolveOperands(j, voice, begin, sources[g], held[g]);
+        const RunSource* const a = sources[g];
+        if (a[0].stride != 0 || a[2].stride != 0 || a[3].stride != 0) return false;
+        const std::int32_t destination = voice.resolved[static_cast<std::size_t>(j)].destination;
+        Stereo* const result = destination >= 0 ? lane(destination) : runSet_->scratch;
+        jobs[g] = {&voice.states[static_cast<std::size_t>(j)].filter, *a[0].data, a[1].data + begin * a[1].stride,
+                   a[1].stride, *a[2].data, *a[3].data, result + begin};
+    }
+    if (!filt::filterRunGroup(jobs, count, sampleRate, n - begin)) return false;
+    ++groupedFilterRuns;
+    for (int g = 0; g < count; ++g) {
+        const std::int32_t destination = group[g].voice->resolved[static_cast<std::size_t>(j)].destination;
+        if (destination < 0) continue;
+        selectSet(g);
+        markSteady(destination, begin, n);
+    }
+    return true;
+}
+
+void Engine::startBlock(BlockVoice& b, Voice& voice, bool isPost, int frames) {
+    b.voice = &voice;
+    b.frame = startVoiceBlock(voice, isPost, frames);
+    b.modulationTiming = envelopeTiming(voice, b.frame);
+    b.modulation = modulationSample(voice, b.modulationTiming, b.frame);
+    b.blockStart = sampleClock;
+    b.releaseTime = b.frame.releaseTime;
+    *runContext_ = {&b.frame, voice.plan, 0, voice.crossfadeGain, isPost};
+}
+
+int Engine::prepareRun(BlockVoice& b, bool isPost, float* const* outputs, int runStart, int n) {
+    Voice& voice = *b.voice;
+    const BlockPlan& plan = *voice.plan;
+    const std::int64_t releaseTime = b.releaseTime;
+    const int slots = voice.slotCount;
+    const float inverseRate = 1.0f / sampleRate;
+    const std::uint32_t reads = plan.keywordReads;
+    auto readsKeyword = [reads](int keyword) { return (reads & (1u << keyword)) != 0; };
+    RunRegisters& run = *runSet_;
+    SampleFrame& frame = b.frame;
+    env::EnvelopeTiming& modulationTiming = b.modulationTiming;
+    const ModulationSample& modulation = b.modulation;
+
+    const std::int64_t runTime = b.blockStart + runStart;
+    runContext_->runTime = runTime;
+    int begin = n;
+    bool steadyRegisters = false;  // FREQ, GAIN, DEFAULTFC (and OUT of a note) fill the run with one value
+    // 1. The registers of each sample, in the order the per-sample path computes them. A
+    // steady run (the voice has started, no glide, no layer modulation) has the same FREQ,
+    // GAIN and DEFAULTFC throughout: they are filled in once, and only what the program
+    // reads is filled at all.
+    const bool glides = voice.glideRatio > 0.0f && voice.glideRatio < 100000.0f;
+    const bool plainModulation = isPost || !(voice.modulation.anyList || voice.modulation.anyModulator);
+    if (!glides && plainModulation && runTime >= voice.startTime) {
+        begin = 0;
+        voice.currentFrequency = voice.frequency;
+        float frequency = voice.currentFrequency, gain = 1.0f;
+        if (!isPost) {
+            const ModulatedRegisters m = modulate(voice.modulation, modulation, voice.currentFrequency, voice.gain);
+            frequency = m.frequency;
+            gain = m.gain;
+            defaultFc = m.defaultFc;
+        }
+        fillSteadyRun(voice, isPost, outputs, runStart, n, releaseTime, frequency, gain);
+        readControllers(voice, plan, runTime, 0, n);
+        steadyRegisters = true;
+    } else {
+        // Without a glide, the controller lists give one result for the run when the
+        // controllers they read hold: they run once, the modulators sample by sample.
+        const bool listsOnce = !isPost && !glides && runTime >= voice.startTime &&
+                               listsHold(voice.modulation, controllers, voice.midiKey, runTime, runTime + n);
+        ListedModulation listed;
+        for (int i = 0; i < n; ++i) {
+            const std::int64_t t = runTime + i;
+            if (!advanceFrequency(voice, t)) continue;
+            if (begin == n) begin = i;  // samples before the start form a prefix
+            const float time = static_cast<float>(t - voice.startTime) * inverseRate;
+            frame.lowestStage = 5.0f;
+            float frequency, gain, phase = 0.0f;
+            if (isPost) {
+                frequency = voice.currentFrequency;
+                gain = 1.0f;
+            } else {
+                modulationTiming.t = t;
+                if (listsOnce && i == 0) listed = modulateLists(voice.modulation, modulation, voice.currentFrequency, voice.gain);
+                const ModulatedRegisters m =
+                    listsOnce ? modulateWith(voice.modulation, listed, modulation, voice.currentFrequency)
+                              : modulate(voice.modulation, modulation, voice.currentFrequency, voice.gain);
                 frequency = m.frequency;
                 gain = m.gain;
                 defaultFc = m.defaultFc;
+                phase = m.phase;
             }
-            fillSteadyRun(voice, isPost, outputs, runStart, n, releaseTime, frequency, gain);
-            readControllers(voice, plan, runTime, 0, n);
-            steadyRegisters = true;
-        } else {
-            // Without a glide, the controller lists give one result for the run when the
-            // controllers they read hold: they run once, the modulators sample by sample.
-            const bool listsOnce = !isPost && !glides && runTime >= voice.startTime &&
-                                   listsHold(voice.modulation, controllers, voice.midiKey, runTime, runTime + n);
-            ListedModulation listed;
-            for (int i = 0; i < n; ++i) {
-                const std::int64_t t = runTime + i;
-                if (!advanceFrequency(voice, t)) continue;
-                if (begin == n) begin = i;  // samples before the start form a prefix
-                const float time = static_cast<float>(t - voice.startTime) * inverseRate;
-                frame.lowestStage = 5.0f;
-                float frequency, gain, phase = 0.0f;
-                if (isPost) {
-                    frequency = voice.currentFrequency;
-                    gain = 1.0f;
-                } else {
-                    modulationTiming.t = t;
-                    if (listsOnce && i == 0) listed = modulateLists(voice.modulation, modulation, voice.currentFrequency, voice.gain);
-                    const ModulatedRegisters m =
-                        listsOnce ? modulateWith(voice.modulation, listed, modulation, voice.currentFrequency)
-                                  : modulate(voice.modulation, modulation, voice.currentFrequency, voice.gain);
-                    frequency = m.frequency;
-                    gain = m.gain;
-                    defaultFc = m.defaultFc;
-                    phase = m.phase;
-                }
-                run.time[i] = time;
-                run.lowestStage[i] = frame.lowestStage;
-                run.phaseModulation[i] = phase;
-                run.frequency[i] = frequency;
-                run.gain[i] = gain;
-                run.defaultFc[i] = defaultFc;
-                run.holds[i] = isPost ? voice.startTime >= 0 : t == voice.startTime;
-                const int s = runStart + i;
-                lane(slots + reg::Out)[i] = isPost ? Stereo{outputs[0][s], outputs[1][s]} : Stereo{};
-                if (readsKeyword(reg::Freq)) lane(slots + reg::Freq)[i] = both(frequency);
-                if (readsKeyword(reg::Gain)) lane(slots + reg::Gain)[i] = both(gain);
-                if (readsKeyword(reg::DefaultFc)) lane(slots + reg::DefaultFc)[i] = both(defaultFc);
-                if (readsKeyword(reg::Time)) lane(slots + reg::Time)[i] = both(time);
-                if (readsKeyword(reg::In)) lane(slots + reg::In)[i] = {inLeft_[s], inRight_[s]};
-                if (readsKeyword(reg::Duration))
-                    lane(slots + reg::Duration)[i] =
-                        both(t >= releaseTime ? static_cast<float>(releaseTime - voice.startTime) * inverseRate : time);
-                for (int bus = 0; bus < kSendBuses; ++bus)
-                    if (readsKeyword(reg::Sends1 + bus)) lane(slots + reg::Sends1 + bus)[i] = {send(bus, 0)[s], send(bus, 1)[s]};
-            }
-            // The controller operands read memories of their own, which the layer modulation
-            // above does not advance: they may be read after it.
-            if (begin < n) readControllers(voice, plan, runTime, begin, n);
+            run.time[i] = time;
+            run.lowestStage[i] = frame.lowestStage;
+            run.phaseModulation[i] = phase;
+            run.frequency[i] = frequency;
+            run.gain[i] = gain;
+            run.defaultFc[i] = defaultFc;
+            run.holds[i] = isPost ? voice.startTime >= 0 : t == voice.startTime;
+            const int s = runStart + i;
+            lane(slots + reg::Out)[i] = isPost ? Stereo{outputs[0][s], outputs[1][s]} : Stereo{};
+            if (readsKeyword(reg::Freq)) lane(slots + reg::Freq)[i] = both(frequency);
+            if (readsKeyword(reg::Gain)) lane(slots + reg::Gain)[i] = both(gain);
+            if (readsKeyword(reg::DefaultFc)) lane(slots + reg::DefaultFc)[i] = both(defaultFc);
+            if (readsKeyword(reg::Time)) lane(slots + reg::Time)[i] = both(time);
+            if (readsKeyword(reg::In)) lane(slots + reg::In)[i] = {inLeft_[s], inRight_[s]};
+            if (readsKeyword(reg::Duration))
+                lane(slots + reg::Duration)[i] =
+                    both(t >= releaseTime ? static_cast<float>(releaseTime - voice.startTime) * inverseRate : time);
+            for (int bus = 0; bus < kSendBuses; ++bus)
+                if (readsKeyword(reg::Sends1 + bus)) lane(slots + reg::Sends1 + bus)[i] = {send(bus, 0)[s], send(bus, 1)[s]};
         }
-        if (begin == n) continue;
-
-        // 2. Slots that only HOLD operations write keep their value until a HOLD runs.
-        for (const std::int32_t s : plan.writtenSlots)
-            if (plan.holdOnly[static_cast<std::size_t>(s)] != 0) std::fill(lane(s) + begin, lane(s) + n, regs[s]);
-
-        // 3. The operations, each over the run. Which lanes hold one value is known from here
-        // on: the registers and controller operands are checked, each result as it is written.
-        std::fill(steadyLanes_.get(), steadyLanes_.get() + plan.laneCount(), std::uint8_t{0});
-        for (int k = slots; k < plan.laneCount(); ++k) {
-            const int keyword = k - slots;
-            const bool read = keyword >= BlockPlan::kKeywordLanes || keyword == reg::Out || readsKeyword(keyword);
-            // The send buses take what the operations add to them during the run.
-            const bool send = keyword >= reg::Sends1 && keyword < reg::Sends1 + kSendBuses;
-            const bool filledOnce = steadyRegisters && (keyword == reg::Freq || keyword == reg::Gain ||
-                                                        keyword == reg::DefaultFc || (keyword == reg::Out && !isPost));
-            if (read && !send) {
-                if (filledOnce) steadyLanes_[static_cast<std::size_t>(k)] = 1;
-                else markSteady(k, begin, n);
-            }
-        }
-        for (const std::int32_t s : plan.writtenSlots)
-            if (plan.holdOnly[static_cast<std::size_t>(s)] != 0) markSteady(s, begin, n);
-        for (int j = 0; j < count; ++j) runOperation(j, voice, runStart, begin, n);
-
-        // 4. The mix.
-        materialize(slots + reg::Out, begin, n);
-        const Stereo* const out = lane(slots + reg::Out);
-        if (isPost) {
-            for (int i = begin; i < n; ++i) {
-                outputs[0][runStart + i] = out[i].l;
-                outputs[1][runStart + i] = out[i].r;
-            }
-        } else {
-            blockLevel = mixVoiceRun(out + begin, crossfade, outputs[0] + runStart + begin,
-                                     outputs[1] + runStart + begin, n - begin, blockLevel);
-        }
-        lowestStage = run.lowestStage[n - 1];
-        for (const std::int32_t s : plan.writtenSlots)
-            regs[s] = lane(s)[steadyLanes_[static_cast<std::size_t>(s)] != 0 ? begin : n - 1];
+        // The controller operands read memories of their own, which the layer modulation
+        // above does not advance: they may be read after it.
+        if (begin < n) readControllers(voice, plan, runTime, begin, n);
     }
+    if (begin == n) return n;
 
-    if (!isPost) finishVoiceBlock(voice, blockLevel, lowestStage, releaseTime, frames);
+    // 2. Slots that only HOLD operations write keep their value until a HOLD runs.
+    Stereo* const regs = voice.registers.data();
+    for (const std::int32_t s : plan.writtenSlots)
+        if (plan.holdOnly[static_cast<std::size_t>(s)] != 0) std::fill(lane(s) + begin, lane(s) + n, regs[s]);
+
+    // 3. Which lanes hold one value is known from here on: the registers and controller
+    // operands are checked now, each result as it is written.
+    std::fill(steadyLanes_, steadyLanes_ + plan.laneCount(), std::uint8_t{0});
+    for (int k = slots; k < plan.laneCount(); ++k) {
+        const int keyword = k - slots;
+        const bool read = keyword >= BlockPlan::kKeywordLanes || keyword == reg::Out || readsKeyword(keyword);
+        // The send buses take what the operations add to them during the run.
+        const bool send = keyword >= reg::Sends1 && keyword < reg::Sends1 + kSendBuses;
+        const bool filledOnce = steadyRegisters && (keyword == reg::Freq || keyword == reg::Gain ||
+                                                    keyword == reg::DefaultFc || (keyword == reg::Out && !isPost));
+        if (read && !send) {
+            if (filledOnce) steadyLanes_[static_cast<std::size_t>(k)] = 1;
+            else markSteady(k, begin, n);
+        }
+    }
+    for (const std::int32_t s : plan.writtenSlots)
+        if (plan.holdOnly[static_cast<std::size_t>(s)] != 0) markSteady(s, begin, n);
+    return begin;
+}
+
+void Engine::finishRun(BlockVoice& b, const BlockPlan& plan, bool isPost, float* const* outputs, int runStart, int n) {
+    // 4. The mix.
+    const int begin = b.begin;
+    const int slots = b.voice->slotCount;
+    materialize(slots + reg::Out, begin, n);
+    const Stereo* const out = lane(slots + reg::Out);
+    if (isPost) {
+        for (int i = begin; i < n; ++i) {
+            outputs[0][runStart + i] = out[i].l;
+            outputs[1][runStart + i] = out[i].r;
+        }
+    } else {
+        b.blockLevel = mixVoiceRun(out + begin, runContext_->crossfade, outputs[0] + runStart + begin,
+                                   outputs[1] + runStart + begin, n - begin, b.blockLevel);
+    }
+    b.lowestStage = runSet_->lowestStage[n - 1];
+    Stereo* const regs = b.voice->registers.data();
+    for (const std::int32_t s : plan.writtenSlots)
+        regs[s] = lane(s)[steadyLanes_[static_cast<std::size_t>(s)] != 0 ? begin : n - 1];
 }
 
 void Engine::fillSteadyRun(Voice& voice, bool isPost, float* const* outputs, int runStart, int n,
                            std::int64_t releaseTime, float frequency, float gain) {
     const BlockPlan& plan = *voice.plan;
-    RunRegisters& run = run_;
+    RunRegisters& run = *runSet_;
     const int slots = voice.slotCount;
     const std::int64_t runTime = sampleClock + runStart;
     const float inverseRate = 1.0f / sampleRate;
@@ -402,19 +475,16 @@ void Engine::readControllers(const Voice& voice, const BlockPlan& plan, std::int
             if (heldControllers_[k] != 0) continue;
             const ControllerOperand& c = plan.controllerReads[k];
             const ResolvedOperation& op = voice.resolved[static_cast<std::size_t>(c.operation)];
-            if (op.hold != 0 && !run_.holds[i]) continue;
+            if (op.hold != 0 && !runSet_->holds[i]) continue;
             lane(controllerBase + static_cast<int>(k))[i] = both(controllers.mccRead(-1 - op.sources[c.operand], runTime + i));
         }
     }
 }
 
-void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end) {
-    const RunContext& c = runContext_;
-    const BlockPlan& plan = *c.plan;
+void Engine::resolveOperands(int j, const Voice& voice, int begin, RunSource* sources, Stereo* held) {
+    const BlockPlan& plan = *runContext_->plan;
     const ResolvedOperation& op = voice.resolved[static_cast<std::size_t>(j)];
     const int slots = voice.slotCount;
-    RunSource sources[compiler::Operation::kMaxOperands];
-    Stereo held[compiler::Operation::kMaxOperands];
     const std::uint16_t lanes = plan.laneOperands[static_cast<std::size_t>(j)];
     const std::int16_t* const controllerLane =
         plan.controllerLane.data() + static_cast<std::size_t>(j) * compiler::Operation::kMaxOperands;
@@ -430,9 +500,19 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
         }
         else sources[a] = {lane(source), 1};
     }
+}
+
+void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end) {
+    const RunContext& c = *runContext_;
+    const BlockPlan& plan = *c.plan;
+    const ResolvedOperation& op = voice.resolved[static_cast<std::size_t>(j)];
+    const int slots = voice.slotCount;
+    RunSource sources[compiler::Operation::kMaxOperands];
+    Stereo held[compiler::Operation::kMaxOperands];
+    resolveOperands(j, voice, begin, sources, held);
     const std::int32_t destination = op.destination;
-    Stereo* const result = destination >= 0 ? lane(destination) : run_.scratch;
-    RunRegisters& run = run_;
+    Stereo* const result = destination >= 0 ? lane(destination) : runSet_->scratch;
+    RunRegisters& run = *runSet_;
     SampleFrame& frame = *c.frame;
 
     // One sample through the shared function bodies.

@@ -79,6 +79,7 @@ public:
             p.readsSampleFrames = p.readsSampleFrames || op.hold != 0 || !hasRunLoop(op.code);
         }
         p.runsInBlocks = true;
+        p.independent = independent(p);
         return p;
     }
 
@@ -185,6 +186,27 @@ private:
 
     static constexpr int kVaries = -2;
 
+    // See BlockPlan::independent.
+    bool independent(const BlockPlan& p) const {
+        if (!p.controllerReads.empty() || p.anyHold) return false;
+        for (int bus = 0; bus < 4; ++bus)
+            if ((p.keywordReads & (1u << (reg::Sends1 + bus))) != 0) return false;
+        for (const compiler::LfoPart& lfo : program_.modulation.lfo)
+            if (lfo.depth != compiler::LayerModulation::kUnsetDepth && !quietWave(static_cast<float>(lfo.wave)))
+                return false;
+        for (const compiler::Operation& op : program_.operations) {
+            const std::int32_t d = resolveDestination(op.output, slots_);
+            if (d < 0 && d > ResolvedOperation::kNoDestination) return false;  // a send bus
+            const int function = op.code - 3;
+            const bool voiceOwn = op.code == compiler::kCodeAssign || (op.code >= 0 && op.code <= 4) ||
+                                  dependsOnOperandsOnly(op.code) ||
+                                  function == fn::Filt || function == fn::Env1 ||
+                                  (function == fn::OscSyn && constantQuietWave(op));
+            if (!voiceOwn) return false;
+        }
+        return true;
+    }
+
     // The smoothing memory MCC2's operand reads (as the read resolves it), -1 for none, kVaries
     // when the operand is not a constant.
     int constantController(const compiler::Operation& op) const {
@@ -227,6 +249,21 @@ private:
 };
 
 }  // namespace
+
+bool dependsOnOperandsOnly(int code) {
+    if (code == compiler::kCodeAssign || (code >= 0 && code <= 4)) return true;
+    switch (code - 3) {
+        case fn::Abs: case fn::Sat: case fn::Sigm: case fn::SigmDw: case fn::Log: case fn::Exp:
+        case fn::Lin2Db: case fn::Db2Lin: case fn::Semi: case fn::Cents: case fn::Mono: case fn::Left:
+        case fn::Right: case fn::Join: case fn::Wide: case fn::Gains: case fn::Sin: case fn::Cos:
+        case fn::Sign: case fn::CopySign: case fn::PowAbs: case fn::Round: case fn::Floor: case fn::Ceil:
+        case fn::RoundF: case fn::RoundF2: case fn::Frac: case fn::Tan: case fn::Asin: case fn::Acos:
+        case fn::Atan: case fn::Curve: case fn::Mod2: case fn::Pan:
+            return true;
+        default:
+            return false;
+    }
+}
 
 bool hasRunLoop(int code) {
     return code == compiler::kCodeAssign || (code >= 0 && code <= 3) || code == fn::Filt + 3 ||

@@ -50,6 +50,11 @@ struct BlockPlan {
     // each sample's time, frequency, gain, DEFAULTFC and phase modulation.
     bool readsSampleFrames = false;
     bool anyHold = false;  // some operation is a HOLD
+    // The program touches nothing another voice touches while it runs: no controller reads, no
+    // noise, no send bus, no HOLD, and only operations whose bodies read their operands and the
+    // voice's own state (see independentOperation). Voices of such a program may run their
+    // runs side by side, in any interleaving, with the same results.
+    bool independent = false;
 
     int laneCount() const { return slotCount + kKeywordLanes + static_cast<int>(controllerReads.size()); }
     static constexpr int kKeywordLanes = 16;  // reg::Count
@@ -58,6 +63,10 @@ struct BlockPlan {
 // Whether the executor runs operations with this code through a loop of its own, which reads
 // none of the per-sample frame values (the assignment, the operators, FILT, OSCSYN, ENV1).
 bool hasRunLoop(int code);
+
+// The functions whose result depends on their operands alone: no state, no noise, no
+// controller smoothing, nothing of the sample frame. Over a run they may run once.
+bool dependsOnOperandsOnly(int code);
 
 // The plan for `program` (its operations as compiled; operands are still slot codes).
 // `slotsDrawNoise`: some sample slot an oscillator may play is an additive recipe with a noise

@@ -22,10 +22,13 @@
 #include "engine/BlockPlan.h"
 #include "engine/envelopes/Lfos.h"
 #include "engine/envelopes/StageModel.h"
+#include "engine/filters/Filter.h"
 #include "engine/math/NoteRounding.h"
 #include "samples/SampleBank.h"
 
 namespace tess {
+
+struct RunSource;
 
 class Engine {
 public:
@@ -35,6 +38,9 @@ public:
     static constexpr int kSendBuses = 4;
     static constexpr int kMaxJumpsPerSample = 4096;
     static constexpr int kRun = 64;  // samples the block executor runs each operation over
+    // Voices of one program that touches nothing outside the voice run side by side, this many
+    // at a time, so that their filters can share vectors (BlockPlan::independent).
+    static constexpr int kGroup = filt::kMaxGroup;
 
     explicit Engine(Log& log);
 
@@ -73,6 +79,8 @@ public:
     // Runs every program sample by sample, as the reference the block executor is checked
     // against (tests and measurements set it; the plug-in never does).
     bool forcePerSample = false;
+    // Runs of FILT computed for several voices at once (tests and measurements read it).
+    std::uint64_t groupedFilterRuns = 0;
     float sampleRate = 44100.0f;
     float silenceThreshold = 1e-7f;
     std::int64_t sampleClock = 0;
@@ -123,7 +131,36 @@ private:
     void finishVoiceBlock(Voice& voice, float blockLevel, float lowestStage, std::int64_t releaseTime, int frames);
     // The block executor: each operation over a run of samples (see BlockPlan.h).
     void renderVoiceInBlocks(Voice& voice, bool isPost, float* const* outputs, int frames);
+    // One voice's block in the executor, so that several voices can take their runs in turn.
+    struct BlockVoice {
+        Voice* voice = nullptr;
+        SampleFrame frame{};
+        env::EnvelopeTiming modulationTiming{};
+        ModulationSample modulation{};  // points at this record's timing and frame: never moved
+        std::int64_t blockStart = 0;
+        std::int64_t releaseTime = 0;
+        float blockLevel = 0.0f;
+        float lowestStage = 5.0f;
+        int begin = 0;  // the first sample of the current run at which the voice plays
+    };
+    // `count` voices of one plan (1 .. kGroup, in render order), run by run: each run's
+    // registers for every voice, then each operation for every voice, then each voice's mix.
+    // The results are those of rendering the voices one after the other when the plan is
+    // independent (or there is one voice).
+    void renderGroupInBlocks(Voice* const* group, int count, bool isPost, float* const* outputs, int frames);
+    // Whether `voice` may join a group (see BlockPlan::independent).
+    bool groupable(const Voice& voice) const;
+    void startBlock(BlockVoice& b, Voice& voice, bool isPost, int frames);
+    // Steps 1 to 3 of a run: registers, HOLD-only slots, steady lanes. Returns the run's first
+    // sample at which the voice plays (n: none).
+    int prepareRun(BlockVoice& b, bool isPost, float* const* outputs, int runStart, int n);
+    void finishRun(BlockVoice& b, const BlockPlan& plan, bool isPost, float* const* outputs, int runStart, int n);
+    // Operation j for every voice of the group at once, when it can be (FILT); false otherwise.
+    bool runGroupOperation(int j, BlockVoice* group, int count, int n);
+    void resolveOperands(int j, const Voice& voice, int begin, RunSource* sources, Stereo* held);
     void runOperation(int j, Voice& voice, int runStart, int begin, int end);
+    // The lanes, steadiness flags, run registers and run context of group member `set`.
+    void selectSet(int set);
     // The registers of a run in which the voice sounds from the first sample with the same
     // FREQ, GAIN and DEFAULTFC throughout.
     void fillSteadyRun(Voice& voice, bool isPost, float* const* outputs, int runStart, int n,
@@ -167,14 +204,20 @@ private:
     const compiler::LayerProgram* installedLayers_ = nullptr;
     const compiler::LayerProgram* installedPost_ = nullptr;
     const SampleBank* plannedBank_ = nullptr;  // the slots the plans were made for
+    // A group renders with one set of lanes per voice (kGroup sets when some plan is
+    // independent, else one); selectSet points the members below at one set.
     std::unique_ptr<Stereo[]> lanes_;
-    std::size_t laneCapacity_ = 0;  // in lanes of kRun values
+    std::size_t laneCapacity_ = 0;  // in lanes of kRun values, per set
+    int laneSets_ = 0;
+    std::unique_ptr<std::uint8_t[]> steadySets_;
+    std::unique_ptr<std::uint8_t[]> heldSets_;
+    Stereo* laneBase_ = nullptr;
     // Per lane: it holds one value, bit for bit, over the run being rendered (from its first
     // sample that plays). Functions without state given only such operands run once per run,
     // and their result is written at that first sample only.
-    std::unique_ptr<std::uint8_t[]> steadyLanes_;
+    std::uint8_t* steadyLanes_ = nullptr;
     // Per controller operand of the plan: its reads over the run were done once.
-    std::unique_ptr<std::uint8_t[]> heldControllers_;
+    std::uint8_t* heldControllers_ = nullptr;
     struct RunRegisters {
         float time[kRun];
         float lowestStage[kRun];
@@ -185,7 +228,8 @@ private:
         bool holds[kRun];  // HOLD operations run at this sample
         Stereo scratch[kRun];
     };
-    RunRegisters run_{};
+    RunRegisters runSets_[kGroup]{};
+    RunRegisters* runSet_ = &runSets_[0];
     // What the operations of the run being rendered need besides the lanes.
     struct RunContext {
         SampleFrame* frame;
@@ -194,8 +238,9 @@ private:
         float crossfade;
         bool isPost;
     };
-    RunContext runContext_{};
-    Stereo* lane(int index) { return lanes_.get() + static_cast<std::size_t>(index) * kRun; }
+    RunContext runContexts_[kGroup]{};
+    RunContext* runContext_ = &runContexts_[0];
+    Stereo* lane(int index) { return laneBase_ + static_cast<std::size_t>(index) * kRun; }
     void markSteady(int index, int begin, int end);
     // A result that holds over the run is written at the run's first sample only and marked
     // steady; this writes it through the rest of the run for a reader that wants every sample.

@@ -86,7 +86,26 @@ void Engine::renderSlice(float* const* inputs, float* const* outputs, int offset
                 voice.repeat.pending = 0;
                 repeater->repeatNote(voice);
             }
-            renderVoice(voice, false, sliceOutputs, offset, frames);
+            // The next voices to render, when they play the same independent program, render
+            // side by side with this one (idle voices between them render nothing).
+            Voice* group[kGroup] = {&voice};
+            int count = 1, next = v + 1;
+            if (groupable(voice)) {
+                for (; count < kGroup && next < VoiceTable::kNoteVoices; ++next) {
+                    Voice& other = voices[next];
+                    if (!(other.frequency > 0.0f) && other.frequency != 0.0f) continue;
+                    if (other.frequency == 0.0f || other.plan != voice.plan || !groupable(other) ||
+                        (repeater != nullptr && other.repeat.due(sampleClock)))
+                        break;
+                    group[count++] = &other;
+                }
+            }
+            if (count > 1) {
+                renderGroupInBlocks(group, count, false, sliceOutputs, frames);
+                v = next - 1;
+            } else {
+                renderVoice(voice, false, sliceOutputs, offset, frames);
+            }
         } else if (voice.frequency == 0.0f) {
             endVoice(voice);
         }

@@ -162,11 +162,18 @@ void Engine::planInstrument(const compiler::CompiledInstrument& instrument) {
     if (postPlan_.runsInBlocks) lanes = std::max(lanes, static_cast<std::size_t>(postPlan_.laneCount()));
     installedLayers_ = instrument.layers.data();
     installedPost_ = &instrument.post;
-    if (lanes > laneCapacity_) {
-        lanes_.reset(new Stereo[lanes * kRun]());
-        steadyLanes_.reset(new std::uint8_t[lanes]());
-        heldControllers_.reset(new std::uint8_t[lanes]());
+    bool anyIndependent = postPlan_.runsInBlocks && postPlan_.independent;
+    for (const BlockPlan& plan : layerPlans_) anyIndependent = anyIndependent || (plan.runsInBlocks && plan.independent);
+    const int sets = anyIndependent ? kGroup : 1;
+    if (lanes > laneCapacity_ || sets > laneSets_) {
+        lanes = std::max(lanes, laneCapacity_);
+        const std::size_t all = lanes * static_cast<std::size_t>(std::max(sets, laneSets_));
+        lanes_.reset(new Stereo[all * kRun]());
+        steadySets_.reset(new std::uint8_t[all]());
+        heldSets_.reset(new std::uint8_t[all]());
         laneCapacity_ = lanes;
+        laneSets_ = std::max(sets, laneSets_);
+        selectSet(0);
     }
 }
 

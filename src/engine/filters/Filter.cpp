@@ -5,6 +5,11 @@
 
 #include "engine/filters/OnePole.h"
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define TESS_FILTER_GROUPS 1
+#endif
+
 namespace tess::filt {
 
 namespace {
@@ -186,6 +191,124 @@ void filterRun(FilterState& state, Stereo type, const Stereo* x, int xStride, St
             svfRunEither<SvfOutput::LowMinusHigh>(state, stageCount, x, xStride, left, right, out, n);
             break;
     }
+}
+
+#if TESS_FILTER_GROUPS
+namespace {
+
+// svfCascadeOf with one voice per lane: the same operations in the same order on each lane.
+// Voices 0..3 share one vector, 4..7 a second, whose chain interleaves with the first's.
+template <SvfOutput kOutput, int kVectors>
+void svfRunGroup(const FilterJob* jobs, int count, int stageCount, const SvfCoefficients* k, int n) {
+    constexpr int kLanes = 4 * kVectors;
+    alignas(16) float f[kLanes] = {}, damping[kLanes] = {}, band[kMaxStages][kLanes] = {},
+                      low[kMaxStages][kLanes] = {};
+    for (int g = 0; g < count; ++g) {
+        f[g] = k[g].f;
+        damping[g] = k[g].damping;
+        for (int s = 0; s < stageCount; ++s) {
+            band[s][g] = jobs[g].state->stages[s].band[0];
+            low[s][g] = jobs[g].state->stages[s].low[0];
+        }
+    }
+    const __m128 half = _mm_set1_ps(0.5f);
+    __m128 vf[kVectors], vd[kVectors], vband[kMaxStages][kVectors], vlow[kMaxStages][kVectors];
+    for (int v = 0; v < kVectors; ++v) {
+        vf[v] = _mm_load_ps(f + 4 * v);
+        vd[v] = _mm_load_ps(damping + 4 * v);
+        for (int s = 0; s < stageCount; ++s) {
+            vband[s][v] = _mm_load_ps(band[s] + 4 * v);
+            vlow[s][v] = _mm_load_ps(low[s] + 4 * v);
+        }
+    }
+    alignas(16) float in[kLanes] = {}, result[kLanes];
+    for (int i = 0; i < n; ++i) {
+        for (int g = 0; g < count; ++g) in[g] = jobs[g].x[i * jobs[g].xStride].l;
+        __m128 u[kVectors];
+        for (int v = 0; v < kVectors; ++v) u[v] = _mm_load_ps(in + 4 * v);
+        for (int s = 0; s < stageCount; ++s) {
+            __m128 sum[kVectors];
+            for (int v = 0; v < kVectors; ++v) sum[v] = _mm_setzero_ps();
+            for (int iteration = 0; iteration < 2; ++iteration) {
+                for (int v = 0; v < kVectors; ++v) {
+                    __m128& b = vband[s][v];
+                    __m128& l = vlow[s][v];
+                    const __m128 t = _mm_sub_ps(u[v], _mm_mul_ps(b, vd[v]));
+                    l = _mm_add_ps(l, _mm_mul_ps(b, vf[v]));
+                    const __m128 high = _mm_sub_ps(t, l);
+                    b = _mm_add_ps(b, _mm_mul_ps(high, vf[v]));
+                    if constexpr (kOutput == SvfOutput::LowPass) sum[v] = _mm_add_ps(sum[v], l);
+                    else if constexpr (kOutput == SvfOutput::HighPass) sum[v] = _mm_add_ps(sum[v], high);
+                    else if constexpr (kOutput == SvfOutput::BandPass) sum[v] = _mm_add_ps(sum[v], b);
+                    else if constexpr (kOutput == SvfOutput::Notch) sum[v] = _mm_add_ps(sum[v], t);
+                    else sum[v] = _mm_add_ps(sum[v], _mm_sub_ps(l, high));
+                }
+            }
+            for (int v = 0; v < kVectors; ++v) u[v] = _mm_mul_ps(half, sum[v]);
+        }
+        for (int v = 0; v < kVectors; ++v) _mm_store_ps(result + 4 * v, u[v]);
+        for (int g = 0; g < count; ++g) jobs[g].out[i] = both(result[g]);
+    }
+    for (int v = 0; v < kVectors; ++v)
+        for (int s = 0; s < stageCount; ++s) {
+            _mm_store_ps(band[s] + 4 * v, vband[s][v]);
+            _mm_store_ps(low[s] + 4 * v, vlow[s][v]);
+        }
+    for (int g = 0; g < count; ++g)
+        for (int s = 0; s < stageCount; ++s) {
+            SvfStage& stage = jobs[g].state->stages[s];
+            stage.band[0] = stage.band[1] = band[s][g];
+            stage.low[0] = stage.low[1] = low[s][g];
+        }
+}
+
+template <SvfOutput kOutput>
+void svfRunGroupOf(const FilterJob* jobs, int count, int stageCount, const SvfCoefficients* k, int n) {
+    if (count <= 4) svfRunGroup<kOutput, 1>(jobs, count, stageCount, k, n);
+    else svfRunGroup<kOutput, 2>(jobs, count, stageCount, k, n);
+}
+
+}  // namespace
+#endif
+
+bool filterRunGroup(const FilterJob* jobs, int count, float sampleRate, int n) {
+#if TESS_FILTER_GROUPS
+    if (count < 2 || count > kMaxGroup || n <= 0) return false;
+    std::int32_t kind = 0;
+    for (int g = 0; g < count; ++g) {
+        FilterState& state = *jobs[g].state;
+        if (!state.typeFixed) {
+            state.type = filterType(jobs[g].type.l);
+            state.typeFixed = true;
+        }
+        if (g > 0 && state.type != kind) return false;
+        kind = state.type;
+    }
+    if (kind < 0) return false;
+    const int stageCount = (kind & 3) + 1;
+    SvfCoefficients k[kMaxGroup];
+    for (int g = 0; g < count; ++g) {
+        const FilterJob& job = jobs[g];
+        const SvfCoefficients left = job.state->coefficients[0].get(job.fc.l, job.q.l, sampleRate);
+        const SvfCoefficients right = job.state->coefficients[1].get(job.fc.r, job.q.r, sampleRate);
+        if (!mirrored(*job.state, stageCount, job.x, job.xStride, left, right, n)) return false;
+        k[g] = left;
+    }
+    switch (outputOfType(kind)) {
+        case SvfOutput::LowPass: svfRunGroupOf<SvfOutput::LowPass>(jobs, count, stageCount, k, n); break;
+        case SvfOutput::HighPass: svfRunGroupOf<SvfOutput::HighPass>(jobs, count, stageCount, k, n); break;
+        case SvfOutput::BandPass: svfRunGroupOf<SvfOutput::BandPass>(jobs, count, stageCount, k, n); break;
+        case SvfOutput::Notch: svfRunGroupOf<SvfOutput::Notch>(jobs, count, stageCount, k, n); break;
+        case SvfOutput::LowMinusHigh: svfRunGroupOf<SvfOutput::LowMinusHigh>(jobs, count, stageCount, k, n); break;
+    }
+    return true;
+#else
+    (void)jobs;
+    (void)count;
+    (void)sampleRate;
+    (void)n;
+    return false;
+#endif
 }
 
 }  // namespace tess::filt

@@ -33,4 +33,21 @@ void filterRunMoving(FilterState& state, Stereo type, const Stereo* x, int xStri
 void filterRun(FilterState& state, Stereo type, const Stereo* x, int xStride, Stereo fc, Stereo q, float sampleRate,
                Stereo* out, int n);
 
+inline constexpr int kMaxGroup = 8;
+
+// One FILT of one voice over a run, for filterRunGroup.
+struct FilterJob {
+    FilterState* state;
+    Stereo type;
+    const Stereo* x;
+    int xStride;
+    Stereo fc, q;  // hold for the run
+    Stereo* out;
+};
+// Two to kMaxGroup FILTs of as many voices over the same n samples at once, one voice per lane
+// of a vector, with the same results as filterRun for each: when every one is a state-variable
+// filter of one and the same type whose two channels compute the same samples. Returns false
+// otherwise, having changed nothing filterRun would not change in the same way.
+bool filterRunGroup(const FilterJob* jobs, int count, float sampleRate, int n);
+
 }  // namespace tess::filt
