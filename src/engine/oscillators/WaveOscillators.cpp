@@ -71,8 +71,9 @@ bool oscSynSteady(OscillatorState& s, const OscillatorContext& context, Stereo w
                   Stereo gain, Stereo frequency, Stereo phase, Stereo* out, float* lowestStage, int n) {
     const int codes[2] = {wave::waveNumber(wave.l), wave::waveNumber(wave.r)};
     if (codes[0] == 5 || codes[1] == 5) return false;
-    for (int i = 0; i < n; ++i)
-        if (context.t + i < context.releaseTime) lowestStage[i] = 0.0f;
+    // The samples before the note-off keep the voice alive.
+    const std::int64_t held = std::clamp<std::int64_t>(context.releaseTime - context.t, 0, n);
+    std::fill(lowestStage, lowestStage + held, 0.0f);
     const bool mirrored = same(wave) && same(shape) && same(sync) && same(gain) && same(frequency) &&
                           same(phase) && same(s.phase[0], s.phase[1]) && same(s.startPhase[0], s.startPhase[1]);
     float p[kSteadyRun], v[kSteadyRun];
