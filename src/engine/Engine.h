@@ -37,7 +37,7 @@ public:
     static constexpr int kMaxBlock = 4096;
     static constexpr int kSendBuses = 4;
     static constexpr int kMaxJumpsPerSample = 4096;
-    static constexpr int kRun = 64;  // samples the block executor runs each operation over
+    static constexpr int kRun = 256;  // samples the block executor runs each operation over
     // Voices of one program that touches nothing outside the voice run side by side, this many
     // at a time, so that their filters can share vectors (BlockPlan::independent).
     static constexpr int kGroup = filt::kMaxGroup;
