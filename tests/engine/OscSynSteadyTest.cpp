@@ -37,6 +37,8 @@ TEST(OscSynSteady, GivesTheSamplesOfTheSingleSampleForm) {
         {"channels apart", {2, 0}, {1, 0.5f}, both(0), {0.1f, 0.3f}, {440, 441}, {0, 1.5f}, 64},
         {"phase beyond a turn", both(2), both(1), both(0), both(0.1f), both(21000), both(9.0f), 64},
         {"long run", both(2), both(1), both(0), both(0.1f), both(440), both(0), 300},
+        {"zero frequency", both(2), both(1), both(0), both(0.1f), both(0), both(-0.0f), 64},
+        {"high frequency, a wrap every sample or two", both(2), both(1), both(0), both(0.1f), both(30000), both(0), 300},
     };
     for (const SteadyCase& k : cases) {
         SCOPED_TRACE(k.name);
