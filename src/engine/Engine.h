@@ -228,8 +228,8 @@ private:
         bool holds[kRun];  // HOLD operations run at this sample
         Stereo scratch[kRun];
     };
-    RunRegisters runSets_[kGroup]{};
-    RunRegisters* runSet_ = &runSets_[0];
+    std::unique_ptr<RunRegisters[]> runSets_;  // one per set of lanes, sized with them
+    RunRegisters* runSet_ = nullptr;
     // What the operations of the run being rendered need besides the lanes.
     struct RunContext {
         SampleFrame* frame;

@@ -171,6 +171,7 @@ void Engine::planInstrument(const compiler::CompiledInstrument& instrument) {
         lanes_.reset(new Stereo[all * kRun]());
         steadySets_.reset(new std::uint8_t[all]());
         heldSets_.reset(new std::uint8_t[all]());
+        runSets_.reset(new RunRegisters[static_cast<std::size_t>(std::max(sets, laneSets_))]());
         laneCapacity_ = lanes;
         laneSets_ = std::max(sets, laneSets_);
         selectSet(0);
