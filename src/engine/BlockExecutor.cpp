@@ -211,7 +211,7 @@ void Engine::renderGroupInBlocks(Voice* const* group, int count, bool isPost, fl
 }
 
 bool Engine::groupable(const Voice& voice) const {
-    return !forcePerSample && voice.plan != nullptr && voice.plan->runsInBlocks && voice.plan->independent &&
+    return !forcePerSample && voice.plan != nullptr && voice.plan->independent &&
            !voice.modulation.anyList && !voice.modulation.anyModulator;
 }
 
@@ -250,15 +250,13 @@ void Engine::startBlock(BlockVoice& b, Voice& voice, bool isPost, int frames) {
     b.frame = startVoiceBlock(voice, isPost, frames);
     b.modulationTiming = envelopeTiming(voice, b.frame);
     b.modulation = modulationSample(voice, b.modulationTiming, b.frame);
-    b.blockStart = sampleClock;
-    b.releaseTime = b.frame.releaseTime;
     *runContext_ = {&b.frame, voice.plan, 0, voice.crossfadeGain, isPost};
 }
 
 int Engine::prepareRun(BlockVoice& b, bool isPost, float* const* outputs, int runStart, int n) {
     Voice& voice = *b.voice;
     const BlockPlan& plan = *voice.plan;
-    const std::int64_t releaseTime = b.releaseTime;
+    const std::int64_t releaseTime = b.frame.releaseTime;
     const int slots = voice.slotCount;
     const float inverseRate = 1.0f / sampleRate;
     const std::uint32_t reads = plan.keywordReads;
@@ -268,7 +266,7 @@ int Engine::prepareRun(BlockVoice& b, bool isPost, float* const* outputs, int ru
     env::EnvelopeTiming& modulationTiming = b.modulationTiming;
     const ModulationSample& modulation = b.modulation;
 
-    const std::int64_t runTime = b.blockStart + runStart;
+    const std::int64_t runTime = sampleClock + runStart;
     runContext_->runTime = runTime;
     int begin = n;
     bool steadyRegisters = false;  // FREQ, GAIN, DEFAULTFC (and OUT of a note) fill the run with one value

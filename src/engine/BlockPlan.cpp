@@ -189,8 +189,8 @@ private:
     // See BlockPlan::independent.
     bool independent(const BlockPlan& p) const {
         if (!p.controllerReads.empty() || p.anyHold) return false;
-        for (int bus = 0; bus < 4; ++bus)
-            if ((p.keywordReads & (1u << (reg::Sends1 + bus))) != 0) return false;
+        for (int keyword = reg::Sends1; keyword <= reg::Sends4; ++keyword)
+            if ((p.keywordReads & (1u << keyword)) != 0) return false;
         for (const compiler::LfoPart& lfo : program_.modulation.lfo)
             if (lfo.depth != compiler::LayerModulation::kUnsetDepth && !quietWave(static_cast<float>(lfo.wave)))
                 return false;
@@ -198,9 +198,7 @@ private:
             const std::int32_t d = resolveDestination(op.output, slots_);
             if (d < 0 && d > ResolvedOperation::kNoDestination) return false;  // a send bus
             const int function = op.code - 3;
-            const bool voiceOwn = op.code == compiler::kCodeAssign || (op.code >= 0 && op.code <= 4) ||
-                                  dependsOnOperandsOnly(op.code) ||
-                                  function == fn::Filt || function == fn::Env1 ||
+            const bool voiceOwn = dependsOnOperandsOnly(op.code) || function == fn::Filt || function == fn::Env1 ||
                                   (function == fn::OscSyn && constantQuietWave(op));
             if (!voiceOwn) return false;
         }

@@ -50,10 +50,11 @@ struct BlockPlan {
     // each sample's time, frequency, gain, DEFAULTFC and phase modulation.
     bool readsSampleFrames = false;
     bool anyHold = false;  // some operation is a HOLD
-    // The program touches nothing another voice touches while it runs: no controller reads, no
-    // noise, no send bus, no HOLD, and only operations whose bodies read their operands and the
-    // voice's own state (see independentOperation). Voices of such a program may run their
-    // runs side by side, in any interleaving, with the same results.
+    // The program runs in blocks and touches nothing another voice touches while it runs: no
+    // controller reads, no noise, no send bus, no HOLD, and only operations whose bodies read
+    // their operands and the voice's own state (the state-free functions, FILT, ENV1, OSCSYN of
+    // a quiet constant wave). Voices of such a program may run their runs side by side, in any
+    // interleaving, with the same results.
     bool independent = false;
 
     int laneCount() const { return slotCount + kKeywordLanes + static_cast<int>(controllerReads.size()); }

@@ -137,8 +137,6 @@ private:
         SampleFrame frame{};
         env::EnvelopeTiming modulationTiming{};
         ModulationSample modulation{};  // points at this record's timing and frame: never moved
-        std::int64_t blockStart = 0;
-        std::int64_t releaseTime = 0;
         float blockLevel = 0.0f;
         float lowestStage = 5.0f;
         int begin = 0;  // the first sample of the current run at which the voice plays

@@ -162,18 +162,17 @@ void Engine::planInstrument(const compiler::CompiledInstrument& instrument) {
     if (postPlan_.runsInBlocks) lanes = std::max(lanes, static_cast<std::size_t>(postPlan_.laneCount()));
     installedLayers_ = instrument.layers.data();
     installedPost_ = &instrument.post;
-    bool anyIndependent = postPlan_.runsInBlocks && postPlan_.independent;
-    for (const BlockPlan& plan : layerPlans_) anyIndependent = anyIndependent || (plan.runsInBlocks && plan.independent);
+    bool anyIndependent = postPlan_.independent;
+    for (const BlockPlan& plan : layerPlans_) anyIndependent = anyIndependent || plan.independent;
     const int sets = anyIndependent ? kGroup : 1;
     if (lanes > laneCapacity_ || sets > laneSets_) {
-        lanes = std::max(lanes, laneCapacity_);
-        const std::size_t all = lanes * static_cast<std::size_t>(std::max(sets, laneSets_));
+        laneCapacity_ = std::max(lanes, laneCapacity_);
+        laneSets_ = std::max(sets, laneSets_);
+        const std::size_t all = laneCapacity_ * static_cast<std::size_t>(laneSets_);
         lanes_.reset(new Stereo[all * kRun]());
         steadySets_.reset(new std::uint8_t[all]());
         heldSets_.reset(new std::uint8_t[all]());
-        runSets_.reset(new RunRegisters[static_cast<std::size_t>(std::max(sets, laneSets_))]());
-        laneCapacity_ = lanes;
-        laneSets_ = std::max(sets, laneSets_);
+        runSets_.reset(new RunRegisters[static_cast<std::size_t>(laneSets_)]());
         selectSet(0);
     }
 }

@@ -84,29 +84,22 @@ bool oscSynSteady(OscillatorState& s, const OscillatorContext& context, Stereo w
         const float form = channel(shape, c);
         float position = s.phase[c];
         // The phase is the chain every sample waits on. Inside (-pi, pi) wrap adds 0, which only
-        // turns -0 into +0; with a non-zero increment the next sum is the same either way, so
-        // the chain carries the bare sum and the 0 is added beside it.
-        const bool shortChain = increment != 0.0f;
+        // turns -0 into +0; a sum taken from -0 instead of +0 differs at most in the sign of a
+        // zero, which the + 0 after it removes again. So the chain carries the bare sum and the
+        // + 0 is added beside it, with the same phases as wrapping every step.
         float chain = position;
         for (int at = 0; at < n; at += kSteadyRun) {
             const int m = std::min(kSteadyRun, n - at);
-            if (shortChain) {
-                for (int i = 0; i < m; ++i) {
-                    const float next = chain + increment;
-                    if (next >= -wave::kPi && next <= wave::kPi) {
-                        chain = next;
-                        position = next + 0.0f;
-                    } else {
-                        position = wave::wrap(next);
-                        chain = position;
-                    }
-                    p[i] = wave::wrap(position + start + offset);
+            for (int i = 0; i < m; ++i) {
+                const float next = chain + increment;
+                if (next >= -wave::kPi && next <= wave::kPi) {
+                    chain = next;
+                    position = next + 0.0f;
+                } else {
+                    position = wave::wrap(next);
+                    chain = position;
                 }
-            } else {
-                for (int i = 0; i < m; ++i) {
-                    position = wave::wrap(position + increment);
-                    p[i] = wave::wrap(position + start + offset);
-                }
+                p[i] = wave::wrap(position + start + offset);
             }
             wave::shapedRun(codes[c], form, p, v, m, *context.noise);
             if (mirrored) {
