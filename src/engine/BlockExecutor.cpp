@@ -22,6 +22,7 @@
 #include "engine/math/Routing.h"
 #include "engine/math/Sources.h"
 #include "engine/math/TrigRounding.h"
+#include "engine/oscillators/OscSynGroup.h"
 #include "engine/oscillators/SamplePlayer.h"
 #include "engine/oscillators/WaveOscillators.h"
 
@@ -218,30 +219,66 @@ bool Engine::groupable(const Voice& voice) const {
 bool Engine::runGroupOperation(int j, BlockVoice* group, int count, int n) {
     const ResolvedOperation& first = group[0].voice->resolved[static_cast<std::size_t>(j)];
     const int begin = group[0].begin;
-    if (first.code != fn::Filt + 3 || first.hold != 0 || begin == n) return false;
+    if (first.hold != 0 || begin == n) return false;
+    if (first.code != fn::Filt + 3 && first.code != fn::OscSyn + 3) return false;
     RunSource sources[kGroup][compiler::Operation::kMaxOperands];
     Stereo held[kGroup][compiler::Operation::kMaxOperands];
-    filt::FilterJob jobs[kGroup];
+    Stereo* results[kGroup];
     for (int g = 0; g < count; ++g) {
         Voice& voice = *group[g].voice;
         if (group[g].begin != begin) return false;
         selectSet(g);
         resolveOperands(j, voice, begin, sources[g], held[g]);
-        const RunSource* const a = sources[g];
-        if (a[0].stride != 0 || a[2].stride != 0 || a[3].stride != 0) return false;
         const std::int32_t destination = voice.resolved[static_cast<std::size_t>(j)].destination;
-        Stereo* const result = destination >= 0 ? lane(destination) : runSet_->scratch;
-        jobs[g] = {&voice.states[static_cast<std::size_t>(j)].filter, *a[0].data, a[1].data + begin * a[1].stride,
-                   a[1].stride, *a[2].data, *a[3].data, result + begin};
+        results[g] = (destination >= 0 ? lane(destination) : runSet_->scratch) + begin;
     }
-    if (!filt::filterRunGroup(jobs, count, sampleRate, n - begin)) return false;
-    ++groupedFilterRuns;
+    const bool done = first.code == fn::Filt + 3 ? runFilterGroup(j, group, count, sources, results, n - begin)
+                                                 : runOscSynGroup(j, group, count, sources, results, n - begin);
+    if (!done) return false;
     for (int g = 0; g < count; ++g) {
         const std::int32_t destination = group[g].voice->resolved[static_cast<std::size_t>(j)].destination;
         if (destination < 0) continue;
         selectSet(g);
         markSteady(destination, begin, n);
     }
+    return true;
+}
+
+bool Engine::runFilterGroup(int j, BlockVoice* group, int count, const RunSource (*sources)[kMaxOperands],
+                            Stereo* const* results, int n) {
+    filt::FilterJob jobs[kGroup];
+    for (int g = 0; g < count; ++g) {
+        const RunSource* const a = sources[g];
+        if (a[0].stride != 0 || a[2].stride != 0 || a[3].stride != 0) return false;
+        Voice& voice = *group[g].voice;
+        jobs[g] = {&voice.states[static_cast<std::size_t>(j)].filter, *a[0].data,
+                   a[1].data + group[g].begin * a[1].stride, a[1].stride, *a[2].data, *a[3].data, results[g]};
+    }
+    if (!filt::filterRunGroup(jobs, count, sampleRate, n)) return false;
+    ++groupedFilterRuns;
+    return true;
+}
+
+static_assert(Engine::kGroup <= osc::kMaxOscGroup);
+
+bool Engine::runOscSynGroup(int j, BlockVoice* group, int count, const RunSource (*sources)[kMaxOperands],
+                            Stereo* const* results, int n) {
+    osc::OscSynJob jobs[kGroup];
+    for (int g = 0; g < count; ++g) {
+        const RunSource* const a = sources[g];
+        if (!allHeld(a, 6)) return false;
+        Voice& voice = *group[g].voice;
+        selectSet(g);
+        SampleFrame& frame = *runContext_->frame;
+        frame.t = runContext_->runTime + group[g].begin;
+        jobs[g] = {&voice.states[static_cast<std::size_t>(j)].osc,
+                   oscillatorContext(voice, frame),
+                   *a[0].data, *a[1].data, *a[2].data, *a[3].data, *a[4].data, *a[5].data,
+                   results[g],
+                   runSet_->lowestStage + group[g].begin};
+    }
+    if (!osc::oscSynSteadyGroup(jobs, count, n)) return false;
+    ++groupedOscillatorRuns;
     return true;
 }
 

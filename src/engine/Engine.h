@@ -79,8 +79,10 @@ public:
     // Runs every program sample by sample, as the reference the block executor is checked
     // against (tests and measurements set it; the plug-in never does).
     bool forcePerSample = false;
-    // Runs of FILT computed for several voices at once (tests and measurements read it).
+    // Runs of FILT and of OSCSYN computed for several voices at once (tests and measurements
+    // read them).
     std::uint64_t groupedFilterRuns = 0;
+    std::uint64_t groupedOscillatorRuns = 0;
     float sampleRate = 44100.0f;
     float silenceThreshold = 1e-7f;
     std::int64_t sampleClock = 0;
@@ -153,8 +155,14 @@ private:
     // sample at which the voice plays (n: none).
     int prepareRun(BlockVoice& b, bool isPost, float* const* outputs, int runStart, int n);
     void finishRun(BlockVoice& b, const BlockPlan& plan, bool isPost, float* const* outputs, int runStart, int n);
-    // Operation j for every voice of the group at once, when it can be (FILT); false otherwise.
+    // Operation j for every voice of the group at once, when it can be (FILT, OSCSYN); false
+    // otherwise, with nothing changed.
     bool runGroupOperation(int j, BlockVoice* group, int count, int n);
+    static constexpr int kMaxOperands = compiler::Operation::kMaxOperands;
+    bool runFilterGroup(int j, BlockVoice* group, int count, const RunSource (*sources)[kMaxOperands],
+                        Stereo* const* results, int n);
+    bool runOscSynGroup(int j, BlockVoice* group, int count, const RunSource (*sources)[kMaxOperands],
+                        Stereo* const* results, int n);
     void resolveOperands(int j, const Voice& voice, int begin, RunSource* sources, Stereo* held);
     void runOperation(int j, Voice& voice, int runStart, int begin, int end);
     // The lanes, steadiness flags, run registers and run context of group member `set`.
