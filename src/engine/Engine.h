@@ -155,14 +155,15 @@ private:
     // sample at which the voice plays (n: none).
     int prepareRun(BlockVoice& b, bool isPost, float* const* outputs, int runStart, int n);
     void finishRun(BlockVoice& b, const BlockPlan& plan, bool isPost, float* const* outputs, int runStart, int n);
-    // Operation j for every voice of the group at once, when it can be (FILT, OSCSYN); false
-    // otherwise, with nothing changed.
-    bool runGroupOperation(int j, BlockVoice* group, int count, int n);
+    // Operation j for every voice of the group (FILT, OSCSYN): those that play from the run's
+    // first sample at once, the others alone. False, with nothing changed, when it cannot be.
+    bool runGroupOperation(int j, BlockVoice* group, int count, int runStart, int n);
     static constexpr int kMaxOperands = compiler::Operation::kMaxOperands;
-    bool runFilterGroup(int j, BlockVoice* group, int count, const RunSource (*sources)[kMaxOperands],
-                        Stereo* const* results, int n);
-    bool runOscSynGroup(int j, BlockVoice* group, int count, const RunSource (*sources)[kMaxOperands],
-                        Stereo* const* results, int n);
+    // The members (set numbers in `group`) side by side over the whole run.
+    bool runFilterGroup(int j, const BlockVoice* group, const int* members, int count,
+                        const RunSource (*sources)[kMaxOperands], Stereo* const* results, int n);
+    bool runOscSynGroup(int j, const BlockVoice* group, const int* members, int count,
+                        const RunSource (*sources)[kMaxOperands], Stereo* const* results, int n);
     void resolveOperands(int j, const Voice& voice, int begin, RunSource* sources, Stereo* held);
     void runOperation(int j, Voice& voice, int runStart, int begin, int end);
     // The lanes, steadiness flags, run registers and run context of group member `set`.
