@@ -3,6 +3,7 @@
 // lengths and where the start and the note-off fall.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -85,6 +86,69 @@ TEST_P(DelayedEnvelopeRun, EqualsTheSingleSampleForm) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, DelayedEnvelopeRun, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<EnvelopeCase>& info) { return std::string(info.param.name); });
+
+// A release that moves (it may follow DURATION) holds for the first samples of a run only: the
+// run stops before the first later sample that would read it, and a caller that takes the
+// release of that sample and goes on renders what the single-sample form renders with the
+// release of each sample.
+TEST_P(DelayedEnvelopeRun, StopsWhereAMovingReleaseWouldBeRead) {
+    const EnvelopeCase& c = GetParam();
+    env::EnvelopeTiming timing;
+    timing.sampleRate = c.sampleRate;
+    timing.startTime = c.startTime;
+    timing.releaseTime = c.releaseTime;
+    // The release time of sample t: a new value every sample while held, one value after the
+    // note-off (as a release computed from DURATION has).
+    const auto releaseAt = [&c](std::int64_t t) {
+        const float seconds = 0.01f + 1e-5f * static_cast<float>(std::min(t, c.releaseTime));
+        return c.release < 0.0f ? -seconds : seconds;
+    };
+    const auto segmentsAt = [&](std::int64_t t) {
+        return env::env1Segments(c.attack, c.decay, c.sustain, releaseAt(t), c.delay, c.hold, timing);
+    };
+    env::EnvelopeState single;
+    single.level = single.saved = c.level;
+    single.stage = c.stage;
+    env::EnvelopeState run = single;
+    std::vector<Stereo> out(256);
+    std::vector<float> lowest(256);
+    int calls = 0;
+    for (int t0 = 0; t0 < c.total; t0 += 256) {
+        const int n = std::min(256, c.total - t0);
+        std::fill(lowest.begin(), lowest.end(), 5.0f);
+        for (int i = 0; i < n;) {
+            int holds = i + 1;
+            while (holds < n && releaseAt(t0 + holds) == releaseAt(t0 + i)) ++holds;
+            timing.t = t0 + i;
+            const env::Env1Segments k = segmentsAt(t0 + i);
+            const int done = env::runDelayedEnvelopeRun(run, k.envelope, k.release, timing, out.data() + i,
+                                                        lowest.data() + i, n - i, holds - i);
+            ASSERT_GE(done, 1);
+            ASSERT_LE(done, n - i);
+            if (i + done < n) {
+                // It stopped before a sample that reads the release, after the release changed.
+                timing.t = t0 + i + done;
+                EXPECT_GE(i + done, holds);
+                EXPECT_TRUE(env::mayReadRelease(run, timing)) << c.name << " sample " << timing.t;
+            }
+            i += done;
+            ++calls;
+        }
+        for (int i = 0; i < n; ++i) {
+            timing.t = t0 + i;
+            const env::Env1Segments k = segmentsAt(t0 + i);
+            const float level = env::runDelayedEnvelope(single, k.envelope, k.release, timing);
+            const auto at = static_cast<std::size_t>(i);
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(out[at].l), std::bit_cast<std::uint32_t>(level))
+                << c.name << " sample " << t0 + i;
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(lowest[at]),
+                      std::bit_cast<std::uint32_t>(std::min(5.0f, static_cast<float>(single.stage))));
+        }
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(run.stage), std::bit_cast<std::uint64_t>(single.stage));
+    }
+    // While the note is held the release is not read: the runs are not cut sample by sample.
+    EXPECT_LT(calls, c.total / 4) << c.name;
+}
 
 TEST(DelayedEnvelopeRunCoverage, TheCasesVisitEverySegment) {
     // Guards the table above: a change of the stage numbering would leave segments unvisited

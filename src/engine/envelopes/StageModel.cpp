@@ -147,7 +147,7 @@ float fill(Stereo* out, int from, int to, float level, float value) {
 // tail whether it is or not. Returns the index after them (i when the sample at i needs the
 // single-sample form).
 int runSegment(EnvelopeState& state, const DelayedEnvelope& envelope, const Segment& release, int i, int heldEnd,
-               int n, Stereo* out, float* lowestStage) {
+               int releaseEnd, int n, Stereo* out, float* lowestStage) {
     double& stage = state.stage;
     if (!(stage >= 0.0)) return i;
     if (stage < 5.0) {
@@ -197,7 +197,7 @@ int runSegment(EnvelopeState& state, const DelayedEnvelope& envelope, const Segm
         return i;
     }
     if (stage < 6.0) {
-        const int to = stepInside(stage, release.step, 5.0, i, n, out, lowestStage);
+        const int to = stepInside(stage, release.step, 5.0, i, releaseEnd, out, lowestStage);
         const float saved = state.saved;
         const bool exponential = release.exponential;
         state.level = levelsOf(out, i, to, state.level,
@@ -218,29 +218,39 @@ int runSegment(EnvelopeState& state, const DelayedEnvelope& envelope, const Segm
     return i;
 }
 
+// Whether the sample of `timing` reads the release segment: mayReadRelease, less the tail, which
+// never reads it.
+bool readsRelease(const EnvelopeState& state, const EnvelopeTiming& timing) {
+    const bool tail = timing.t > timing.startTime && !(state.stage < 6.0);
+    return mayReadRelease(state, timing) && !tail;
+}
+
 }  // namespace
 
-void runDelayedEnvelopeRun(EnvelopeState& state, const DelayedEnvelope& envelope, const Segment& release,
-                           EnvelopeTiming timing, Stereo* out, float* lowestStage, int n) {
+int runDelayedEnvelopeRun(EnvelopeState& state, const DelayedEnvelope& envelope, const Segment& release,
+                          EnvelopeTiming timing, Stereo* out, float* lowestStage, int n, int releaseHolds) {
     const std::int64_t t0 = timing.t;
     // Samples before the note-off are held.
     const int heldEnd = static_cast<int>(std::clamp<std::int64_t>(timing.releaseTime - t0, 0, n));
+    const int releaseEnd = std::min(n, releaseHolds);
     int i = 0;
     while (i < n) {
         const std::int64_t t = t0 + i;
+        timing.t = t;
+        if (i >= releaseHolds && readsRelease(state, timing)) return i;
         if (t > timing.startTime) {
-            const int to = runSegment(state, envelope, release, i, heldEnd, n, out, lowestStage);
+            const int to = runSegment(state, envelope, release, i, heldEnd, releaseEnd, n, out, lowestStage);
             if (to > i) {
                 i = to;
                 continue;
             }
         }
         // The start, the note-off and the sample that crosses into the next segment.
-        timing.t = t;
         out[i] = both(delayedEnvelopeAt(state, envelope, release, timing));
         lowestStage[i] = std::min(lowestStage[i], static_cast<float>(state.stage));
         ++i;
     }
+    return n;
 }
 
 Env1Segments env1Segments(float attack, float decay, float sustain, float release, float delay, float hold,
