@@ -8,6 +8,7 @@
 // every voice, then each operation for every voice, then the mixes in voice order, so that
 // their filters can run in one vector; nothing they compute depends on the interleaving.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -694,12 +695,18 @@ void Engine::runOperation(int j, Voice& voice, int runStart, int begin, int end)
                                                run.lowestStage + begin, end - begin);
                     break;
                 }
-                for (int i = begin; i < end; ++i) {
+                // From each sample on, the release in force holds while its operand does: the
+                // run goes on until a later sample would read a release of another operand.
+                const Stereo* const release = sources[3].data;
+                for (int i = begin; i < end;) {
+                    if (i > begin) k.release = env::env1Release(release[i].l, sources[1].data->l, timing);
+                    int holds = i + 1;
+                    while (holds < end && std::bit_cast<std::uint32_t>(release[holds].l) ==
+                                              std::bit_cast<std::uint32_t>(release[i].l))
+                        ++holds;
                     timing.t = c.runTime + i;
-                    if (i > begin && env::mayReadRelease(state, timing))
-                        k.release = env::env1Release(sources[3].at(i).l, sources[1].data->l, timing);
-                    result[i] = both(env::runDelayedEnvelope(state, k.envelope, k.release, timing));
-                    run.lowestStage[i] = std::min(run.lowestStage[i], static_cast<float>(state.stage));
+                    i += env::runDelayedEnvelopeRun(state, k.envelope, k.release, timing, result + i,
+                                                    run.lowestStage + i, end - i, holds - i);
                 }
                 break;
             }

@@ -109,39 +109,148 @@ float runDelayedEnvelope(EnvelopeState& state, const DelayedEnvelope& envelope, 
     return delayedEnvelopeAt(state, envelope, release, timing);
 }
 
-void runDelayedEnvelopeRun(EnvelopeState& state, const DelayedEnvelope& envelope, const Segment& release,
-                           EnvelopeTiming timing, Stereo* out, float* lowestStage, int n) {
+namespace {
+
+// Steps the stage through the segment [base, base + 1) from sample i while the next step stays
+// inside it (stage + step <= base + 1: advance does not cross) and i < limit. Each sample's x
+// (the stage before its step, less base) goes to out[i].l for the level pass that follows, and
+// its stage after the step lowers lowestStage[i]. Returns the index after the last sample taken.
+int stepInside(double& stage, float step, double base, int i, int limit, Stereo* out, float* lowestStage) {
+    const double end = base + 1.0;
+    double s = stage;
+    for (; i < limit; ++i) {
+        const double next = s + step;
+        if (next > end) break;
+        out[i].l = static_cast<float>(s - base);
+        s = next;
+        lowestStage[i] = std::min(lowestStage[i], static_cast<float>(s));
+    }
+    stage = s;
+    return i;
+}
+
+// The level pass over the x values stepInside left in out[from, to): the exponential calls are
+// independent of each other here. Returns the last level (`level` when the range is empty).
+template <typename Level>
+float levelsOf(Stereo* out, int from, int to, float level, Level f) {
+    for (int i = from; i < to; ++i) out[i] = both(f(out[i].l));
+    return to > from ? out[to - 1].l : level;
+}
+
+float fill(Stereo* out, int from, int to, float level, float value) {
+    for (int i = from; i < to; ++i) out[i] = both(value);
+    return to > from ? value : level;
+}
+
+// The samples from i on that the segment the stage is in renders without a crossing, a start or
+// a note-off: the held segments while the note is held (up to `heldEnd`), the release and the
+// tail whether it is or not. Returns the index after them (i when the sample at i needs the
+// single-sample form).
+int runSegment(EnvelopeState& state, const DelayedEnvelope& envelope, const Segment& release, int i, int heldEnd,
+               int releaseEnd, int n, Stereo* out, float* lowestStage) {
+    double& stage = state.stage;
+    if (!(stage >= 0.0)) return i;
+    if (stage < 5.0) {
+        if (i >= heldEnd) return i;
+        if (stage < 1.0) {
+            const int to = stepInside(stage, envelope.delayStep, 0.0, i, heldEnd, out, lowestStage);
+            state.level = fill(out, i, to, state.level, 0.0f);
+            return to;
+        }
+        if (stage < 2.0) {
+            const int to = stepInside(stage, envelope.attack.step, 1.0, i, heldEnd, out, lowestStage);
+            const bool exponential = envelope.attack.exponential;
+            state.level = levelsOf(out, i, to, state.level, [exponential](float x) { return rising(x, exponential); });
+            return to;
+        }
+        if (stage < 3.0) {
+            const int to = stepInside(stage, envelope.holdStep, 2.0, i, heldEnd, out, lowestStage);
+            state.level = fill(out, i, to, state.level, 1.0f);
+            return to;
+        }
+        if (stage < 4.0) {
+            const int to = stepInside(stage, envelope.decay.step, 3.0, i, heldEnd, out, lowestStage);
+            const float sustain = envelope.sustain;
+            const bool exponential = envelope.decay.exponential;
+            state.level = levelsOf(out, i, to, state.level,
+                                   [sustain, exponential](float x) { return falling(1.0f, sustain, x, exponential); });
+            return to;
+        }
+        // The sustain while the note is held: the stage stays where it is and the level settles
+        // towards the sustain level. A settle step that leaves the level as it is, bit for bit,
+        // leaves it so until the note-off.
+        const float stageNow = static_cast<float>(stage);
+        float level = state.level;
+        bool settled = false;
+        for (; i < heldEnd && !settled; ++i) {
+            const float next = settle(level, envelope.sustain);
+            settled = std::bit_cast<std::uint32_t>(next) == std::bit_cast<std::uint32_t>(level);
+            level = next;
+            out[i] = both(level);
+            lowestStage[i] = std::min(lowestStage[i], stageNow);
+        }
+        for (; i < heldEnd; ++i) {
+            out[i] = both(level);
+            lowestStage[i] = std::min(lowestStage[i], stageNow);
+        }
+        state.level = level;
+        return i;
+    }
+    if (stage < 6.0) {
+        const int to = stepInside(stage, release.step, 5.0, i, releaseEnd, out, lowestStage);
+        const float saved = state.saved;
+        const bool exponential = release.exponential;
+        state.level = levelsOf(out, i, to, state.level,
+                               [saved, exponential](float x) { return falling(saved, 0.0f, x, exponential); });
+        return to;
+    }
+    // The tail, which never ends by itself.
+    float level = state.level;
+    double s = stage;
+    for (; i < n; ++i) {
+        level *= 0.999f;
+        s += 1e-5f;
+        out[i] = both(level);
+        lowestStage[i] = std::min(lowestStage[i], static_cast<float>(s));
+    }
+    state.level = level;
+    stage = s;
+    return i;
+}
+
+// Whether the sample of `timing` reads the release segment: mayReadRelease, less the tail, which
+// never reads it.
+bool readsRelease(const EnvelopeState& state, const EnvelopeTiming& timing) {
+    const bool tail = timing.t > timing.startTime && !(state.stage < 6.0);
+    return mayReadRelease(state, timing) && !tail;
+}
+
+}  // namespace
+
+int runDelayedEnvelopeRun(EnvelopeState& state, const DelayedEnvelope& envelope, const Segment& release,
+                          EnvelopeTiming timing, Stereo* out, float* lowestStage, int n, int releaseHolds) {
     const std::int64_t t0 = timing.t;
+    // Samples before the note-off are held.
+    const int heldEnd = static_cast<int>(std::clamp<std::int64_t>(timing.releaseTime - t0, 0, n));
+    const int releaseEnd = std::min(n, releaseHolds);
     int i = 0;
     while (i < n) {
         const std::int64_t t = t0 + i;
-        if (t > timing.startTime && t < timing.releaseTime && state.stage >= 4.0 && state.stage < 5.0) {
-            // The sustain while the note is held: the stage stays where it is and the level
-            // settles towards the sustain level. A settle step that leaves the level as it is, bit
-            // for bit, leaves it so until the note-off.
-            const int held = static_cast<int>(std::min<std::int64_t>(n, timing.releaseTime - t0));
-            const float stage = static_cast<float>(state.stage);
-            float level = state.level;
-            bool settled = false;
-            for (; i < held && !settled; ++i) {
-                const float next = settle(level, envelope.sustain);
-                settled = std::bit_cast<std::uint32_t>(next) == std::bit_cast<std::uint32_t>(level);
-                level = next;
-                out[i] = both(level);
-                lowestStage[i] = std::min(lowestStage[i], stage);
-            }
-            for (; i < held; ++i) {
-                out[i] = both(level);
-                lowestStage[i] = std::min(lowestStage[i], stage);
-            }
-            state.level = level;
-            continue;
-        }
         timing.t = t;
+        if (i >= releaseHolds && readsRelease(state, timing)) return i;
+        if (t > timing.startTime) {
+            const int to = runSegment(state, envelope, release, i, heldEnd, releaseEnd, n, out, lowestStage);
+            if (to > i) {
+                i = to;
+                continue;
+            }
+        }
+        // The start, the note-off and the sample that crosses into the next segment.
         out[i] = both(delayedEnvelopeAt(state, envelope, release, timing));
         lowestStage[i] = std::min(lowestStage[i], static_cast<float>(state.stage));
         ++i;
     }
+    return n;
 }
 
 Env1Segments env1Segments(float attack, float decay, float sustain, float release, float delay, float hold,

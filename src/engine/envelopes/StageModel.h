@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "engine/Stereo.h"
 
@@ -142,9 +143,12 @@ struct DelayedEnvelope {
     float sustain = 0.0f;
 };
 // runDelayedEnvelope over n samples from timing.t on, each level on both channels of out[i]
-// and the stage lowering lowestStage[i].
-void runDelayedEnvelopeRun(EnvelopeState& state, const DelayedEnvelope& envelope, const Segment& release,
-                           EnvelopeTiming timing, Stereo* out, float* lowestStage, int n);
+// and the stage lowering lowestStage[i]. `release` is the release segment in force for the first
+// `releaseHolds` samples; from there on the run stops before the first sample that would read it
+// (see mayReadRelease; the tail does not read it). Returns the samples rendered (at least one).
+int runDelayedEnvelopeRun(EnvelopeState& state, const DelayedEnvelope& envelope, const Segment& release,
+                          EnvelopeTiming timing, Stereo* out, float* lowestStage, int n,
+                          int releaseHolds = std::numeric_limits<int>::max());
 float runDelayedEnvelope(EnvelopeState& state, const DelayedEnvelope& envelope, const Segment& release,
                          const EnvelopeTiming& timing);
 
