@@ -45,7 +45,7 @@ float readFrames(const InterpolationKernel& kernel, const float* data, std::int6
     const auto i = static_cast<std::int64_t>(whole);
     const int n = kernel.halfWidth();
     if (n == 0) return i >= 0 && i <= last ? data[i] : 0.0f;
-    if (i - n >= 0 && i + n <= last) return kernel.read(data, position);
+    if (i - n >= 0 && i + n <= last) return kernel.readAround(data + i, position - whole);
     if (i + n < 0 || i - n > last) return 0.0f;
     const double frac = position - whole;
     float sum = 0.0f;
