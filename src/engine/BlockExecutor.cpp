@@ -298,9 +298,10 @@ int Engine::prepareRun(BlockVoice& b, bool isPost, float* const* outputs, int ru
         // The modulators then run one after the other over the whole run, and their outputs
         // are combined sample by sample (unless two of them draw noise).
         const bool modulatorsApart = listsOnce && modulatorsRunApart(voice.modulation);
+        // A started voice that does not glide keeps its frequency through the run.
+        if (listsOnce) voice.currentFrequency = voice.frequency;
         ListedModulation listed;
         if (modulatorsApart) {
-            // The voice has started and does not glide: its frequency holds for the run.
             modulationTiming.t = runTime;
             listed = modulateLists(voice.modulation, modulation, voice.frequency, voice.gain);
             runModulators(voice.modulation, modulation, modulatorRun_, n);
@@ -309,7 +310,7 @@ int Engine::prepareRun(BlockVoice& b, bool isPost, float* const* outputs, int ru
         }
         for (int i = 0; i < n; ++i) {
             const std::int64_t t = runTime + i;
-            if (!advanceFrequency(voice, t)) continue;
+            if (!listsOnce && !advanceFrequency(voice, t)) continue;
             if (begin == n) begin = i;  // samples before the start form a prefix
             const float time = static_cast<float>(t - voice.startTime) * inverseRate;
             frame.lowestStage = 5.0f;
