@@ -339,13 +339,25 @@ int Engine::prepareRun(BlockVoice& b, bool isPost, float* const* outputs, int ru
         steadyRegisters = true;
     } else {
         // Without a glide, the controller lists give one result for the run when the
-        // controllers they read hold: they run once, the modulators sample by sample.
+        // controllers they read hold: they run once.
         const bool listsOnce = !isPost && !glides && runTime >= voice.startTime &&
                                listsHold(voice.modulation, controllers, voice.midiKey, runTime, runTime + n);
+        // The modulators then run one after the other over the whole run, and their outputs
+        // are combined sample by sample (unless two of them draw noise).
+        const bool modulatorsApart = listsOnce && modulatorsRunApart(voice.modulation);
+        // A started voice that does not glide keeps its frequency through the run.
+        if (listsOnce) voice.currentFrequency = voice.frequency;
         ListedModulation listed;
+        if (modulatorsApart) {
+            modulationTiming.t = runTime;
+            listed = modulateLists(voice.modulation, modulation, voice.frequency, voice.gain);
+            runModulators(voice.modulation, modulation, modulatorRun_, n);
+            combineModulators(voice.modulation, listed, modulatorRun_, voice.frequency, n);
+            ++modulatorRuns;
+        }
         for (int i = 0; i < n; ++i) {
             const std::int64_t t = runTime + i;
-            if (!advanceFrequency(voice, t)) continue;
+            if (!listsOnce && !advanceFrequency(voice, t)) continue;
             if (begin == n) begin = i;  // samples before the start form a prefix
             const float time = static_cast<float>(t - voice.startTime) * inverseRate;
             frame.lowestStage = 5.0f;
@@ -355,10 +367,16 @@ int Engine::prepareRun(BlockVoice& b, bool isPost, float* const* outputs, int ru
                 gain = 1.0f;
             } else {
                 modulationTiming.t = t;
-                if (listsOnce && i == 0) listed = modulateLists(voice.modulation, modulation, voice.currentFrequency, voice.gain);
-                const ModulatedRegisters m =
-                    listsOnce ? modulateWith(voice.modulation, listed, modulation, voice.currentFrequency)
-                              : modulate(voice.modulation, modulation, voice.currentFrequency, voice.gain);
+                ModulatedRegisters m;
+                if (modulatorsApart) {
+                    m = modulatorRun_.registers[i];
+                    if (modulatorRun_.keepsAlive) frame.lowestStage = 0.0f;
+                } else {
+                    if (listsOnce && i == 0)
+                        listed = modulateLists(voice.modulation, modulation, voice.currentFrequency, voice.gain);
+                    m = listsOnce ? modulateWith(voice.modulation, listed, modulation, voice.currentFrequency)
+                                  : modulate(voice.modulation, modulation, voice.currentFrequency, voice.gain);
+                }
                 frequency = m.frequency;
                 gain = m.gain;
                 defaultFc = m.defaultFc;

@@ -83,6 +83,8 @@ public:
     // read them).
     std::uint64_t groupedFilterRuns = 0;
     std::uint64_t groupedOscillatorRuns = 0;
+    // Runs whose layer modulators each ran through the whole run (tests and measurements read it).
+    std::uint64_t modulatorRuns = 0;
     float sampleRate = 44100.0f;
     float silenceThreshold = 1e-7f;
     std::int64_t sampleClock = 0;
@@ -237,6 +239,10 @@ private:
     };
     std::unique_ptr<RunRegisters[]> runSets_;  // one per set of lanes, sized with them
     RunRegisters* runSet_ = nullptr;
+    // The layer modulators of the voice being prepared, over its run (a voice with modulators
+    // renders on its own, never side by side).
+    ModulatorRun modulatorRun_;
+    static_assert(kRun <= ModulatorRun::kMaxSamples);
     // What the operations of the run being rendered need besides the lanes.
     struct RunContext {
         SampleFrame* frame;

@@ -134,30 +134,41 @@ ListedModulation modulateLists(const VoiceModulation& m, const ModulationSample&
     return r;
 }
 
-ModulatedRegisters modulateWith(VoiceModulation& m, const ListedModulation& listed, const ModulationSample& sample,
-                                float frequency) {
+namespace {
+
+// The modulators that run keep the note alive until its note-off.
+bool keepsNoteAlive(const env::EnvelopeTiming& timing) { return timing.releaseTime >= timing.startTime; }
+
+// What steps 4 to 9 read of the voice's modulation, copied out so that a loop over a run keeps
+// it in registers.
+struct Combination {
+    bool anyModulator;
+    bool active[VoiceModulation::Count];
+    float cutoffSetting;
+};
+
+Combination combinationOf(const VoiceModulation& m) {
+    Combination c{m.anyModulator, {}, m.cutoffSetting};
+    for (int k = 0; k < VoiceModulation::Count; ++k) c.active[k] = m.modulators[k].active();
+    return c;
+}
+
+// Steps 4 to 9 from the modulators' outputs (read only for the active modulators).
+ModulatedRegisters combine(const Combination& m, const ListedModulation& listed, const env::ModulatorOutput* out,
+                           float frequency) {
     ModulatedRegisters r;
     r.frequency = listed.frequency;
     r.gain = listed.gain;
     const PartScales& scales = listed.scales;
-    const env::EnvelopeTiming& timing = *sample.timing;
-
-    // 4 .. 6, and 9 below: the modulators that run keep the note alive until its note-off.
-    env::ModulatorOutput out[VoiceModulation::Count];
+    // 4 .. 6, and 9 below.
     if (m.anyModulator) {
-        for (int i = 0; i < VoiceModulation::Count; ++i) {
-            env::VoiceModulator& modulator = m.modulators[i];
-            if (!modulator.active()) continue;
-            out[i] = env::runVoiceModulator(modulator, timing, sample.fresh, *sample.noise);
-            if (timing.releaseTime >= timing.startTime && sample.lowestStage != nullptr) *sample.lowestStage = 0.0f;
-        }
-        if (m.modulators[VoiceModulation::Frequency].active())
+        if (m.active[VoiceModulation::Frequency])
             r.frequency *= exp2OrOne(out[VoiceModulation::Frequency].lfo * scales.frequencyLfo +
                                      out[VoiceModulation::Frequency].envelope * scales.frequencyEnvelope);
-        if (m.modulators[VoiceModulation::Gain].active())
+        if (m.active[VoiceModulation::Gain])
             r.gain *= tenToOrOne(out[VoiceModulation::Gain].lfo * scales.gainLfo) *
                       out[VoiceModulation::Gain].envelope * scales.gainEnvelope;
-        if (m.modulators[VoiceModulation::Phase].active()) r.phase = out[VoiceModulation::Phase].lfo * scales.phaseLfo;
+        if (m.active[VoiceModulation::Phase]) r.phase = out[VoiceModulation::Phase].lfo * scales.phaseLfo;
     }
 
     // 7. DEFAULTFC.
@@ -165,10 +176,58 @@ ModulatedRegisters modulateWith(VoiceModulation& m, const ListedModulation& list
     // 8. FCMOD.
     if (listed.fcMod) r.defaultFc *= listed.fcModFactor;
     // 9. The filter modulator.
-    if (m.modulators[VoiceModulation::Filter].active())
+    if (m.active[VoiceModulation::Filter])
         r.defaultFc *= exp2OrOne(out[VoiceModulation::Filter].lfo * scales.filterLfo +
                                  out[VoiceModulation::Filter].envelope * scales.filterEnvelope);
     return r;
+}
+
+}  // namespace
+
+ModulatedRegisters modulateWith(VoiceModulation& m, const ListedModulation& listed, const ModulationSample& sample,
+                                float frequency) {
+    const env::EnvelopeTiming& timing = *sample.timing;
+    env::ModulatorOutput out[VoiceModulation::Count];
+    if (m.anyModulator) {
+        for (int i = 0; i < VoiceModulation::Count; ++i) {
+            env::VoiceModulator& modulator = m.modulators[i];
+            if (!modulator.active()) continue;
+            out[i] = env::runVoiceModulator(modulator, timing, sample.fresh, *sample.noise);
+            if (keepsNoteAlive(timing) && sample.lowestStage != nullptr) *sample.lowestStage = 0.0f;
+        }
+    }
+    return combine(combinationOf(m), listed, out, frequency);
+}
+
+bool modulatorsRunApart(const VoiceModulation& m) {
+    int draws = 0;
+    for (const env::VoiceModulator& modulator : m.modulators)
+        if (modulator.active() && env::drawsNoise(modulator)) ++draws;
+    return draws <= 1;
+}
+
+void runModulators(VoiceModulation& m, const ModulationSample& sample, ModulatorRun& run, int n) {
+    run.keepsAlive = false;
+    if (!m.anyModulator) return;
+    for (int k = 0; k < VoiceModulation::Count; ++k) {
+        env::VoiceModulator& modulator = m.modulators[k];
+        if (!modulator.active()) continue;
+        env::runVoiceModulatorRun(modulator, *sample.timing, sample.fresh, *sample.noise, run.lfo[k], run.envelope[k],
+                                  run.scratch, run.stages, n);
+        run.keepsAlive = run.keepsAlive || keepsNoteAlive(*sample.timing);
+    }
+}
+
+void combineModulators(const VoiceModulation& m, const ListedModulation& listed, ModulatorRun& run, float frequency,
+                       int n) {
+    const Combination c = combinationOf(m);
+    const ListedModulation l = listed;
+    for (int i = 0; i < n; ++i) {
+        env::ModulatorOutput out[VoiceModulation::Count];
+        for (int k = 0; k < VoiceModulation::Count; ++k)
+            if (c.active[k]) out[k] = {run.lfo[k][i], run.envelope[k][i]};
+        run.registers[i] = combine(c, l, out, frequency);
+    }
 }
 
 ModulatedRegisters modulateAll(VoiceModulation& m, const ModulationSample& sample, float frequency, float gain) {

@@ -91,6 +91,26 @@ ListedModulation modulateLists(const VoiceModulation& modulation, const Modulati
 ModulatedRegisters modulateWith(VoiceModulation& modulation, const ListedModulation& listed,
                                 const ModulationSample& sample, float frequency);
 
+// The modulators over a run of up to kMaxSamples: each runs through the run on its own, then
+// their outputs are combined sample by sample as modulateWith combines them.
+struct ModulatorRun {
+    static constexpr int kMaxSamples = 256;
+    float lfo[VoiceModulation::Count][kMaxSamples];
+    float envelope[VoiceModulation::Count][kMaxSamples];
+    Stereo scratch[kMaxSamples];
+    float stages[kMaxSamples];
+    bool keepsAlive = false;  // the lowest stage is 0 at each sample
+    ModulatedRegisters registers[kMaxSamples];  // what modulateWith gives at each sample
+};
+// Whether the modulators may run one after the other over a run: at most one of them draws
+// noise (the draws of two would interleave differently).
+bool modulatorsRunApart(const VoiceModulation& modulation);
+// The active modulators over n samples from sample.timing->t on, as modulateWith runs them.
+void runModulators(VoiceModulation& modulation, const ModulationSample& sample, ModulatorRun& run, int n);
+// modulateWith at each of the n samples of `run`, into run.registers.
+void combineModulators(const VoiceModulation& modulation, const ListedModulation& listed, ModulatorRun& run,
+                       float frequency, int n);
+
 // One sample. `frequency` is the voice's current (glided, unmodulated) frequency, `gain` its gain.
 ModulatedRegisters modulateAll(VoiceModulation& modulation, const ModulationSample& sample, float frequency,
                                float gain);

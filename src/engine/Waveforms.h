@@ -19,6 +19,8 @@ float basic(int code, float p, Noise& noise);
 // The basic waveform that draws from the noise source.
 inline bool basicIsNoise(int code) { return code == 4; }
 float shaped(int code, float shape, float p, Noise& noise);
+// The shaped waveform that draws from the noise source.
+inline bool shapedIsNoise(int code) { return code == 5; }
 // shaped() at the n phases p, into out: the waveform chosen once for all of them.
 void shapedRun(int code, float shape, const float* p, float* out, int n, Noise& noise);
 

@@ -404,6 +404,52 @@ TEST(ProgramEquivalence, VoicesRenderedSideBySide) {
     }
 }
 
+// The layer modulators run through a whole run each, then combine per sample: through a
+// sustain pedal (the release takes the decay time), an OFF trigger's forced release, legato
+// re-use of a voice and its restart, and with two noise LFOs (which stay sample by sample).
+TEST(ProgramEquivalence, LayerModulatorsOverARun) {
+    const std::string modulators =
+        "FREQLFO 0, 1, 5, 50, 0.02, -0.03, 0.05\nGAINENV 1, 0.005, 0.01, 0.003, -0.05, 0.4, 0.03\n"
+        "FCENV 1200, 0, -0.01, 0, 0.1, 0.2, -0.05\nPHASELFO 3, 0.5, 10, 0.5, 0, 0, 0.02\n"
+        "COMPLEXMOD 6, -1, -1, 0.8\n";
+    const std::string layer = "LAYER\nOUT = FILT(0, SIN(6.2831853 * FREQ * TIME), DEFAULTFC, 0.5) * GAIN * 0.2\n";
+    const struct {
+        const char* name;
+        std::string text;
+        bool overRuns;  // some run takes the modulators through at once
+    } cases[] = {
+        {"pedal and forced release", "PEDAL 64, -1, 0, 127\nOFFMCCT 20, 64, 127, 0.05\n" + modulators + layer, true},
+        {"legato", "POLY 1, 0, 1\n" + modulators + layer, true},
+        {"two noise LFOs", "FREQLFO 5, 0, 0.1, 3, 0, 0.01, 0.02\nGAINLFO 5, 0, 0.2, 3, 0, 0.01, 0.02\n" + layer,
+         false},
+    };
+    const std::vector<MidiMessage> events = {
+        noteOn(0, 60, 100),         controlChange(5000, 64, 127), noteOn(7013, 64, 90),
+        noteOff(9000, 60),          noteOff(12000, 64),           controlChange(20111, 64, 0),
+        noteOn(22000, 67, 100),     noteOn(26000, 69, 80),        controlChange(30017, 20, 100),
+        noteOff(30000, 69),         noteOn(38000, 72, 90),        noteOn(40050, 74, 90),
+        noteOff(41000, 72),         noteOff(50000, 74)};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<float> left[2], right[2];
+        std::uint64_t runs = 0;
+        for (int perSample = 0; perSample < 2; ++perSample) {
+            PluginHarness host(c.text);
+            host.engine().forcePerSample = perSample != 0;
+            left[perSample] = host.render(60000, events, 512);
+            right[perSample] = host.right;
+            if (perSample == 0) {
+                EXPECT_TRUE(host.engine().runsInBlocks(0));
+                runs = host.engine().modulatorRuns;
+            }
+        }
+        EXPECT_GT(peakOf(left[1]), 1e-3f);
+        EXPECT_EQ(firstDifference(left[1], left[0]), "") << "left";
+        EXPECT_EQ(firstDifference(right[1], right[0]), "") << "right";
+        EXPECT_EQ(runs > 0, c.overRuns) << runs;
+    }
+}
+
 TEST(ProgramEquivalence, CorpusCallsEveryFunctionWithABody) {
     std::string all;
     for (const Program& program : corpus()) all += program.text;

@@ -1,5 +1,6 @@
 #include "engine/envelopes/VoiceModulator.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/Waveforms.h"
@@ -21,37 +22,77 @@ Segment forcedRelease(float seconds, bool exponential, float sampleRate) {
     return {stepOf(seconds, sampleRate), exponential};
 }
 
+// The fade segments in force: a forced release time replaces the fade-out's.
+FadeSegments fadeSegmentsFor(const VoiceModulator& m, const EnvelopeTiming& timing) {
+    FadeSegments segments = m.fadeSegments;
+    if (timing.forcedReleaseTime > 0.0f)
+        segments.fadeOut = forcedRelease(timing.forcedReleaseTime, segments.fadeOut.exponential, timing.sampleRate);
+    return segments;
+}
+
+// The envelope's release in force: the forced release time, else the decay while a pedal holds
+// the note.
+Segment releaseFor(const VoiceModulator& m, const EnvelopeTiming& timing) {
+    if (timing.forcedReleaseTime > 0.0f)
+        return forcedRelease(timing.forcedReleaseTime, m.release.exponential, timing.sampleRate);
+    if (timing.pedalHeld) return m.envelopeSegments.decay;
+    return m.release;
+}
+
+// The LFO's phase and fade of one sample.
+void stepLfo(VoiceModulator& m, const FadeSegments& segments, const EnvelopeTiming& timing, bool fresh) {
+    if (timing.t < timing.startTime) return;
+    m.phase = wave::wrap(m.phase + m.increment);
+    if (timing.t == timing.startTime) m.fade.stage = skipDelayStage(m.fade.level, m.fadeSegments.fadeIn.exponential);
+    // The delay just ended: a fresh voice's LFO starts at phase 0 on the next sample.
+    if (runFade(m.fade, segments, !timing.held()) && fresh) m.phase = -m.increment;
+}
+
 }  // namespace
 
 ModulatorOutput runVoiceModulator(VoiceModulator& m, const EnvelopeTiming& timing, bool fresh, Noise& noise) {
     ModulatorOutput out;
-    const bool forced = timing.forcedReleaseTime > 0.0f;
     if (m.lfoDepth != 0.0f) {
-        if (timing.t >= timing.startTime) {
-            m.phase = wave::wrap(m.phase + m.increment);
-            if (timing.t == timing.startTime)
-                m.fade.stage = skipDelayStage(m.fade.level, m.fadeSegments.fadeIn.exponential);
-            FadeSegments segments = m.fadeSegments;
-            if (forced)
-                segments.fadeOut =
-                    forcedRelease(timing.forcedReleaseTime, segments.fadeOut.exponential, timing.sampleRate);
-            // The delay just ended: a fresh voice's LFO starts at phase 0 on the next sample.
-            if (runFade(m.fade, segments, !timing.held()) && fresh) m.phase = -m.increment;
-        }
+        stepLfo(m, fadeSegmentsFor(m, timing), timing, fresh);
         out.lfo = wave::shaped(m.wave, m.shape, m.phase, noise) * m.fade.level * m.lfoDepth;
     }
     if (m.envelopeOff) {
         out.envelope = m.envDepth;
     } else if (m.envDepth != 0.0f) {
-        Segment release = m.release;
-        if (forced)
-            release = forcedRelease(timing.forcedReleaseTime, m.release.exponential, timing.sampleRate);
-        else if (timing.pedalHeld)
-            release = m.envelopeSegments.decay;
-        out.envelope = m.envDepth * runDelayedEnvelope(m.envelope, m.envelopeSegments, release, timing);
+        out.envelope = m.envDepth * runDelayedEnvelope(m.envelope, m.envelopeSegments, releaseFor(m, timing), timing);
     }
     return out;
 }
+
+void runVoiceModulatorRun(VoiceModulator& m, EnvelopeTiming timing, bool fresh, Noise& noise, float* lfo,
+                          float* envelope, Stereo* scratch, float* stages, int n) {
+    const std::int64_t t0 = timing.t;
+    if (m.lfoDepth != 0.0f) {
+        // The phases and fade levels first (in lfo and stages), then the waveform.
+        const FadeSegments segments = fadeSegmentsFor(m, timing);
+        for (int i = 0; i < n; ++i) {
+            timing.t = t0 + i;
+            stepLfo(m, segments, timing, fresh);
+            lfo[i] = m.phase;
+            stages[i] = m.fade.level;
+        }
+        for (int i = 0; i < n; ++i) lfo[i] = wave::shaped(m.wave, m.shape, lfo[i], noise) * stages[i] * m.lfoDepth;
+        timing.t = t0;
+    } else {
+        std::fill(lfo, lfo + n, 0.0f);
+    }
+    if (m.envelopeOff) {
+        std::fill(envelope, envelope + n, m.envDepth);
+    } else if (m.envDepth != 0.0f) {
+        std::fill(stages, stages + n, 0.0f);  // the modulator keeps no lowest stage
+        runDelayedEnvelopeRun(m.envelope, m.envelopeSegments, releaseFor(m, timing), timing, scratch, stages, n);
+        for (int i = 0; i < n; ++i) envelope[i] = m.envDepth * scratch[i].l;
+    } else {
+        std::fill(envelope, envelope + n, 0.0f);
+    }
+}
+
+bool drawsNoise(const VoiceModulator& m) { return m.lfoDepth != 0.0f && wave::shapedIsNoise(m.wave); }
 
 void startVoiceModulator(VoiceModulator& m, const compiler::LfoPart& lfo, const compiler::EnvelopePart& envelope,
                          float neutralEnvelope, const ModulatorStart& start) {

@@ -45,6 +45,14 @@ struct ModulatorOutput {
 // delay ends.
 ModulatorOutput runVoiceModulator(VoiceModulator& modulator, const EnvelopeTiming& timing, bool fresh, Noise& noise);
 
+// runVoiceModulator over n samples from timing.t on: sample i's output in lfo[i] and envelope[i].
+// `scratch` and `stages` are working space of n values each.
+void runVoiceModulatorRun(VoiceModulator& modulator, EnvelopeTiming timing, bool fresh, Noise& noise, float* lfo,
+                          float* envelope, Stereo* scratch, float* stages, int n);
+
+// Whether the modulator's LFO draws from the noise source.
+bool drawsNoise(const VoiceModulator& modulator);
+
 // What a voice start knows when it fills a modulator.
 struct ModulatorStart {
     const ControllerSpace* controllers = nullptr;  // "$n" values are read from here
