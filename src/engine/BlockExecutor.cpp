@@ -260,10 +260,17 @@ bool Engine::runFilterGroup(int j, const BlockVoice* group, const int* members, 
     filt::FilterJob jobs[kGroup];
     for (int m = 0; m < count; ++m) {
         const RunSource* const a = sources[m];
-        if (a[0].stride != 0 || a[2].stride != 0 || a[3].stride != 0) return false;
+        if (a[0].stride != 0) return false;  // the type holds; the cutoff and resonance may move
         Voice& voice = *group[members[m]].voice;
-        jobs[m] = {&voice.states[static_cast<std::size_t>(j)].filter, *a[0].data, a[1].data, a[1].stride, *a[2].data,
-                   *a[3].data, results[m]};
+        jobs[m] = {&voice.states[static_cast<std::size_t>(j)].filter,
+                   *a[0].data,
+                   a[1].data,
+                   a[1].stride,
+                   a[2].data,
+                   a[2].stride,
+                   a[3].data,
+                   a[3].stride,
+                   results[m]};
     }
     if (!filt::filterRunGroup(jobs, count, sampleRate, n)) return false;
     ++groupedFilterRuns;

@@ -27,37 +27,63 @@ std::vector<Stereo> input(int voice, int n) {
     return x;
 }
 
-// Every voice of a group gets, bit for bit, what filterRun gives it alone: every output kind and
-// stage count, two to eight voices, cutoffs and resonances of their own, several runs on, runs
-// that are not a multiple of four samples long and a voice whose input holds (stride 0).
-TEST(FilterGroup, EachVoiceAsFilterRunAlone) {
+// Every voice of a group gets, bit for bit, what it gets alone (filterRun when its cutoff and
+// resonance hold, filterRunMoving when either moves): every output kind and stage count, two to
+// eight voices, cutoffs and resonances of their own, several runs on, runs that are not a
+// multiple of four samples long, a voice whose input holds (stride 0), and runs in which some
+// voices' cutoffs or resonances move and others' hold.
+TEST(FilterGroup, EachVoiceAsItsRunAlone) {
+    struct Run {
+        int n;
+        bool heldInput, movingCutoff, movingResonance;
+    };
+    const Run runs[] = {{64, false, false, false}, {17, false, true, false}, {3, false, false, false},
+                        {64, true, false, false},  {31, false, false, true},  {130, false, true, true},
+                        {64, true, true, false}};
     for (int type : {0, 3, 4, 7, 9, 14, 16, 19}) {
         for (int count = 2; count <= kMaxGroup; ++count) {
             std::vector<FilterState> grouped(static_cast<std::size_t>(count)), alone(grouped.size());
-            for (int run = 0; run < 5; ++run) {
-                const int lengths[] = {64, 17, 3, 64, 31};
-                const int n = lengths[run];
-                const int heldVoice = run == 3 ? count - 1 : -1;
-                std::vector<std::vector<Stereo>> x, outGroup, outAlone;
+            int index = 0;
+            for (const Run& run : runs) {
+                ++index;
+                const int n = run.n;
+                std::vector<std::vector<Stereo>> x, fc, q, outGroup, outAlone;
                 std::vector<FilterJob> jobs;
                 for (int g = 0; g < count; ++g) {
-                    x.push_back(input(g + run, n + 1));
+                    x.push_back(input(g + index, n + 1));
+                    // Every other voice moves when the run says so; the rest hold.
+                    const bool moves = g % 2 == 0;
+                    std::vector<Stereo> cutoff(static_cast<std::size_t>(n)), resonance(cutoff.size());
+                    for (int i = 0; i < n; ++i) {
+                        const float f = 300.0f + 450.0f * g + (run.movingCutoff && moves ? 37.0f * i : 0.0f);
+                        cutoff[static_cast<std::size_t>(i)] = both(f);
+                        resonance[static_cast<std::size_t>(i)] = both(0.1f * g + (run.movingResonance && moves ? 0.003f * i : 0.0f));
+                    }
+                    fc.push_back(cutoff);
+                    q.push_back(resonance);
                     outGroup.emplace_back(static_cast<std::size_t>(n));
                     outAlone.emplace_back(static_cast<std::size_t>(n));
                 }
                 for (int g = 0; g < count; ++g) {
-                    const Stereo fc = both(300.0f + 450.0f * g), q = both(0.1f * g);
-                    const int stride = g == heldVoice ? 0 : 1;
-                    jobs.push_back({&grouped[static_cast<std::size_t>(g)], both(static_cast<float>(type)),
-                                    x[static_cast<std::size_t>(g)].data() + 1, stride, fc, q, outGroup[static_cast<std::size_t>(g)].data()});
-                    filterRun(alone[static_cast<std::size_t>(g)], both(static_cast<float>(type)), x[static_cast<std::size_t>(g)].data() + 1,
-                              stride, fc, q, 44100.0f, outAlone[static_cast<std::size_t>(g)].data(), n);
+                    const auto v = static_cast<std::size_t>(g);
+                    const bool moves = g % 2 == 0;
+                    const int xStride = run.heldInput && g == count - 1 ? 0 : 1;
+                    const int fcStride = run.movingCutoff && moves ? 1 : 0;
+                    const int qStride = run.movingResonance && moves ? 1 : 0;
+                    const Stereo kind = both(static_cast<float>(type));
+                    jobs.push_back({&grouped[v], kind, x[v].data() + 1, xStride, fc[v].data(), fcStride, q[v].data(),
+                                    qStride, outGroup[v].data()});
+                    if (fcStride == 0 && qStride == 0)
+                        filterRun(alone[v], kind, x[v].data() + 1, xStride, fc[v][0], q[v][0], 44100.0f, outAlone[v].data(), n);
+                    else
+                        filterRunMoving(alone[v], kind, x[v].data() + 1, xStride, fc[v].data(), fcStride, q[v].data(),
+                                        qStride, 44100.0f, outAlone[v].data(), n);
                 }
                 ASSERT_TRUE(filterRunGroup(jobs.data(), count, 44100.0f, n)) << type << " x" << count;
                 for (int g = 0; g < count; ++g) {
                     const std::size_t v = static_cast<std::size_t>(g);
                     ASSERT_EQ(std::memcmp(outGroup[v].data(), outAlone[v].data(), sizeof(Stereo) * static_cast<std::size_t>(n)), 0)
-                        << "type " << type << ", " << count << " voices, voice " << g << ", run " << run;
+                        << "type " << type << ", " << count << " voices, voice " << g << ", run " << index;
                     ASSERT_TRUE(sameState(grouped[v], alone[v])) << "type " << type << ", voice " << g;
                 }
             }
@@ -78,21 +104,26 @@ TEST(FilterGroup, RefusesWhatOneVectorCannotTake) {
         const std::vector<Stereo>* secondInput;
         Stereo secondCutoff;
         int count;
+        int cutoffStride = 0;
     } cases[] = {
         {"types differ", 4.0f, &plain, both(1000.0f), 2},
         {"channels differ", 0.0f, &stereo, both(1000.0f), 2},
         {"cutoffs differ by channel", 0.0f, &plain, {1000.0f, 1001.0f}, 2},
         {"one-pole filters", -1.0f, &plain, both(1000.0f), 2},
         {"one voice", 0.0f, &plain, both(1000.0f), 1},
+        {"moving cutoffs that differ by channel", 0.0f, &plain, {1000.0f, 1001.0f}, 2, 1},
     };
     for (const auto& c : cases) {
         FilterState first, second;
         first.stages[0].band[0] = first.stages[0].band[1] = 0.125f;  // a state that must not move
         const FilterState before = first;
         const float firstType = c.secondType < 0.0f ? -1.0f : 0.0f;
-        const FilterJob jobs[2] = {{&first, both(firstType), plain.data(), 1, both(1000.0f), both(0.5f), out.data()},
-                                   {&second, both(c.secondType), c.secondInput->data(), 1, c.secondCutoff, both(0.5f),
-                                    out.data()}};
+        const Stereo cutoff = both(1000.0f), resonance = both(0.5f);
+        const std::vector<Stereo> secondCutoffs(static_cast<std::size_t>(n), c.secondCutoff);
+        const FilterJob jobs[2] = {
+            {&first, both(firstType), plain.data(), 1, &cutoff, 0, &resonance, 0, out.data()},
+            {&second, both(c.secondType), c.secondInput->data(), 1, c.cutoffStride == 0 ? &c.secondCutoff : secondCutoffs.data(),
+             c.cutoffStride, &resonance, 0, out.data()}};
         EXPECT_FALSE(filterRunGroup(jobs, c.count, 44100.0f, n)) << c.name;
         EXPECT_TRUE(sameState(first, before)) << c.name;
     }

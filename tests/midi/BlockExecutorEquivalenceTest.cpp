@@ -371,6 +371,13 @@ TEST(ProgramEquivalence, VoicesRenderedSideBySide) {
         {"channels that differ", "LAYER\nx = JOIN(OSCSYN(2, 1, 0, 0.1, FREQ, 0), OSCSYN(0, 1, 0, 0.1, FREQ, 0))\n"
          "OUT = FILT(0, x, 1200, 0.5) * ENV1(0.01, 0.2, 0.7, 0.3, 0, 0)\n",
          false, true},
+        {"a filter envelope: cutoffs that move in some voices and hold in others",
+         "LAYER\nOUT = FILT(0, OSCSYN(2, 1, 0, 0.1, FREQ, 0), 300 + 4000 * ENV1(0.005, 0.4, 0.2, 0.3, 0, 0), 0.6)"
+         " * ENV1(0.01, 0.2, 0.7, 0.3, 0, 0)\n",
+         true, true},
+        {"a resonance that follows the key and a cutoff that follows an envelope, two stages",
+         "LAYER\ne = ENV1(0.02, 0.3, 0.4, 0.2, 0, 0)\nOUT = FILT(1, OSCSYN(3, 0.5, 0, 0.2, FREQ, 0), 200 + 3000 * e, 0.2 + KEY / 300) * e\n",
+         true, true},
         {"oscillators alone, an octave up with a phase offset",
          "LAYER\nOUT = (OSCSYN(2, 1, 0, 0.1, FREQ * 2, 1.5) + OSCSYN(3, 0.5, 0, 0.1, FREQ, 7)) * ENV1(0.01, 0.2, 0.7, 0.3, 0, 0)\n",
          false, true},

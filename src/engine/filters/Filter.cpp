@@ -241,27 +241,12 @@ inline void bothOfFour(Stereo* out, __m128 v) {
     _mm_storeu_ps(p + 4, _mm_unpackhi_ps(v, v));
 }
 
-template <SvfOutput kOutput, int kVectors, int kStages>
-void svfRunGroup(const FilterJob* jobs, int count, const SvfCoefficients* k, int n) {
+// Every lane through n samples: the inputs in, the cascade, the outputs out; `coefficients(i)`
+// sets the lanes' coefficients for sample i before it runs.
+template <SvfOutput kOutput, int kVectors, int kStages, typename Coefficients>
+void svfRunLanes(const FilterJob* jobs, int count, SvfLanes<kOutput, kVectors, kStages>& lanes, int n,
+                 Coefficients coefficients) {
     constexpr int kLanes = 4 * kVectors;
-    alignas(16) float f[kLanes] = {}, damping[kLanes] = {}, band[kStages][kLanes] = {}, low[kStages][kLanes] = {};
-    for (int g = 0; g < count; ++g) {
-        f[g] = k[g].f;
-        damping[g] = k[g].damping;
-        for (int s = 0; s < kStages; ++s) {
-            band[s][g] = jobs[g].state->stages[s].band[0];
-            low[s][g] = jobs[g].state->stages[s].low[0];
-        }
-    }
-    SvfLanes<kOutput, kVectors, kStages> lanes;
-    for (int v = 0; v < kVectors; ++v) {
-        lanes.f[v] = _mm_load_ps(f + 4 * v);
-        lanes.damping[v] = _mm_load_ps(damping + 4 * v);
-        for (int s = 0; s < kStages; ++s) {
-            lanes.band[s][v] = _mm_load_ps(band[s] + 4 * v);
-            lanes.low[s][v] = _mm_load_ps(low[s] + 4 * v);
-        }
-    }
     bool lanesOfInput = true;
     for (int g = 0; g < count; ++g) lanesOfInput = lanesOfInput && jobs[g].xStride == 1;
     int i = 0;
@@ -269,7 +254,7 @@ void svfRunGroup(const FilterJob* jobs, int count, const SvfCoefficients* k, int
         // Four samples at a time: each voice's four inputs turned round into four vectors of
         // one sample across the voices, and the outputs turned back.
         for (; i + 4 <= n; i += 4) {
-            __m128 in[4][kVectors], out[4][kVectors];
+            __m128 in[4][kVectors];
             for (int v = 0; v < kVectors; ++v) {
                 __m128 rows[4];
                 for (int r = 0; r < 4; ++r) {
@@ -280,11 +265,11 @@ void svfRunGroup(const FilterJob* jobs, int count, const SvfCoefficients* k, int
                 for (int s = 0; s < 4; ++s) in[s][v] = rows[s];
             }
             for (int s = 0; s < 4; ++s) {
+                coefficients(i + s);
                 lanes.step(in[s]);
-                for (int v = 0; v < kVectors; ++v) out[s][v] = in[s][v];
             }
             for (int v = 0; v < kVectors; ++v) {
-                __m128 rows[4] = {out[0][v], out[1][v], out[2][v], out[3][v]};
+                __m128 rows[4] = {in[0][v], in[1][v], in[2][v], in[3][v]};
                 _MM_TRANSPOSE4_PS(rows[0], rows[1], rows[2], rows[3]);
                 for (int r = 0; r < 4; ++r) {
                     const int g = 4 * v + r;
@@ -298,10 +283,35 @@ void svfRunGroup(const FilterJob* jobs, int count, const SvfCoefficients* k, int
         for (int g = 0; g < count; ++g) in[g] = jobs[g].x[i * jobs[g].xStride].l;
         __m128 u[kVectors];
         for (int v = 0; v < kVectors; ++v) u[v] = _mm_load_ps(in + 4 * v);
+        coefficients(i);
         lanes.step(u);
         for (int v = 0; v < kVectors; ++v) _mm_store_ps(result + 4 * v, u[v]);
         for (int g = 0; g < count; ++g) jobs[g].out[i] = both(result[g]);
     }
+}
+
+// The voices' integrators into the lanes, and back (both channels, as the mirrored path leaves
+// them).
+template <SvfOutput kOutput, int kVectors, int kStages>
+void loadIntegrators(const FilterJob* jobs, int count, SvfLanes<kOutput, kVectors, kStages>& lanes) {
+    constexpr int kLanes = 4 * kVectors;
+    alignas(16) float band[kStages][kLanes] = {}, low[kStages][kLanes] = {};
+    for (int g = 0; g < count; ++g)
+        for (int s = 0; s < kStages; ++s) {
+            band[s][g] = jobs[g].state->stages[s].band[0];
+            low[s][g] = jobs[g].state->stages[s].low[0];
+        }
+    for (int v = 0; v < kVectors; ++v)
+        for (int s = 0; s < kStages; ++s) {
+            lanes.band[s][v] = _mm_load_ps(band[s] + 4 * v);
+            lanes.low[s][v] = _mm_load_ps(low[s] + 4 * v);
+        }
+}
+
+template <SvfOutput kOutput, int kVectors, int kStages>
+void storeIntegrators(const FilterJob* jobs, int count, const SvfLanes<kOutput, kVectors, kStages>& lanes) {
+    constexpr int kLanes = 4 * kVectors;
+    alignas(16) float band[kStages][kLanes], low[kStages][kLanes];
     for (int v = 0; v < kVectors; ++v)
         for (int s = 0; s < kStages; ++s) {
             _mm_store_ps(band[s] + 4 * v, lanes.band[s][v]);
@@ -315,20 +325,96 @@ void svfRunGroup(const FilterJob* jobs, int count, const SvfCoefficients* k, int
         }
 }
 
-template <SvfOutput kOutput, int kVectors>
-void svfRunGroupOfStages(const FilterJob* jobs, int count, int stageCount, const SvfCoefficients* k, int n) {
+// Coefficients that hold for the run.
+template <SvfOutput kOutput, int kVectors, int kStages>
+void svfRunGroup(const FilterJob* jobs, int count, const SvfCoefficients* k, float, int n) {
+    constexpr int kLanes = 4 * kVectors;
+    alignas(16) float f[kLanes] = {}, damping[kLanes] = {};
+    for (int g = 0; g < count; ++g) {
+        f[g] = k[g].f;
+        damping[g] = k[g].damping;
+    }
+    SvfLanes<kOutput, kVectors, kStages> lanes;
+    for (int v = 0; v < kVectors; ++v) {
+        lanes.f[v] = _mm_load_ps(f + 4 * v);
+        lanes.damping[v] = _mm_load_ps(damping + 4 * v);
+    }
+    loadIntegrators(jobs, count, lanes);
+    svfRunLanes(jobs, count, lanes, n, [](int) {});
+    storeIntegrators(jobs, count, lanes);
+}
+
+// Coefficients of each sample, worked out a chunk at a time for every voice (through the
+// voice's own cache, as its single-voice run would) and then taken sample by sample.
+template <SvfOutput kOutput, int kVectors, int kStages>
+void svfRunGroupMoving(const FilterJob* jobs, int count, const SvfCoefficients*, float sampleRate, int n) {
+    constexpr int kLanes = 4 * kVectors;
+    constexpr int kChunk = 64;
+    alignas(16) float f[kChunk][kLanes] = {}, damping[kChunk][kLanes] = {};
+    SvfLanes<kOutput, kVectors, kStages> lanes;
+    loadIntegrators(jobs, count, lanes);
+    for (int at = 0; at < n; at += kChunk) {
+        const int m = std::min(kChunk, n - at);
+        for (int g = 0; g < count; ++g) {
+            const FilterJob& job = jobs[g];
+            SvfCoefficientCache& cache = job.state->coefficients[0];
+            for (int i = 0; i < m; ++i) {
+                const SvfCoefficients k =
+                    cache.get(job.fc[(at + i) * job.fcStride].l, job.q[(at + i) * job.qStride].l, sampleRate);
+                f[i][g] = k.f;
+                damping[i][g] = k.damping;
+            }
+        }
+        FilterJob chunk[kMaxGroup];
+        for (int g = 0; g < count; ++g) {
+            chunk[g] = jobs[g];
+            chunk[g].x = jobs[g].x + at * jobs[g].xStride;
+            chunk[g].out = jobs[g].out + at;
+        }
+        svfRunLanes(chunk, count, lanes, m, [&](int i) {
+            for (int v = 0; v < kVectors; ++v) {
+                lanes.f[v] = _mm_load_ps(f[i] + 4 * v);
+                lanes.damping[v] = _mm_load_ps(damping[i] + 4 * v);
+            }
+        });
+    }
+    storeIntegrators(jobs, count, lanes);
+}
+
+template <SvfOutput kOutput, int kVectors, bool kMoving>
+void svfRunGroupOfStages(const FilterJob* jobs, int count, int stageCount, const SvfCoefficients* k,
+                         float sampleRate, int n) {
+    auto run = [&]<int kStages>() {
+        if constexpr (kMoving) svfRunGroupMoving<kOutput, kVectors, kStages>(jobs, count, k, sampleRate, n);
+        else svfRunGroup<kOutput, kVectors, kStages>(jobs, count, k, sampleRate, n);
+    };
     switch (stageCount) {
-        case 1: svfRunGroup<kOutput, kVectors, 1>(jobs, count, k, n); break;
-        case 2: svfRunGroup<kOutput, kVectors, 2>(jobs, count, k, n); break;
-        case 3: svfRunGroup<kOutput, kVectors, 3>(jobs, count, k, n); break;
-        default: svfRunGroup<kOutput, kVectors, 4>(jobs, count, k, n); break;
+        case 1: run.template operator()<1>(); break;
+        case 2: run.template operator()<2>(); break;
+        case 3: run.template operator()<3>(); break;
+        default: run.template operator()<4>(); break;
     }
 }
 
-template <SvfOutput kOutput>
-void svfRunGroupOf(const FilterJob* jobs, int count, int stageCount, const SvfCoefficients* k, int n) {
-    if (count <= 4) svfRunGroupOfStages<kOutput, 1>(jobs, count, stageCount, k, n);
-    else svfRunGroupOfStages<kOutput, 2>(jobs, count, stageCount, k, n);
+template <SvfOutput kOutput, bool kMoving>
+void svfRunGroupOf(const FilterJob* jobs, int count, int stageCount, const SvfCoefficients* k, float sampleRate,
+                   int n) {
+    if (count <= 4) svfRunGroupOfStages<kOutput, 1, kMoving>(jobs, count, stageCount, k, sampleRate, n);
+    else svfRunGroupOfStages<kOutput, 2, kMoving>(jobs, count, stageCount, k, sampleRate, n);
+}
+
+template <bool kMoving>
+void svfRunGroupOfType(SvfOutput output, const FilterJob* jobs, int count, int stageCount, const SvfCoefficients* k,
+                       float sampleRate, int n) {
+    switch (output) {
+        case SvfOutput::LowPass: svfRunGroupOf<SvfOutput::LowPass, kMoving>(jobs, count, stageCount, k, sampleRate, n); break;
+        case SvfOutput::HighPass: svfRunGroupOf<SvfOutput::HighPass, kMoving>(jobs, count, stageCount, k, sampleRate, n); break;
+        case SvfOutput::BandPass: svfRunGroupOf<SvfOutput::BandPass, kMoving>(jobs, count, stageCount, k, sampleRate, n); break;
+        case SvfOutput::Notch: svfRunGroupOf<SvfOutput::Notch, kMoving>(jobs, count, stageCount, k, sampleRate, n); break;
+        case SvfOutput::LowMinusHigh:
+            svfRunGroupOf<SvfOutput::LowMinusHigh, kMoving>(jobs, count, stageCount, k, sampleRate, n);
+            break;
+    }
 }
 
 }  // namespace
@@ -338,6 +424,7 @@ bool filterRunGroup(const FilterJob* jobs, int count, float sampleRate, int n) {
 #if TESS_FILTER_GROUPS
     if (count < 2 || count > kMaxGroup || n <= 0) return false;
     std::int32_t kind = 0;
+    bool moving = false;
     for (int g = 0; g < count; ++g) {
         FilterState& state = *jobs[g].state;
         if (!state.typeFixed) {
@@ -346,24 +433,29 @@ bool filterRunGroup(const FilterJob* jobs, int count, float sampleRate, int n) {
         }
         if (g > 0 && state.type != kind) return false;
         kind = state.type;
+        moving = moving || jobs[g].fcStride != 0 || jobs[g].qStride != 0;
     }
     if (kind < 0) return false;
     const int stageCount = (kind & 3) + 1;
+    if (moving) {
+        // As filterRunMoving for each voice: its mirrored path.
+        for (int g = 0; g < count; ++g) {
+            const FilterJob& job = jobs[g];
+            if (!mirroredMoving(*job.state, stageCount, job.x, job.xStride, job.fc, job.fcStride, job.q, job.qStride, n))
+                return false;
+        }
+        svfRunGroupOfType<true>(outputOfType(kind), jobs, count, stageCount, nullptr, sampleRate, n);
+        return true;
+    }
     SvfCoefficients k[kMaxGroup];
     for (int g = 0; g < count; ++g) {
         const FilterJob& job = jobs[g];
-        const SvfCoefficients left = job.state->coefficients[0].get(job.fc.l, job.q.l, sampleRate);
-        const SvfCoefficients right = job.state->coefficients[1].get(job.fc.r, job.q.r, sampleRate);
+        const SvfCoefficients left = job.state->coefficients[0].get(job.fc->l, job.q->l, sampleRate);
+        const SvfCoefficients right = job.state->coefficients[1].get(job.fc->r, job.q->r, sampleRate);
         if (!mirrored(*job.state, stageCount, job.x, job.xStride, left, right, n)) return false;
         k[g] = left;
     }
-    switch (outputOfType(kind)) {
-        case SvfOutput::LowPass: svfRunGroupOf<SvfOutput::LowPass>(jobs, count, stageCount, k, n); break;
-        case SvfOutput::HighPass: svfRunGroupOf<SvfOutput::HighPass>(jobs, count, stageCount, k, n); break;
-        case SvfOutput::BandPass: svfRunGroupOf<SvfOutput::BandPass>(jobs, count, stageCount, k, n); break;
-        case SvfOutput::Notch: svfRunGroupOf<SvfOutput::Notch>(jobs, count, stageCount, k, n); break;
-        case SvfOutput::LowMinusHigh: svfRunGroupOf<SvfOutput::LowMinusHigh>(jobs, count, stageCount, k, n); break;
-    }
+    svfRunGroupOfType<false>(outputOfType(kind), jobs, count, stageCount, k, sampleRate, n);
     return true;
 #else
     (void)jobs;

@@ -35,19 +35,24 @@ void filterRun(FilterState& state, Stereo type, const Stereo* x, int xStride, St
 
 inline constexpr int kMaxGroup = 8;
 
-// One FILT of one voice over a run, for filterRunGroup.
+// One FILT of one voice over a run, for filterRunGroup: the input, cutoff and resonance of
+// sample i at [i * stride] (a stride of 0 holds for the run).
 struct FilterJob {
     FilterState* state;
     Stereo type;
     const Stereo* x;
     int xStride;
-    Stereo fc, q;  // hold for the run
+    const Stereo* fc;
+    int fcStride;
+    const Stereo* q;
+    int qStride;
     Stereo* out;
 };
 // Two to kMaxGroup FILTs of as many voices over the same n samples at once, one voice per lane
-// of a vector, with the same results as filterRun for each: when every one is a state-variable
-// filter of one and the same type whose two channels compute the same samples. Returns false
-// otherwise, having changed nothing filterRun would not change in the same way.
+// of a vector, with the same results as filterRun (cutoffs and resonances that hold) or
+// filterRunMoving (any that moves) for each: when every one is a state-variable filter of one
+// and the same type whose two channels compute the same samples. Returns false otherwise,
+// having changed nothing those would not change in the same way.
 bool filterRunGroup(const FilterJob* jobs, int count, float sampleRate, int n);
 
 }  // namespace tess::filt
