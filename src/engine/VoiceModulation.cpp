@@ -213,7 +213,7 @@ void runModulators(VoiceModulation& m, const ModulationSample& sample, Modulator
         env::VoiceModulator& modulator = m.modulators[k];
         if (!modulator.active()) continue;
         env::runVoiceModulatorRun(modulator, *sample.timing, sample.fresh, *sample.noise, run.lfo[k], run.envelope[k],
-                                  run.scratch, run.stages, n);
+                                  run.scratch, run.stages, run.delayEnded, n);
         run.keepsAlive = run.keepsAlive || keepsNoteAlive(*sample.timing);
     }
 }

@@ -99,6 +99,7 @@ struct ModulatorRun {
     float envelope[VoiceModulation::Count][kMaxSamples];
     Stereo scratch[kMaxSamples];
     float stages[kMaxSamples];
+    bool delayEnded[kMaxSamples];
     bool keepsAlive = false;  // the lowest stage is 0 at each sample
     ModulatedRegisters registers[kMaxSamples];  // what modulateWith gives at each sample
 };
