@@ -23,6 +23,7 @@
 #include "engine/math/Routing.h"
 #include "engine/math/Sources.h"
 #include "engine/math/TrigRounding.h"
+#include "engine/oscillators/OscSynGroup.h"
 #include "engine/oscillators/SamplePlayer.h"
 #include "engine/oscillators/WaveOscillators.h"
 
@@ -193,7 +194,7 @@ void Engine::renderGroupInBlocks(Voice* const* group, int count, bool isPost, fl
         }
         if (!any) continue;
         for (int j = 0; j < operations; ++j) {
-            if (count > 1 && runGroupOperation(j, voices, count, n)) continue;
+            if (count > 1 && runGroupOperation(j, voices, count, runStart, n)) continue;
             for (int g = 0; g < count; ++g) {
                 if (voices[g].begin == n) continue;
                 selectSet(g);
@@ -216,33 +217,79 @@ bool Engine::groupable(const Voice& voice) const {
            !voice.modulation.anyList && !voice.modulation.anyModulator;
 }
 
-bool Engine::runGroupOperation(int j, BlockVoice* group, int count, int n) {
+bool Engine::runGroupOperation(int j, BlockVoice* group, int count, int runStart, int n) {
     const ResolvedOperation& first = group[0].voice->resolved[static_cast<std::size_t>(j)];
-    const int begin = group[0].begin;
-    if (first.code != fn::Filt + 3 || first.hold != 0 || begin == n) return false;
+    if (first.hold != 0) return false;
+    if (first.code != fn::Filt + 3 && first.code != fn::OscSyn + 3) return false;
+    // The voices that play from the run's first sample go side by side; one that starts inside
+    // the run takes it alone.
+    int members[kGroup];
+    int memberCount = 0;
+    for (int g = 0; g < count; ++g)
+        if (group[g].begin == 0) members[memberCount++] = g;
+    if (memberCount < 2) return false;
     RunSource sources[kGroup][compiler::Operation::kMaxOperands];
     Stereo held[kGroup][compiler::Operation::kMaxOperands];
-    filt::FilterJob jobs[kGroup];
-    for (int g = 0; g < count; ++g) {
-        Voice& voice = *group[g].voice;
-        if (group[g].begin != begin) return false;
-        selectSet(g);
-        resolveOperands(j, voice, begin, sources[g], held[g]);
-        const RunSource* const a = sources[g];
-        if (a[0].stride != 0 || a[2].stride != 0 || a[3].stride != 0) return false;
+    Stereo* results[kGroup];
+    for (int m = 0; m < memberCount; ++m) {
+        Voice& voice = *group[members[m]].voice;
+        selectSet(members[m]);
+        resolveOperands(j, voice, 0, sources[m], held[m]);
         const std::int32_t destination = voice.resolved[static_cast<std::size_t>(j)].destination;
-        Stereo* const result = destination >= 0 ? lane(destination) : runSet_->scratch;
-        jobs[g] = {&voice.states[static_cast<std::size_t>(j)].filter, *a[0].data, a[1].data + begin * a[1].stride,
-                   a[1].stride, *a[2].data, *a[3].data, result + begin};
+        results[m] = destination >= 0 ? lane(destination) : runSet_->scratch;
     }
-    if (!filt::filterRunGroup(jobs, count, sampleRate, n - begin)) return false;
-    ++groupedFilterRuns;
-    for (int g = 0; g < count; ++g) {
-        const std::int32_t destination = group[g].voice->resolved[static_cast<std::size_t>(j)].destination;
+    const bool done = first.code == fn::Filt + 3 ? runFilterGroup(j, group, members, memberCount, sources, results, n)
+                                                 : runOscSynGroup(j, group, members, memberCount, sources, results, n);
+    if (!done) return false;
+    for (int m = 0; m < memberCount; ++m) {
+        const std::int32_t destination = group[members[m]].voice->resolved[static_cast<std::size_t>(j)].destination;
         if (destination < 0) continue;
-        selectSet(g);
-        markSteady(destination, begin, n);
+        selectSet(members[m]);
+        markSteady(destination, 0, n);
     }
+    for (int g = 0; g < count; ++g) {
+        if (group[g].begin == 0 || group[g].begin == n) continue;
+        selectSet(g);
+        runOperation(j, *group[g].voice, runStart, group[g].begin, n);
+    }
+    return true;
+}
+
+bool Engine::runFilterGroup(int j, const BlockVoice* group, const int* members, int count,
+                            const RunSource (*sources)[kMaxOperands], Stereo* const* results, int n) {
+    filt::FilterJob jobs[kGroup];
+    for (int m = 0; m < count; ++m) {
+        const RunSource* const a = sources[m];
+        if (a[0].stride != 0 || a[2].stride != 0 || a[3].stride != 0) return false;
+        Voice& voice = *group[members[m]].voice;
+        jobs[m] = {&voice.states[static_cast<std::size_t>(j)].filter, *a[0].data, a[1].data, a[1].stride, *a[2].data,
+                   *a[3].data, results[m]};
+    }
+    if (!filt::filterRunGroup(jobs, count, sampleRate, n)) return false;
+    ++groupedFilterRuns;
+    return true;
+}
+
+static_assert(Engine::kGroup <= osc::kMaxOscGroup);
+
+bool Engine::runOscSynGroup(int j, const BlockVoice* group, const int* members, int count,
+                            const RunSource (*sources)[kMaxOperands], Stereo* const* results, int n) {
+    osc::OscSynJob jobs[kGroup];
+    for (int m = 0; m < count; ++m) {
+        const RunSource* const a = sources[m];
+        if (!allHeld(a, 6)) return false;
+        Voice& voice = *group[members[m]].voice;
+        selectSet(members[m]);
+        SampleFrame& frame = *runContext_->frame;
+        frame.t = runContext_->runTime;
+        jobs[m] = {&voice.states[static_cast<std::size_t>(j)].osc,
+                   oscillatorContext(voice, frame),
+                   *a[0].data, *a[1].data, *a[2].data, *a[3].data, *a[4].data, *a[5].data,
+                   results[m],
+                   runSet_->lowestStage};
+    }
+    if (!osc::oscSynSteadyGroup(jobs, count, n)) return false;
+    ++groupedOscillatorRuns;
     return true;
 }
 

@@ -79,8 +79,10 @@ public:
     // Runs every program sample by sample, as the reference the block executor is checked
     // against (tests and measurements set it; the plug-in never does).
     bool forcePerSample = false;
-    // Runs of FILT computed for several voices at once (tests and measurements read it).
+    // Runs of FILT and of OSCSYN computed for several voices at once (tests and measurements
+    // read them).
     std::uint64_t groupedFilterRuns = 0;
+    std::uint64_t groupedOscillatorRuns = 0;
     // Runs whose layer modulators each ran through the whole run (tests and measurements read it).
     std::uint64_t modulatorRuns = 0;
     float sampleRate = 44100.0f;
@@ -155,8 +157,15 @@ private:
     // sample at which the voice plays (n: none).
     int prepareRun(BlockVoice& b, bool isPost, float* const* outputs, int runStart, int n);
     void finishRun(BlockVoice& b, const BlockPlan& plan, bool isPost, float* const* outputs, int runStart, int n);
-    // Operation j for every voice of the group at once, when it can be (FILT); false otherwise.
-    bool runGroupOperation(int j, BlockVoice* group, int count, int n);
+    // Operation j for every voice of the group (FILT, OSCSYN): those that play from the run's
+    // first sample at once, the others alone. False, with nothing changed, when it cannot be.
+    bool runGroupOperation(int j, BlockVoice* group, int count, int runStart, int n);
+    static constexpr int kMaxOperands = compiler::Operation::kMaxOperands;
+    // The members (set numbers in `group`) side by side over the whole run.
+    bool runFilterGroup(int j, const BlockVoice* group, const int* members, int count,
+                        const RunSource (*sources)[kMaxOperands], Stereo* const* results, int n);
+    bool runOscSynGroup(int j, const BlockVoice* group, const int* members, int count,
+                        const RunSource (*sources)[kMaxOperands], Stereo* const* results, int n);
     void resolveOperands(int j, const Voice& voice, int begin, RunSource* sources, Stereo* held);
     void runOperation(int j, Voice& voice, int runStart, int begin, int end);
     // The lanes, steadiness flags, run registers and run context of group member `set`.

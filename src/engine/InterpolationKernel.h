@@ -63,19 +63,49 @@ public:
         const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(whole);
         if (halfWidth_ == 0) return data[i * stride];
         const double frac = position - whole;  // 0 <= frac < 1
+        if (stride == 1) return readAround(data + i, frac);
         const float* centre = data + i * stride;
-        const int last = size_ - 1;
         float sum = 0.0f;
-        for (int k = -halfWidth_; k <= halfWidth_; ++k) {
-            int index = static_cast<int>(std::fabs((k - frac) * scale_));
-            // A fraction just below 1 can round the outermost distance up to N + 1 exactly.
-            if (index > last) index = last;
-            sum += table_[static_cast<std::size_t>(index)] * centre[k * stride];
+        for (int k = -halfWidth_; k <= halfWidth_; ++k) sum += tap(k, frac) * centre[k * stride];
+        return sum;
+    }
+
+    // read() of consecutive frames whose floor(position) is at `centre`, with the position's
+    // fraction (0 <= frac < 1): frames centre[-N] .. centre[N] must exist.
+    float readAround(const float* centre, double frac) const {
+        switch (halfWidth_) {
+            case 0: return centre[0];
+            case 1: return sumTaps<1>(centre, frac);
+            case 2: return sumTaps<2>(centre, frac);
+            case 3: return sumTaps<3>(centre, frac);
+            case 4: return sumTaps<4>(centre, frac);
+            case 5: return sumTaps<5>(centre, frac);
+            case 6: return sumTaps<6>(centre, frac);
+            case 7: return sumTaps<7>(centre, frac);
+            case 8: return sumTaps<8>(centre, frac);
+            default: break;
         }
+        float sum = 0.0f;
+        for (int k = -halfWidth_; k <= halfWidth_; ++k) sum += tap(k, frac) * centre[k];
         return sum;
     }
 
 private:
+    // The weight of tap k for a read whose fraction is frac.
+    float tap(int k, double frac) const {
+        int index = static_cast<int>(std::fabs((k - frac) * scale_));
+        // A fraction just below 1 can round the outermost distance up to N + 1 exactly.
+        if (index > size_ - 1) index = size_ - 1;
+        return table_[static_cast<std::size_t>(index)];
+    }
+    // The taps summed in order from -N to N, for a half-width known when compiling.
+    template <int N>
+    float sumTaps(const float* centre, double frac) const {
+        float sum = 0.0f;
+        for (int k = -N; k <= N; ++k) sum += tap(k, frac) * centre[k];
+        return sum;
+    }
+
     std::shared_ptr<const float[]> table_;
     int size_ = 0;
     int halfWidth_ = 0;

@@ -28,26 +28,30 @@ std::vector<Stereo> input(int voice, int n) {
 }
 
 // Every voice of a group gets, bit for bit, what filterRun gives it alone: every output kind and
-// stage count, two to eight voices, cutoffs and resonances of their own, several runs on.
+// stage count, two to eight voices, cutoffs and resonances of their own, several runs on, runs
+// that are not a multiple of four samples long and a voice whose input holds (stride 0).
 TEST(FilterGroup, EachVoiceAsFilterRunAlone) {
     for (int type : {0, 3, 4, 7, 9, 14, 16, 19}) {
         for (int count = 2; count <= kMaxGroup; ++count) {
             std::vector<FilterState> grouped(static_cast<std::size_t>(count)), alone(grouped.size());
-            for (int run = 0; run < 3; ++run) {
-                const int n = run == 1 ? 17 : 64;
+            for (int run = 0; run < 5; ++run) {
+                const int lengths[] = {64, 17, 3, 64, 31};
+                const int n = lengths[run];
+                const int heldVoice = run == 3 ? count - 1 : -1;
                 std::vector<std::vector<Stereo>> x, outGroup, outAlone;
                 std::vector<FilterJob> jobs;
                 for (int g = 0; g < count; ++g) {
-                    x.push_back(input(g + run, n));
+                    x.push_back(input(g + run, n + 1));
                     outGroup.emplace_back(static_cast<std::size_t>(n));
                     outAlone.emplace_back(static_cast<std::size_t>(n));
                 }
                 for (int g = 0; g < count; ++g) {
                     const Stereo fc = both(300.0f + 450.0f * g), q = both(0.1f * g);
+                    const int stride = g == heldVoice ? 0 : 1;
                     jobs.push_back({&grouped[static_cast<std::size_t>(g)], both(static_cast<float>(type)),
-                                    x[static_cast<std::size_t>(g)].data(), 1, fc, q, outGroup[static_cast<std::size_t>(g)].data()});
-                    filterRun(alone[static_cast<std::size_t>(g)], both(static_cast<float>(type)), x[static_cast<std::size_t>(g)].data(), 1, fc,
-                              q, 44100.0f, outAlone[static_cast<std::size_t>(g)].data(), n);
+                                    x[static_cast<std::size_t>(g)].data() + 1, stride, fc, q, outGroup[static_cast<std::size_t>(g)].data()});
+                    filterRun(alone[static_cast<std::size_t>(g)], both(static_cast<float>(type)), x[static_cast<std::size_t>(g)].data() + 1,
+                              stride, fc, q, 44100.0f, outAlone[static_cast<std::size_t>(g)].data(), n);
                 }
                 ASSERT_TRUE(filterRunGroup(jobs.data(), count, 44100.0f, n)) << type << " x" << count;
                 for (int g = 0; g < count; ++g) {

@@ -357,22 +357,25 @@ TEST(ProgramEquivalence, VoicesRenderedSideBySide) {
     const struct {
         const char* name;
         const char* text;
-        bool groups;
+        bool filtersGroup, oscillatorsGroup;
     } cases[] = {
         {"12 dB low-pass", "LAYER\nOUT = FILT(0, OSCSYN(2, 1, 0, 0.1, FREQ, 0), 2000, 0.5) * ENV1(0.01, 0.2, 0.7, 0.3, 0, 0)\n",
-         true},
+         true, true},
         {"four-stage high-pass, cutoff by key",
          "LAYER\nx = OSCSYN(1, 0.3, 0, 0.2, FREQ, 0)\nOUT = FILT(7, x, 100 + KEY * 20, 0.7) * ENV1(0.02, 0.1, 0.5, 0.2, 0, 0)\n",
-         true},
+         true, true},
         {"band-pass, notch and low minus high in series",
          "LAYER\nx = OSCSYN(3, 0.5, 0, 0.3, FREQ * 1.01, 0)\ny = FILT(9, x, 800, 0.4)\nz = FILT(13, y + x * 0.5, 1500, 0.2)\n"
          "OUT = FILT(16, z, 3000, 0.9) * ENV1(0.005, 0.3, 0.2, 0.1, 0.01, 0.02)\n",
-         true},
+         true, true},
         {"channels that differ", "LAYER\nx = JOIN(OSCSYN(2, 1, 0, 0.1, FREQ, 0), OSCSYN(0, 1, 0, 0.1, FREQ, 0))\n"
          "OUT = FILT(0, x, 1200, 0.5) * ENV1(0.01, 0.2, 0.7, 0.3, 0, 0)\n",
-         false},
+         false, true},
+        {"oscillators alone, an octave up with a phase offset",
+         "LAYER\nOUT = (OSCSYN(2, 1, 0, 0.1, FREQ * 2, 1.5) + OSCSYN(3, 0.5, 0, 0.1, FREQ, 7)) * ENV1(0.01, 0.2, 0.7, 0.3, 0, 0)\n",
+         false, true},
         {"noise (not independent)", "LAYER\nOUT = FILT(0, OSCSYN(5, 1, 0, 0.1, FREQ, 0), 2000, 0.5) * ENV1(0.01, 0.2, 0.7, 0.3, 0, 0)\n",
-         false},
+         false, false},
     };
     const std::vector<MidiMessage> events = {
         noteOn(0, 48, 100), noteOn(0, 52, 90),  noteOn(0, 55, 80),    noteOn(0, 59, 70),    noteOn(0, 62, 60),
@@ -382,18 +385,22 @@ TEST(ProgramEquivalence, VoicesRenderedSideBySide) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<float> left[2], right[2];
-        std::uint64_t grouped = 0;
+        std::uint64_t filters = 0, oscillators = 0;
         for (int perSample = 0; perSample < 2; ++perSample) {
             PluginHarness host(c.text);
             host.engine().forcePerSample = perSample != 0;
             left[perSample] = host.render(100000, events, 512);
             right[perSample] = host.right;
-            if (perSample == 0) grouped = host.engine().groupedFilterRuns;
+            if (perSample == 0) {
+                filters = host.engine().groupedFilterRuns;
+                oscillators = host.engine().groupedOscillatorRuns;
+            }
         }
         EXPECT_GT(peakOf(left[1]), 1e-3f);
         EXPECT_EQ(firstDifference(left[1], left[0]), "") << "left";
         EXPECT_EQ(firstDifference(right[1], right[0]), "") << "right";
-        EXPECT_EQ(grouped > 0, c.groups) << grouped;
+        EXPECT_EQ(filters > 0, c.filtersGroup) << filters;
+        EXPECT_EQ(oscillators > 0, c.oscillatorsGroup) << oscillators;
     }
 }
 

@@ -198,45 +198,24 @@ namespace {
 
 // svfCascadeOf with one voice per lane: the same operations in the same order on each lane.
 // Voices 0..3 share one vector, 4..7 a second, whose chain interleaves with the first's.
-template <SvfOutput kOutput, int kVectors>
-void svfRunGroup(const FilterJob* jobs, int count, int stageCount, const SvfCoefficients* k, int n) {
-    constexpr int kLanes = 4 * kVectors;
-    alignas(16) float f[kLanes] = {}, damping[kLanes] = {}, band[kMaxStages][kLanes] = {},
-                      low[kMaxStages][kLanes] = {};
-    for (int g = 0; g < count; ++g) {
-        f[g] = k[g].f;
-        damping[g] = k[g].damping;
-        for (int s = 0; s < stageCount; ++s) {
-            band[s][g] = jobs[g].state->stages[s].band[0];
-            low[s][g] = jobs[g].state->stages[s].low[0];
-        }
-    }
-    const __m128 half = _mm_set1_ps(0.5f);
-    __m128 vf[kVectors], vd[kVectors], vband[kMaxStages][kVectors], vlow[kMaxStages][kVectors];
-    for (int v = 0; v < kVectors; ++v) {
-        vf[v] = _mm_load_ps(f + 4 * v);
-        vd[v] = _mm_load_ps(damping + 4 * v);
-        for (int s = 0; s < stageCount; ++s) {
-            vband[s][v] = _mm_load_ps(band[s] + 4 * v);
-            vlow[s][v] = _mm_load_ps(low[s] + 4 * v);
-        }
-    }
-    alignas(16) float in[kLanes] = {}, result[kLanes];
-    for (int i = 0; i < n; ++i) {
-        for (int g = 0; g < count; ++g) in[g] = jobs[g].x[i * jobs[g].xStride].l;
-        __m128 u[kVectors];
-        for (int v = 0; v < kVectors; ++v) u[v] = _mm_load_ps(in + 4 * v);
-        for (int s = 0; s < stageCount; ++s) {
+template <SvfOutput kOutput, int kVectors, int kStages>
+struct SvfLanes {
+    __m128 f[kVectors], damping[kVectors], band[kStages][kVectors], low[kStages][kVectors];
+
+    // One sample of every lane: u in, the cascade's output back in u.
+    [[gnu::always_inline]] void step(__m128* u) {
+        const __m128 half = _mm_set1_ps(0.5f);
+        for (int s = 0; s < kStages; ++s) {
             __m128 sum[kVectors];
             for (int v = 0; v < kVectors; ++v) sum[v] = _mm_setzero_ps();
             for (int iteration = 0; iteration < 2; ++iteration) {
                 for (int v = 0; v < kVectors; ++v) {
-                    __m128& b = vband[s][v];
-                    __m128& l = vlow[s][v];
-                    const __m128 t = _mm_sub_ps(u[v], _mm_mul_ps(b, vd[v]));
-                    l = _mm_add_ps(l, _mm_mul_ps(b, vf[v]));
+                    __m128& b = band[s][v];
+                    __m128& l = low[s][v];
+                    const __m128 t = _mm_sub_ps(u[v], _mm_mul_ps(b, damping[v]));
+                    l = _mm_add_ps(l, _mm_mul_ps(b, f[v]));
                     const __m128 high = _mm_sub_ps(t, l);
-                    b = _mm_add_ps(b, _mm_mul_ps(high, vf[v]));
+                    b = _mm_add_ps(b, _mm_mul_ps(high, f[v]));
                     if constexpr (kOutput == SvfOutput::LowPass) sum[v] = _mm_add_ps(sum[v], l);
                     else if constexpr (kOutput == SvfOutput::HighPass) sum[v] = _mm_add_ps(sum[v], high);
                     else if constexpr (kOutput == SvfOutput::BandPass) sum[v] = _mm_add_ps(sum[v], b);
@@ -246,26 +225,110 @@ void svfRunGroup(const FilterJob* jobs, int count, int stageCount, const SvfCoef
             }
             for (int v = 0; v < kVectors; ++v) u[v] = _mm_mul_ps(half, sum[v]);
         }
+    }
+};
+
+// The left channels of four frames.
+inline __m128 leftOfFour(const Stereo* x) {
+    const float* p = &x->l;
+    return _mm_shuffle_ps(_mm_loadu_ps(p), _mm_loadu_ps(p + 4), _MM_SHUFFLE(2, 0, 2, 0));
+}
+
+// Four samples written to both channels of four frames.
+inline void bothOfFour(Stereo* out, __m128 v) {
+    float* p = &out->l;
+    _mm_storeu_ps(p, _mm_unpacklo_ps(v, v));
+    _mm_storeu_ps(p + 4, _mm_unpackhi_ps(v, v));
+}
+
+template <SvfOutput kOutput, int kVectors, int kStages>
+void svfRunGroup(const FilterJob* jobs, int count, const SvfCoefficients* k, int n) {
+    constexpr int kLanes = 4 * kVectors;
+    alignas(16) float f[kLanes] = {}, damping[kLanes] = {}, band[kStages][kLanes] = {}, low[kStages][kLanes] = {};
+    for (int g = 0; g < count; ++g) {
+        f[g] = k[g].f;
+        damping[g] = k[g].damping;
+        for (int s = 0; s < kStages; ++s) {
+            band[s][g] = jobs[g].state->stages[s].band[0];
+            low[s][g] = jobs[g].state->stages[s].low[0];
+        }
+    }
+    SvfLanes<kOutput, kVectors, kStages> lanes;
+    for (int v = 0; v < kVectors; ++v) {
+        lanes.f[v] = _mm_load_ps(f + 4 * v);
+        lanes.damping[v] = _mm_load_ps(damping + 4 * v);
+        for (int s = 0; s < kStages; ++s) {
+            lanes.band[s][v] = _mm_load_ps(band[s] + 4 * v);
+            lanes.low[s][v] = _mm_load_ps(low[s] + 4 * v);
+        }
+    }
+    bool lanesOfInput = true;
+    for (int g = 0; g < count; ++g) lanesOfInput = lanesOfInput && jobs[g].xStride == 1;
+    int i = 0;
+    if (lanesOfInput) {
+        // Four samples at a time: each voice's four inputs turned round into four vectors of
+        // one sample across the voices, and the outputs turned back.
+        for (; i + 4 <= n; i += 4) {
+            __m128 in[4][kVectors], out[4][kVectors];
+            for (int v = 0; v < kVectors; ++v) {
+                __m128 rows[4];
+                for (int r = 0; r < 4; ++r) {
+                    const int g = 4 * v + r;
+                    rows[r] = g < count ? leftOfFour(jobs[g].x + i) : _mm_setzero_ps();
+                }
+                _MM_TRANSPOSE4_PS(rows[0], rows[1], rows[2], rows[3]);
+                for (int s = 0; s < 4; ++s) in[s][v] = rows[s];
+            }
+            for (int s = 0; s < 4; ++s) {
+                lanes.step(in[s]);
+                for (int v = 0; v < kVectors; ++v) out[s][v] = in[s][v];
+            }
+            for (int v = 0; v < kVectors; ++v) {
+                __m128 rows[4] = {out[0][v], out[1][v], out[2][v], out[3][v]};
+                _MM_TRANSPOSE4_PS(rows[0], rows[1], rows[2], rows[3]);
+                for (int r = 0; r < 4; ++r) {
+                    const int g = 4 * v + r;
+                    if (g < count) bothOfFour(jobs[g].out + i, rows[r]);
+                }
+            }
+        }
+    }
+    alignas(16) float in[kLanes] = {}, result[kLanes];
+    for (; i < n; ++i) {
+        for (int g = 0; g < count; ++g) in[g] = jobs[g].x[i * jobs[g].xStride].l;
+        __m128 u[kVectors];
+        for (int v = 0; v < kVectors; ++v) u[v] = _mm_load_ps(in + 4 * v);
+        lanes.step(u);
         for (int v = 0; v < kVectors; ++v) _mm_store_ps(result + 4 * v, u[v]);
         for (int g = 0; g < count; ++g) jobs[g].out[i] = both(result[g]);
     }
     for (int v = 0; v < kVectors; ++v)
-        for (int s = 0; s < stageCount; ++s) {
-            _mm_store_ps(band[s] + 4 * v, vband[s][v]);
-            _mm_store_ps(low[s] + 4 * v, vlow[s][v]);
+        for (int s = 0; s < kStages; ++s) {
+            _mm_store_ps(band[s] + 4 * v, lanes.band[s][v]);
+            _mm_store_ps(low[s] + 4 * v, lanes.low[s][v]);
         }
     for (int g = 0; g < count; ++g)
-        for (int s = 0; s < stageCount; ++s) {
+        for (int s = 0; s < kStages; ++s) {
             SvfStage& stage = jobs[g].state->stages[s];
             stage.band[0] = stage.band[1] = band[s][g];
             stage.low[0] = stage.low[1] = low[s][g];
         }
 }
 
+template <SvfOutput kOutput, int kVectors>
+void svfRunGroupOfStages(const FilterJob* jobs, int count, int stageCount, const SvfCoefficients* k, int n) {
+    switch (stageCount) {
+        case 1: svfRunGroup<kOutput, kVectors, 1>(jobs, count, k, n); break;
+        case 2: svfRunGroup<kOutput, kVectors, 2>(jobs, count, k, n); break;
+        case 3: svfRunGroup<kOutput, kVectors, 3>(jobs, count, k, n); break;
+        default: svfRunGroup<kOutput, kVectors, 4>(jobs, count, k, n); break;
+    }
+}
+
 template <SvfOutput kOutput>
 void svfRunGroupOf(const FilterJob* jobs, int count, int stageCount, const SvfCoefficients* k, int n) {
-    if (count <= 4) svfRunGroup<kOutput, 1>(jobs, count, stageCount, k, n);
-    else svfRunGroup<kOutput, 2>(jobs, count, stageCount, k, n);
+    if (count <= 4) svfRunGroupOfStages<kOutput, 1>(jobs, count, stageCount, k, n);
+    else svfRunGroupOfStages<kOutput, 2>(jobs, count, stageCount, k, n);
 }
 
 }  // namespace

@@ -8,6 +8,16 @@
 
 namespace tess::osc {
 
+namespace {
+
+// Equal bit for bit (0 and -0, or two NaNs, told apart).
+template <typename T>
+bool sameBits(T a, T b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+}  // namespace
+
 int resolveSlot(float argument, const OscillatorContext& context) {
     if (!(argument > -1e9f && argument < 1e9f)) return -1;
     int n = static_cast<int>(argument);
@@ -35,7 +45,7 @@ float readFrames(const InterpolationKernel& kernel, const float* data, std::int6
     const auto i = static_cast<std::int64_t>(whole);
     const int n = kernel.halfWidth();
     if (n == 0) return i >= 0 && i <= last ? data[i] : 0.0f;
-    if (i - n >= 0 && i + n <= last) return kernel.read(data, position);
+    if (i - n >= 0 && i + n <= last) return kernel.readAround(data + i, position - whole);
     if (i + n < 0 || i - n > last) return 0.0f;
     const double frac = position - whole;
     float sum = 0.0f;
@@ -291,6 +301,21 @@ FramePlan framePlan(const FrameRange& range, std::int64_t last) {
     return p;
 }
 
+// A read near the loop end once the loop has been entered: the frames before the loop end fade
+// into those a loop length earlier.
+float crossfadedRead(const InterpolationKernel& kernel, const float* data, double position, const FramePlan& plan,
+                     double fade) {
+    const std::int64_t first = plan.first, end = plan.end, loopEnd = plan.loopEnd, length = plan.length;
+    return readWith(kernel, position, [&](std::int64_t i) {
+        const float here = i >= 0 && i <= end ? data[i] : 0.0f;
+        const std::int64_t earlier = i - length;
+        if (earlier < first || i > end) return here;
+        const double f = static_cast<double>(std::llabs(loopEnd - i)) / fade;
+        if (f >= 1.0) return here;
+        return static_cast<float>(std::sqrt(f)) * here + static_cast<float>(std::sqrt(1.0 - f)) * data[earlier];
+    });
+}
+
 // One sample of OSCSAM once its slot is known to hold sampled material.
 [[gnu::always_inline]] inline Stereo playFramesStep(OscillatorState& s, const OscillatorContext& context,
                                                     const SampleSlot& slot, const FramePlan& plan, Stereo gain,
@@ -348,14 +373,7 @@ FramePlan framePlan(const FrameRange& range, std::int64_t last) {
             } else if (!crossfade || outsideCrossfade(read[c], n, end, loopEnd, fade)) {
                 v = readFrames(kernel, data, end, read[c]);
             } else {
-                v = readWith(kernel, read[c], [&](std::int64_t i) {
-                    const float here = i >= 0 && i <= end ? data[i] : 0.0f;
-                    const std::int64_t earlier = i - length;
-                    if (earlier < first || i > end) return here;
-                    const double f = static_cast<double>(std::llabs(loopEnd - i)) / fade;
-                    if (f >= 1.0) return here;
-                    return static_cast<float>(std::sqrt(f)) * here + static_cast<float>(std::sqrt(1.0 - f)) * data[earlier];
-                });
+                v = crossfadedRead(kernel, data, read[c], plan, fade);
             }
             if (c == 0) leftValue = v;
             (c == 0 ? out.l : out.r) = v * gains[c];
@@ -365,6 +383,54 @@ FramePlan framePlan(const FrameRange& range, std::int64_t last) {
         if (std::fabs(gains[c]) < context.silenceThreshold) s.position[c] = -increment[c];
     s.started = true;
     return out;
+}
+
+
+// playFramesStep over samples i.. of a run for a one-channel slot that both channels read at one
+// position: the frequency and the offset hold, the loop is always or never taken (modes 0 and
+// 1), the voice has started. What holds is worked out once and the frame is read once. Stops
+// before a sample whose gain is below the silence threshold (the slot then starts again, which
+// the single-sample step does). Returns the index after the last sample rendered.
+int playMonoFrames(OscillatorState& s, const OscillatorContext& context, const SampleSlot& slot,
+                   const FramePlan& plan, const Stereo* gain, int gainStride, double increment, double offset,
+                   float* lowestStage, Stereo* out, int i, int n) {
+    const InterpolationKernel& kernel = *context.kernel;
+    const int taps = kernel.halfWidth();
+    const std::int64_t first = plan.first, end = plan.end, loopStart = plan.loopStart, loopEnd = plan.loopEnd;
+    const std::int64_t length = plan.length;
+    const bool looping = plan.loopMode == 0 && length >= 1 && loopStart >= first && loopEnd <= end;
+    const double fade = std::max(slot.crossfades[0], 0) + 1.0;
+    const float* const data = slot.left.data();
+    // context.t is the time of sample i; the samples before `held` come before the note-off.
+    const std::int64_t held = std::clamp<std::int64_t>(context.releaseTime - (context.t - i), i, n);
+    double position = s.position[0];
+    bool insideLoop = s.insideLoop;
+    for (; i < n; ++i) {
+        const Stereo g = gain[i * gainStride];
+        if (std::fabs(g.l) < context.silenceThreshold || std::fabs(g.r) < context.silenceThreshold) break;
+        if (i < held) lowestStage[i] = 0.0f;
+        position += increment;
+        if (looping) {
+            double index = static_cast<double>(first) + position;
+            if (wrapForward(index, static_cast<double>(loopStart), static_cast<double>(loopEnd),
+                            static_cast<double>(length)) > 0)
+                position = index - static_cast<double>(first);
+            if (position + first >= loopStart + taps) insideLoop = true;
+        }
+        const double read = first + position + offset;
+        if (!looping && read > end - taps) {
+            out[i] = {};
+            continue;
+        }
+        const float v = !(looping && insideLoop) || outsideCrossfade(read, taps, end, loopEnd, fade)
+                            ? readFrames(kernel, data, end, read)
+                            : crossfadedRead(kernel, data, read, plan, fade);
+        out[i] = {v * g.l, v * g.r};
+    }
+    if (i > held) s.releaseNoted = true;
+    s.position[0] = s.position[1] = position;
+    s.insideLoop = insideLoop;
+    return i;
 }
 
 // The slot of OSCSAM at this sample (chosen at the first sample), or null when it holds no
@@ -405,6 +471,23 @@ void playFramesRun(OscillatorState& s, OscillatorContext context, float slotArgu
         if (slot != planned) {
             plan = framePlan(range, slot->markers.lastIndex);
             planned = slot;
+        }
+        if (s.started && context.t > context.startTime && frequencyStride == 0 && offsetStride == 0 &&
+            plan.loopMode < 2 && slot->rightData() == slot->left.data() && sameBits(s.position[0], s.position[1])) {
+            const float hz[2] = {syncedFrequency(frequency->l, context.barsPerSecond),
+                                 syncedFrequency(frequency->r, context.barsPerSecond)};
+            const double offset[2] = {static_cast<double>(offsetSeconds->l) * context.sampleRate,
+                                      static_cast<double>(offsetSeconds->r) * context.sampleRate};
+            if (sameBits(hz[0], hz[1]) && sameBits(offset[0], offset[1])) {
+                const int to = playMonoFrames(s, context, *slot, plan, gain, gainStride,
+                                              static_cast<double>(hz[0]) * s.incrementPerHz, offset[0], lowestStage,
+                                              out, i, n);
+                if (to == n) return;
+                if (to > i) {
+                    i = to - 1;
+                    continue;
+                }
+            }
         }
         out[i] = playFramesStep(s, context, *slot, plan, gain[i * gainStride], frequency[i * frequencyStride],
                                 offsetSeconds[i * offsetStride]);
