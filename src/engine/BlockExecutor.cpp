@@ -359,7 +359,7 @@ int Engine::prepareRun(BlockVoice& b, bool isPost, float* const* outputs, int ru
             fillModulatedRun(voice, runStart, n, releaseTime);
             modulationTiming.t = runTime + n - 1;
             frame.lowestStage = run.lowestStage[n - 1];
-            defaultFc = modulatorRun_.registers[n - 1].defaultFc;
+            defaultFc = modulatorRun_.defaultFc[n - 1];
         }
         for (int i = 0; i < n && !modulatorsApart; ++i) {
             const std::int64_t t = runTime + i;
@@ -523,30 +523,28 @@ void Engine::fillModulatedRun(Voice& voice, int runStart, int n, std::int64_t re
     const float inverseRate = 1.0f / sampleRate;
     const std::uint32_t reads = plan.keywordReads;
     auto readsKeyword = [reads](int keyword) { return (reads & (1u << keyword)) != 0; };
-    const ModulatedRegisters* const m = modulatorRun_.registers;
+    const ModulatorRun& m = modulatorRun_;
     std::fill(run.lowestStage, run.lowestStage + n, modulatorRun_.keepsAlive ? 0.0f : 5.0f);
     for (int i = 0; i < n; ++i) run.time[i] = static_cast<float>(runTime + i - voice.startTime) * inverseRate;
-    for (int i = 0; i < n; ++i) {
-        run.phaseModulation[i] = m[i].phase;
-        run.frequency[i] = m[i].frequency;
-        run.gain[i] = m[i].gain;
-        run.defaultFc[i] = m[i].defaultFc;
-    }
+    std::copy(m.phase, m.phase + n, run.phaseModulation);
+    std::copy(m.frequency, m.frequency + n, run.frequency);
+    std::copy(m.gain, m.gain + n, run.gain);
+    std::copy(m.defaultFc, m.defaultFc + n, run.defaultFc);
     std::fill(run.holds, run.holds + n, false);
     if (voice.startTime >= runTime && voice.startTime < runTime + n) run.holds[voice.startTime - runTime] = true;
     Stereo* const out = lane(slots + reg::Out);
     std::fill(out, out + n, Stereo{});
     if (readsKeyword(reg::Freq)) {
         Stereo* const lane = this->lane(slots + reg::Freq);
-        for (int i = 0; i < n; ++i) lane[i] = both(m[i].frequency);
+        for (int i = 0; i < n; ++i) lane[i] = both(m.frequency[i]);
     }
     if (readsKeyword(reg::Gain)) {
         Stereo* const lane = this->lane(slots + reg::Gain);
-        for (int i = 0; i < n; ++i) lane[i] = both(m[i].gain);
+        for (int i = 0; i < n; ++i) lane[i] = both(m.gain[i]);
     }
     if (readsKeyword(reg::DefaultFc)) {
         Stereo* const lane = this->lane(slots + reg::DefaultFc);
-        for (int i = 0; i < n; ++i) lane[i] = both(m[i].defaultFc);
+        for (int i = 0; i < n; ++i) lane[i] = both(m.defaultFc[i]);
     }
     if (readsKeyword(reg::Time)) {
         Stereo* const time = lane(slots + reg::Time);
