@@ -119,11 +119,13 @@ void runLfoRun(LfoState& state, EnvelopeState& fade, Stereo wave, Stereo delay, 
         }
         return;
     }
-    // In pieces: the fade (level in out[i].l), then the phase chain (in out[i].r) with the
-    // lowest stages, then the waveform.
+    // In pieces: the fade (level in out[i].l), then the phase chain with the lowest stages, then
+    // the waveform.
     constexpr int kPiece = 256;
     float stages[kPiece];
     bool delayEnded[kPiece];
+    float phases[kPiece];
+    float waves[kPiece];
     for (int from = 0; from < n; from += kPiece) {
         const int m = std::min(kPiece, n - from);
         Stereo* const o = out + from;
@@ -137,10 +139,11 @@ void runLfoRun(LfoState& state, EnvelopeState& fade, Stereo wave, Stereo delay, 
                 lowestStage[from + i] = std::min(lowestStage[from + i], t < timing.releaseTime ? 0.0f : stages[i]);
             phase = wave::wrap(phase + step);
             if (delayEnded[i]) phase = 0.0f;
-            o[i].r = phase;
+            phases[i] = phase;
         }
         state.phase[0] = phase;
-        for (int i = 0; i < m; ++i) o[i] = both(wave::basic(w, o[i].r, *context.noise) * o[i].l);
+        wave::basicRun(w, phases, waves, m, *context.noise);
+        for (int i = 0; i < m; ++i) o[i] = both(waves[i] * o[i].l);
     }
 }
 
