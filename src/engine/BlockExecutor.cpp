@@ -361,8 +361,14 @@ int Engine::prepareRun(BlockVoice& b, bool isPost, float* const* outputs, int ru
             runModulators(voice.modulation, modulation, modulatorRun_, n);
             combineModulators(voice.modulation, listed, modulatorRun_, voice.frequency, n);
             ++modulatorRuns;
+            // Every sample plays; the registers lane by lane, left as the last sample leaves them.
+            begin = 0;
+            fillModulatedRun(voice, runStart, n, releaseTime);
+            modulationTiming.t = runTime + n - 1;
+            frame.lowestStage = run.lowestStage[n - 1];
+            defaultFc = modulatorRun_.defaultFc[n - 1];
         }
-        for (int i = 0; i < n; ++i) {
+        for (int i = 0; i < n && !modulatorsApart; ++i) {
             const std::int64_t t = runTime + i;
             if (!listsOnce && !advanceFrequency(voice, t)) continue;
             if (begin == n) begin = i;  // samples before the start form a prefix
@@ -374,16 +380,11 @@ int Engine::prepareRun(BlockVoice& b, bool isPost, float* const* outputs, int ru
                 gain = 1.0f;
             } else {
                 modulationTiming.t = t;
-                ModulatedRegisters m;
-                if (modulatorsApart) {
-                    m = modulatorRun_.registers[i];
-                    if (modulatorRun_.keepsAlive) frame.lowestStage = 0.0f;
-                } else {
-                    if (listsOnce && i == 0)
-                        listed = modulateLists(voice.modulation, modulation, voice.currentFrequency, voice.gain);
-                    m = listsOnce ? modulateWith(voice.modulation, listed, modulation, voice.currentFrequency)
-                                  : modulate(voice.modulation, modulation, voice.currentFrequency, voice.gain);
-                }
+                if (listsOnce && i == 0)
+                    listed = modulateLists(voice.modulation, modulation, voice.currentFrequency, voice.gain);
+                const ModulatedRegisters m =
+                    listsOnce ? modulateWith(voice.modulation, listed, modulation, voice.currentFrequency)
+                              : modulate(voice.modulation, modulation, voice.currentFrequency, voice.gain);
                 frequency = m.frequency;
                 gain = m.gain;
                 defaultFc = m.defaultFc;
@@ -501,6 +502,57 @@ void Engine::fillSteadyRun(Voice& voice, bool isPost, float* const* outputs, int
     if (readsKeyword(reg::Gain)) std::fill(lane(slots + reg::Gain), lane(slots + reg::Gain) + n, both(gain));
     if (readsKeyword(reg::DefaultFc))
         std::fill(lane(slots + reg::DefaultFc), lane(slots + reg::DefaultFc) + n, both(fc));
+    if (readsKeyword(reg::Time)) {
+        Stereo* const time = lane(slots + reg::Time);
+        for (int i = 0; i < n; ++i) time[i] = both(run.time[i]);
+    }
+    if (readsKeyword(reg::In)) {
+        Stereo* const in = lane(slots + reg::In);
+        for (int i = 0; i < n; ++i) in[i] = {inLeft_[runStart + i], inRight_[runStart + i]};
+    }
+    if (readsKeyword(reg::Duration)) {
+        Stereo* const duration = lane(slots + reg::Duration);
+        const float released = static_cast<float>(releaseTime - voice.startTime) * inverseRate;
+        for (int i = 0; i < n; ++i) duration[i] = both(runTime + i >= releaseTime ? released : run.time[i]);
+    }
+    for (int bus = 0; bus < kSendBuses; ++bus) {
+        if (!readsKeyword(reg::Sends1 + bus)) continue;
+        Stereo* const sends = lane(slots + reg::Sends1 + bus);
+        for (int i = 0; i < n; ++i) sends[i] = {send(bus, 0)[runStart + i], send(bus, 1)[runStart + i]};
+    }
+}
+
+void Engine::fillModulatedRun(Voice& voice, int runStart, int n, std::int64_t releaseTime) {
+    const BlockPlan& plan = *voice.plan;
+    RunRegisters& run = *runSet_;
+    const int slots = voice.slotCount;
+    const std::int64_t runTime = sampleClock + runStart;
+    const float inverseRate = 1.0f / sampleRate;
+    const std::uint32_t reads = plan.keywordReads;
+    auto readsKeyword = [reads](int keyword) { return (reads & (1u << keyword)) != 0; };
+    const ModulatorRun& m = modulatorRun_;
+    std::fill(run.lowestStage, run.lowestStage + n, modulatorRun_.keepsAlive ? 0.0f : 5.0f);
+    for (int i = 0; i < n; ++i) run.time[i] = static_cast<float>(runTime + i - voice.startTime) * inverseRate;
+    std::copy(m.phase, m.phase + n, run.phaseModulation);
+    std::copy(m.frequency, m.frequency + n, run.frequency);
+    std::copy(m.gain, m.gain + n, run.gain);
+    std::copy(m.defaultFc, m.defaultFc + n, run.defaultFc);
+    std::fill(run.holds, run.holds + n, false);
+    if (voice.startTime >= runTime && voice.startTime < runTime + n) run.holds[voice.startTime - runTime] = true;
+    Stereo* const out = lane(slots + reg::Out);
+    std::fill(out, out + n, Stereo{});
+    if (readsKeyword(reg::Freq)) {
+        Stereo* const lane = this->lane(slots + reg::Freq);
+        for (int i = 0; i < n; ++i) lane[i] = both(m.frequency[i]);
+    }
+    if (readsKeyword(reg::Gain)) {
+        Stereo* const lane = this->lane(slots + reg::Gain);
+        for (int i = 0; i < n; ++i) lane[i] = both(m.gain[i]);
+    }
+    if (readsKeyword(reg::DefaultFc)) {
+        Stereo* const lane = this->lane(slots + reg::DefaultFc);
+        for (int i = 0; i < n; ++i) lane[i] = both(m.defaultFc[i]);
+    }
     if (readsKeyword(reg::Time)) {
         Stereo* const time = lane(slots + reg::Time);
         for (int i = 0; i < n; ++i) time[i] = both(run.time[i]);

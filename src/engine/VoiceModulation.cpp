@@ -1,5 +1,6 @@
 #include "engine/VoiceModulation.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tess {
@@ -153,22 +154,31 @@ Combination combinationOf(const VoiceModulation& m) {
     return c;
 }
 
+// Steps 4, 5 and 9: what the frequency, gain and filter modulators make of their target.
+float modulatedFrequency(float frequency, float lfo, float envelope, const PartScales& scales) {
+    return frequency * exp2OrOne(lfo * scales.frequencyLfo + envelope * scales.frequencyEnvelope);
+}
+float modulatedGain(float gain, float lfo, float envelope, const PartScales& scales) {
+    return gain * (tenToOrOne(lfo * scales.gainLfo) * envelope * scales.gainEnvelope);
+}
+float modulatedCutoff(float cutoff, float lfo, float envelope, const PartScales& scales) {
+    return cutoff * exp2OrOne(lfo * scales.filterLfo + envelope * scales.filterEnvelope);
+}
+
 // Steps 4 to 9 from the modulators' outputs (read only for the active modulators).
 ModulatedRegisters combine(const Combination& m, const ListedModulation& listed, const env::ModulatorOutput* out,
                            float frequency) {
+    using M = VoiceModulation;
     ModulatedRegisters r;
     r.frequency = listed.frequency;
     r.gain = listed.gain;
     const PartScales& scales = listed.scales;
     // 4 .. 6, and 9 below.
     if (m.anyModulator) {
-        if (m.active[VoiceModulation::Frequency])
-            r.frequency *= exp2OrOne(out[VoiceModulation::Frequency].lfo * scales.frequencyLfo +
-                                     out[VoiceModulation::Frequency].envelope * scales.frequencyEnvelope);
-        if (m.active[VoiceModulation::Gain])
-            r.gain *= tenToOrOne(out[VoiceModulation::Gain].lfo * scales.gainLfo) *
-                      out[VoiceModulation::Gain].envelope * scales.gainEnvelope;
-        if (m.active[VoiceModulation::Phase]) r.phase = out[VoiceModulation::Phase].lfo * scales.phaseLfo;
+        if (m.active[M::Frequency])
+            r.frequency = modulatedFrequency(r.frequency, out[M::Frequency].lfo, out[M::Frequency].envelope, scales);
+        if (m.active[M::Gain]) r.gain = modulatedGain(r.gain, out[M::Gain].lfo, out[M::Gain].envelope, scales);
+        if (m.active[M::Phase]) r.phase = out[M::Phase].lfo * scales.phaseLfo;
     }
 
     // 7. DEFAULTFC.
@@ -176,9 +186,8 @@ ModulatedRegisters combine(const Combination& m, const ListedModulation& listed,
     // 8. FCMOD.
     if (listed.fcMod) r.defaultFc *= listed.fcModFactor;
     // 9. The filter modulator.
-    if (m.active[VoiceModulation::Filter])
-        r.defaultFc *= exp2OrOne(out[VoiceModulation::Filter].lfo * scales.filterLfo +
-                                 out[VoiceModulation::Filter].envelope * scales.filterEnvelope);
+    if (m.active[M::Filter])
+        r.defaultFc = modulatedCutoff(r.defaultFc, out[M::Filter].lfo, out[M::Filter].envelope, scales);
     return r;
 }
 
@@ -213,21 +222,37 @@ void runModulators(VoiceModulation& m, const ModulationSample& sample, Modulator
         env::VoiceModulator& modulator = m.modulators[k];
         if (!modulator.active()) continue;
         env::runVoiceModulatorRun(modulator, *sample.timing, sample.fresh, *sample.noise, run.lfo[k], run.envelope[k],
-                                  run.scratch, run.stages, n);
+                                  run.scratch, run.stages, run.delayEnded, n);
         run.keepsAlive = run.keepsAlive || keepsNoteAlive(*sample.timing);
     }
 }
 
 void combineModulators(const VoiceModulation& m, const ListedModulation& listed, ModulatorRun& run, float frequency,
                        int n) {
+    using M = VoiceModulation;
     const Combination c = combinationOf(m);
-    const ListedModulation l = listed;
-    for (int i = 0; i < n; ++i) {
-        env::ModulatorOutput out[VoiceModulation::Count];
-        for (int k = 0; k < VoiceModulation::Count; ++k)
-            if (c.active[k]) out[k] = {run.lfo[k][i], run.envelope[k][i]};
-        run.registers[i] = combine(c, l, out, frequency);
-    }
+    const PartScales scales = listed.scales;
+    // The steps of combine, each over the run.
+    float* const f = run.frequency;
+    std::fill(f, f + n, listed.frequency);
+    if (c.anyModulator && c.active[M::Frequency])
+        for (int i = 0; i < n; ++i)
+            f[i] = modulatedFrequency(f[i], run.lfo[M::Frequency][i], run.envelope[M::Frequency][i], scales);
+    float* const g = run.gain;
+    std::fill(g, g + n, listed.gain);
+    if (c.anyModulator && c.active[M::Gain])
+        for (int i = 0; i < n; ++i) g[i] = modulatedGain(g[i], run.lfo[M::Gain][i], run.envelope[M::Gain][i], scales);
+    if (c.anyModulator && c.active[M::Phase])
+        for (int i = 0; i < n; ++i) run.phase[i] = run.lfo[M::Phase][i] * scales.phaseLfo;
+    else
+        std::fill(run.phase, run.phase + n, 0.0f);
+    float* const fc = run.defaultFc;
+    for (int i = 0; i < n; ++i) fc[i] = defaultCutoff(c.cutoffSetting, listed.filterFactor, f[i], frequency);
+    if (listed.fcMod)
+        for (int i = 0; i < n; ++i) fc[i] *= listed.fcModFactor;
+    if (c.active[M::Filter])
+        for (int i = 0; i < n; ++i)
+            fc[i] = modulatedCutoff(fc[i], run.lfo[M::Filter][i], run.envelope[M::Filter][i], scales);
 }
 
 ModulatedRegisters modulateAll(VoiceModulation& m, const ModulationSample& sample, float frequency, float gain) {

@@ -99,15 +99,20 @@ struct ModulatorRun {
     float envelope[VoiceModulation::Count][kMaxSamples];
     Stereo scratch[kMaxSamples];
     float stages[kMaxSamples];
+    bool delayEnded[kMaxSamples];
     bool keepsAlive = false;  // the lowest stage is 0 at each sample
-    ModulatedRegisters registers[kMaxSamples];  // what modulateWith gives at each sample
+    // What modulateWith gives at each sample.
+    float frequency[kMaxSamples];
+    float gain[kMaxSamples];
+    float defaultFc[kMaxSamples];
+    float phase[kMaxSamples];
 };
 // Whether the modulators may run one after the other over a run: at most one of them draws
 // noise (the draws of two would interleave differently).
 bool modulatorsRunApart(const VoiceModulation& modulation);
 // The active modulators over n samples from sample.timing->t on, as modulateWith runs them.
 void runModulators(VoiceModulation& modulation, const ModulationSample& sample, ModulatorRun& run, int n);
-// modulateWith at each of the n samples of `run`, into run.registers.
+// modulateWith at each of the n samples of `run`, into its frequency, gain, DEFAULTFC and phase.
 void combineModulators(const VoiceModulation& modulation, const ListedModulation& listed, ModulatorRun& run,
                        float frequency, int n);
 

@@ -91,6 +91,17 @@ float shaped(int code, float s, float p, Noise& noise) {
     }
 }
 
+void basicRun(int code, const float* p, float* out, int n, Noise& noise) {
+    switch (code) {
+        case 0: eachPhase(p, out, n, [](float x) { return std::sin(x); }); break;
+        case 1: eachPhase(p, out, n, [](float x) { return x < 0.0f ? -1.0f : 1.0f; }); break;
+        case 2: eachPhase(p, out, n, [](float x) { return x / kPi; }); break;
+        case 3: eachPhase(p, out, n, [](float x) { return triangle(x); }); break;
+        case 4: eachPhase(p, out, n, [&noise](float) { return noise.next(); }); break;
+        default: eachPhase(p, out, n, [code, &noise](float x) { return basic(code, x, noise); }); break;
+    }
+}
+
 void shapedRun(int code, float s, const float* p, float* out, int n, Noise& noise) {
     switch (code) {
         case 0:

@@ -16,6 +16,8 @@ inline constexpr float kPi = 3.14159265358979f;
 inline constexpr float kTwoPi = 6.28318530717959f;
 
 float basic(int code, float p, Noise& noise);
+// basic() at the n phases p, into out: the waveform chosen once for all of them.
+void basicRun(int code, const float* p, float* out, int n, Noise& noise);
 // The basic waveform that draws from the noise source.
 inline bool basicIsNoise(int code) { return code == 4; }
 float shaped(int code, float shape, float p, Noise& noise);

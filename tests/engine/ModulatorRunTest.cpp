@@ -119,11 +119,11 @@ void expectSameAsSingleSamples(const ModulatorCase& c, int runLength) {
             timing.t = t0 + i;
             lowest = 5.0f;
             const ModulatedRegisters expected = modulateWith(single, listed, sample, 440.0f);
-            const ModulatedRegisters& got = modulatorRun->registers[i];
-            expectSameBits(got.frequency, expected.frequency, "FREQ", c, runLength, timing.t);
-            expectSameBits(got.gain, expected.gain, "GAIN", c, runLength, timing.t);
-            expectSameBits(got.defaultFc, expected.defaultFc, "DEFAULTFC", c, runLength, timing.t);
-            expectSameBits(got.phase, expected.phase, "phase", c, runLength, timing.t);
+            const ModulatorRun& got = *modulatorRun;
+            expectSameBits(got.frequency[i], expected.frequency, "FREQ", c, runLength, timing.t);
+            expectSameBits(got.gain[i], expected.gain, "GAIN", c, runLength, timing.t);
+            expectSameBits(got.defaultFc[i], expected.defaultFc, "DEFAULTFC", c, runLength, timing.t);
+            expectSameBits(got.phase[i], expected.phase, "phase", c, runLength, timing.t);
             ASSERT_EQ(modulatorRun->keepsAlive, lowest == 0.0f) << c.name << " sample " << timing.t;
         }
     }

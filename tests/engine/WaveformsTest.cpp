@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "engine/Waveforms.h"
 #include "engine/envelopes/StageModel.h"
@@ -68,6 +69,25 @@ TEST(Waveforms, NoiseStaysBelowOne) {
     }
     EXPECT_LT(low, -0.999f);
     EXPECT_GT(high, 0.999f);
+}
+
+TEST(Waveforms, BasicRunGivesTheSingleSampleValues) {
+    // Every basic waveform (and numbers outside the set) over phases across the turn, the turn's
+    // ends and 0 included; noise draws in the same order.
+    constexpr int n = 203;
+    float p[n];
+    for (int i = 0; i < n; ++i) p[i] = -kPi + 2.0f * kPi * static_cast<float>(i) / (n - 1);
+    p[n / 2] = 0.0f;
+    for (int code = -1; code <= 13; ++code) {
+        Noise single(7), run(7);
+        float out[n];
+        wave::basicRun(code, p, out, n, run);
+        for (int i = 0; i < n; ++i) {
+            const float v = wave::basic(code, p[i], single);
+            ASSERT_EQ(std::memcmp(&out[i], &v, sizeof v), 0) << "code " << code << " phase " << p[i];
+        }
+        EXPECT_EQ(run.next(), single.next()) << "code " << code;
+    }
 }
 
 TEST(Waveforms, WrapTakesWholeTurns) {

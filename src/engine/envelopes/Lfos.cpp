@@ -110,15 +110,40 @@ void runLfoRun(LfoState& state, EnvelopeState& fade, Stereo wave, Stereo delay, 
     const float step = increment(frequency.l, context);
     const FadeSegments segments = fadeSegments(delay.l, fadeIn.l, release.l, context.timing);
     const int w = waveNumber(wave.l);
-    const std::int64_t t = context.timing.t;
-    for (int i = 0; i < n; ++i) {
-        context.timing.t = t + i;
-        context.lowestStage = lowestStage + i;
-        state.phase[0] = wave::wrap(state.phase[0] + step);
-        bool delayEnded = false;
-        const float level = fadeLevelWith(fade, segments, context, delayEnded);
-        if (delayEnded) state.phase[0] = 0.0f;
-        out[i] = both(wave::basic(w, state.phase[0], *context.noise) * level);
+    const EnvelopeTiming& timing = context.timing;
+    const std::int64_t t0 = timing.t;
+    if (context.isPost) {
+        for (int i = 0; i < n; ++i) {
+            state.phase[0] = wave::wrap(state.phase[0] + step);
+            out[i] = both(wave::basic(w, state.phase[0], *context.noise) * 1.0f);
+        }
+        return;
+    }
+    // In pieces: the fade (level in out[i].l), then the phase chain with the lowest stages, then
+    // the waveform.
+    constexpr int kPiece = 256;
+    float stages[kPiece];
+    bool delayEnded[kPiece];
+    float phases[kPiece];
+    float waves[kPiece];
+    for (int from = 0; from < n; from += kPiece) {
+        const int m = std::min(kPiece, n - from);
+        Stereo* const o = out + from;
+        EnvelopeTiming pieceTiming = timing;
+        pieceTiming.t = t0 + from;
+        runVoiceFadeRun(fade, segments, pieceTiming, o, stages, delayEnded, m);
+        float phase = state.phase[0];
+        for (int i = 0; i < m; ++i) {
+            const std::int64_t t = pieceTiming.t + i;
+            if (t >= timing.startTime)
+                lowestStage[from + i] = std::min(lowestStage[from + i], t < timing.releaseTime ? 0.0f : stages[i]);
+            phase = wave::wrap(phase + step);
+            if (delayEnded[i]) phase = 0.0f;
+            phases[i] = phase;
+        }
+        state.phase[0] = phase;
+        wave::basicRun(w, phases, waves, m, *context.noise);
+        for (int i = 0; i < m; ++i) o[i] = both(waves[i] * o[i].l);
     }
 }
 

@@ -114,8 +114,10 @@ namespace {
 // Steps the stage through the segment [base, base + 1) from sample i while the next step stays
 // inside it (stage + step <= base + 1: advance does not cross) and i < limit. Each sample's x
 // (the stage before its step, less base) goes to out[i].l for the level pass that follows, and
-// its stage after the step lowers lowestStage[i]. Returns the index after the last sample taken.
-int stepInside(double& stage, float step, double base, int i, int limit, Stereo* out, float* lowestStage) {
+// its stage after the step goes to record(i, stage). Returns the index after the last sample
+// taken.
+template <typename Record>
+int stepInside(double& stage, float step, double base, int i, int limit, Stereo* out, Record record) {
     const double end = base + 1.0;
     double s = stage;
     for (; i < limit; ++i) {
@@ -123,11 +125,19 @@ int stepInside(double& stage, float step, double base, int i, int limit, Stereo*
         if (next > end) break;
         out[i].l = static_cast<float>(s - base);
         s = next;
-        lowestStage[i] = std::min(lowestStage[i], static_cast<float>(s));
+        record(i, s);
     }
     stage = s;
     return i;
 }
+
+// The stage after a sample lowers that sample's lowest stage.
+struct LowerStage {
+    float* lowestStage;
+    void operator()(int i, double stage) const {
+        lowestStage[i] = std::min(lowestStage[i], static_cast<float>(stage));
+    }
+};
 
 // The level pass over the x values stepInside left in out[from, to): the exponential calls are
 // independent of each other here. Returns the last level (`level` when the range is empty).
@@ -149,27 +159,28 @@ float fill(Stereo* out, int from, int to, float level, float value) {
 int runSegment(EnvelopeState& state, const DelayedEnvelope& envelope, const Segment& release, int i, int heldEnd,
                int releaseEnd, int n, Stereo* out, float* lowestStage) {
     double& stage = state.stage;
+    const LowerStage lower{lowestStage};
     if (!(stage >= 0.0)) return i;
     if (stage < 5.0) {
         if (i >= heldEnd) return i;
         if (stage < 1.0) {
-            const int to = stepInside(stage, envelope.delayStep, 0.0, i, heldEnd, out, lowestStage);
+            const int to = stepInside(stage, envelope.delayStep, 0.0, i, heldEnd, out, lower);
             state.level = fill(out, i, to, state.level, 0.0f);
             return to;
         }
         if (stage < 2.0) {
-            const int to = stepInside(stage, envelope.attack.step, 1.0, i, heldEnd, out, lowestStage);
+            const int to = stepInside(stage, envelope.attack.step, 1.0, i, heldEnd, out, lower);
             const bool exponential = envelope.attack.exponential;
             state.level = levelsOf(out, i, to, state.level, [exponential](float x) { return rising(x, exponential); });
             return to;
         }
         if (stage < 3.0) {
-            const int to = stepInside(stage, envelope.holdStep, 2.0, i, heldEnd, out, lowestStage);
+            const int to = stepInside(stage, envelope.holdStep, 2.0, i, heldEnd, out, lower);
             state.level = fill(out, i, to, state.level, 1.0f);
             return to;
         }
         if (stage < 4.0) {
-            const int to = stepInside(stage, envelope.decay.step, 3.0, i, heldEnd, out, lowestStage);
+            const int to = stepInside(stage, envelope.decay.step, 3.0, i, heldEnd, out, lower);
             const float sustain = envelope.sustain;
             const bool exponential = envelope.decay.exponential;
             state.level = levelsOf(out, i, to, state.level,
@@ -197,7 +208,7 @@ int runSegment(EnvelopeState& state, const DelayedEnvelope& envelope, const Segm
         return i;
     }
     if (stage < 6.0) {
-        const int to = stepInside(stage, release.step, 5.0, i, releaseEnd, out, lowestStage);
+        const int to = stepInside(stage, release.step, 5.0, i, releaseEnd, out, lower);
         const float saved = state.saved;
         const bool exponential = release.exponential;
         state.level = levelsOf(out, i, to, state.level,
@@ -251,6 +262,106 @@ int runDelayedEnvelopeRun(EnvelopeState& state, const DelayedEnvelope& envelope,
         ++i;
     }
     return n;
+}
+
+namespace {
+
+// The stage after a sample, as it stands.
+struct RecordStage {
+    float* stages;
+    void operator()(int i, double stage) const { stages[i] = static_cast<float>(stage); }
+};
+
+// The samples from i on that the fade's segment renders without a crossing, a start, a note-off
+// or the end of the delay (see runSegment).
+int runFadeSegment(EnvelopeState& fade, const FadeSegments& segments, int i, int heldEnd, int n, Stereo* out,
+                   float* stages) {
+    double& stage = fade.stage;
+    if (!(stage >= 0.0)) return i;
+    const RecordStage record{stages};
+    if (stage < 3.0) {
+        if (i >= heldEnd) return i;
+        if (stage < 1.0) {
+            // The delay, up to the sample on which it ends.
+            double s = stage;
+            const float step = segments.delayStep;
+            int k = i;
+            for (; k < heldEnd && s + step < 1.0; ++k) {
+                s += step;
+                out[k].l = 0.0f;
+                stages[k] = static_cast<float>(s);
+            }
+            stage = s;
+            if (k > i) fade.level = 0.0f;
+            return k;
+        }
+        if (stage < 2.0) {
+            const int to = stepInside(stage, segments.fadeIn.step, 1.0, i, heldEnd, out, record);
+            const bool exponential = segments.fadeIn.exponential;
+            fade.level = levelsOf(out, i, to, fade.level, [exponential](float x) { return rising(x, exponential); });
+            return to;
+        }
+        // Held at 1: the level settles, the stage stays.
+        const float stageNow = static_cast<float>(stage);
+        float level = fade.level;
+        for (; i < heldEnd; ++i) {
+            level = settle(level, 1.0f);
+            out[i].l = level;
+            stages[i] = stageNow;
+        }
+        fade.level = level;
+        return i;
+    }
+    if (stage < 4.0) {
+        const int to = stepInside(stage, segments.fadeOut.step, 3.0, i, n, out, record);
+        const float saved = fade.saved;
+        const bool exponential = segments.fadeOut.exponential;
+        fade.level = levelsOf(out, i, to, fade.level,
+                              [saved, exponential](float x) { return falling(saved, 0.0f, x, exponential); });
+        return to;
+    }
+    float level = fade.level;
+    double s = stage;
+    for (; i < n; ++i) {
+        level *= 0.999f;
+        s += 1e-5f;
+        out[i].l = level;
+        stages[i] = static_cast<float>(s);
+    }
+    fade.level = level;
+    stage = s;
+    return i;
+}
+
+}  // namespace
+
+void runVoiceFadeRun(EnvelopeState& fade, const FadeSegments& segments, EnvelopeTiming timing, Stereo* out,
+                     float* stages, bool* delayEnded, int n) {
+    const std::int64_t t0 = timing.t;
+    const int heldEnd = static_cast<int>(std::clamp<std::int64_t>(timing.releaseTime - t0, 0, n));
+    int i = 0;
+    while (i < n) {
+        const std::int64_t t = t0 + i;
+        if (t > timing.startTime) {
+            const int to = runFadeSegment(fade, segments, i, heldEnd, n, out, stages);
+            if (to > i) {
+                std::fill(delayEnded + i, delayEnded + to, false);
+                i = to;
+                continue;
+            }
+        }
+        timing.t = t;
+        delayEnded[i] = false;
+        if (t < timing.startTime) {
+            out[i].l = earlyLevel(fade, timing);
+        } else {
+            if (t == timing.startTime) fade.stage = skipDelayStage(fade.level, segments.fadeIn.exponential);
+            delayEnded[i] = runFade(fade, segments, !timing.held());
+            out[i].l = fade.level;
+        }
+        stages[i] = static_cast<float>(fade.stage);
+        ++i;
+    }
 }
 
 Env1Segments env1Segments(float attack, float decay, float sustain, float release, float delay, float hold,

@@ -126,6 +126,13 @@ struct FadeSegments {
 // exactly 1, so the fade-in starts from its beginning).
 bool runFade(EnvelopeState& fade, const FadeSegments& segments, bool released);
 
+// The fade of a voice over n samples from timing.t on: ahead of the voice's start the early blend,
+// at its start the stage taken from the level (the delay skipped when there is one), then runFade
+// with the note released from timing.releaseTime on. Sample i's level goes to out[i].l, its stage
+// after the sample to stages[i], and whether its delay ended there to delayEnded[i].
+void runVoiceFadeRun(EnvelopeState& fade, const FadeSegments& segments, EnvelopeTiming timing, Stereo* out,
+                     float* stages, bool* delayEnded, int n);
+
 // ENV0: attack (0..1), decay to the sustain (1..2), sustain settle (2..3) while held; after the
 // note-off release from the saved level (3..4), then the tail. Returns the level.
 float runEnv0(EnvelopeState& state, float attack, float decay, float sustain, float release,

@@ -65,19 +65,33 @@ ModulatorOutput runVoiceModulator(VoiceModulator& m, const EnvelopeTiming& timin
 }
 
 void runVoiceModulatorRun(VoiceModulator& m, EnvelopeTiming timing, bool fresh, Noise& noise, float* lfo,
-                          float* envelope, Stereo* scratch, float* stages, int n) {
+                          float* envelope, Stereo* scratch, float* stages, bool* delayEnded, int n) {
     const std::int64_t t0 = timing.t;
     if (m.lfoDepth != 0.0f) {
-        // The phases and fade levels first (in lfo and stages), then the waveform.
+        // The phases (in lfo) and fade levels first, then the waveform.
         const FadeSegments segments = fadeSegmentsFor(m, timing);
-        for (int i = 0; i < n; ++i) {
-            timing.t = t0 + i;
-            stepLfo(m, segments, timing, fresh);
-            lfo[i] = m.phase;
-            stages[i] = m.fade.level;
+        if (t0 >= timing.startTime) {
+            // The voice has started: the fade through its run loops (levels in scratch[i].l),
+            // then the phase chain.
+            runVoiceFadeRun(m.fade, segments, timing, scratch, stages, delayEnded, n);
+            float phase = m.phase;
+            for (int i = 0; i < n; ++i) {
+                phase = wave::wrap(phase + m.increment);
+                if (delayEnded[i] && fresh) phase = -m.increment;
+                lfo[i] = phase;
+            }
+            m.phase = phase;
+        } else {
+            for (int i = 0; i < n; ++i) {
+                timing.t = t0 + i;
+                stepLfo(m, segments, timing, fresh);
+                lfo[i] = m.phase;
+                scratch[i].l = m.fade.level;
+            }
+            timing.t = t0;
         }
-        for (int i = 0; i < n; ++i) lfo[i] = wave::shaped(m.wave, m.shape, lfo[i], noise) * stages[i] * m.lfoDepth;
-        timing.t = t0;
+        for (int i = 0; i < n; ++i)
+            lfo[i] = wave::shaped(m.wave, m.shape, lfo[i], noise) * scratch[i].l * m.lfoDepth;
     } else {
         std::fill(lfo, lfo + n, 0.0f);
     }

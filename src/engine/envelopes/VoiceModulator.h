@@ -46,9 +46,9 @@ struct ModulatorOutput {
 ModulatorOutput runVoiceModulator(VoiceModulator& modulator, const EnvelopeTiming& timing, bool fresh, Noise& noise);
 
 // runVoiceModulator over n samples from timing.t on: sample i's output in lfo[i] and envelope[i].
-// `scratch` and `stages` are working space of n values each.
+// `scratch`, `stages` and `delayEnded` are working space of n values each.
 void runVoiceModulatorRun(VoiceModulator& modulator, EnvelopeTiming timing, bool fresh, Noise& noise, float* lfo,
-                          float* envelope, Stereo* scratch, float* stages, int n);
+                          float* envelope, Stereo* scratch, float* stages, bool* delayEnded, int n);
 
 // Whether the modulator's LFO draws from the noise source.
 bool drawsNoise(const VoiceModulator& modulator);
