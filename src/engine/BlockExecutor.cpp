@@ -502,24 +502,7 @@ void Engine::fillSteadyRun(Voice& voice, bool isPost, float* const* outputs, int
     if (readsKeyword(reg::Gain)) std::fill(lane(slots + reg::Gain), lane(slots + reg::Gain) + n, both(gain));
     if (readsKeyword(reg::DefaultFc))
         std::fill(lane(slots + reg::DefaultFc), lane(slots + reg::DefaultFc) + n, both(fc));
-    if (readsKeyword(reg::Time)) {
-        Stereo* const time = lane(slots + reg::Time);
-        for (int i = 0; i < n; ++i) time[i] = both(run.time[i]);
-    }
-    if (readsKeyword(reg::In)) {
-        Stereo* const in = lane(slots + reg::In);
-        for (int i = 0; i < n; ++i) in[i] = {inLeft_[runStart + i], inRight_[runStart + i]};
-    }
-    if (readsKeyword(reg::Duration)) {
-        Stereo* const duration = lane(slots + reg::Duration);
-        const float released = static_cast<float>(releaseTime - voice.startTime) * inverseRate;
-        for (int i = 0; i < n; ++i) duration[i] = both(runTime + i >= releaseTime ? released : run.time[i]);
-    }
-    for (int bus = 0; bus < kSendBuses; ++bus) {
-        if (!readsKeyword(reg::Sends1 + bus)) continue;
-        Stereo* const sends = lane(slots + reg::Sends1 + bus);
-        for (int i = 0; i < n; ++i) sends[i] = {send(bus, 0)[runStart + i], send(bus, 1)[runStart + i]};
-    }
+    fillTimeAndInputLanes(voice, runStart, n, releaseTime);
 }
 
 void Engine::fillModulatedRun(Voice& voice, int runStart, int n, std::int64_t releaseTime) {
@@ -553,6 +536,16 @@ void Engine::fillModulatedRun(Voice& voice, int runStart, int n, std::int64_t re
         Stereo* const lane = this->lane(slots + reg::DefaultFc);
         for (int i = 0; i < n; ++i) lane[i] = both(m.defaultFc[i]);
     }
+    fillTimeAndInputLanes(voice, runStart, n, releaseTime);
+}
+
+void Engine::fillTimeAndInputLanes(const Voice& voice, int runStart, int n, std::int64_t releaseTime) {
+    const RunRegisters& run = *runSet_;
+    const int slots = voice.slotCount;
+    const std::int64_t runTime = sampleClock + runStart;
+    const float inverseRate = 1.0f / sampleRate;
+    const std::uint32_t reads = voice.plan->keywordReads;
+    auto readsKeyword = [reads](int keyword) { return (reads & (1u << keyword)) != 0; };
     if (readsKeyword(reg::Time)) {
         Stereo* const time = lane(slots + reg::Time);
         for (int i = 0; i < n; ++i) time[i] = both(run.time[i]);

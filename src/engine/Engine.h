@@ -177,6 +177,9 @@ private:
     // The registers of a run of a voice that sounds from the first sample, whose modulation
     // modulatorRun_ holds for each sample.
     void fillModulatedRun(Voice& voice, int runStart, int n, std::int64_t releaseTime);
+    // TIME, IN, DURATION and the send buses of a run whose times run.time holds, where the
+    // program reads them.
+    void fillTimeAndInputLanes(const Voice& voice, int runStart, int n, std::int64_t releaseTime);
     // The controller operands of samples from .. to - 1 of the run: those whose reads hold one
     // value over the samples once, the others sample by sample.
     void readControllers(const Voice& voice, const BlockPlan& plan, std::int64_t runTime, int from, int to);
