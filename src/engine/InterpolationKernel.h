@@ -75,18 +75,27 @@ public:
     float readAround(const float* centre, double frac) const {
         switch (halfWidth_) {
             case 0: return centre[0];
-            case 1: return sumTaps<1>(centre, frac);
-            case 2: return sumTaps<2>(centre, frac);
-            case 3: return sumTaps<3>(centre, frac);
-            case 4: return sumTaps<4>(centre, frac);
-            case 5: return sumTaps<5>(centre, frac);
-            case 6: return sumTaps<6>(centre, frac);
-            case 7: return sumTaps<7>(centre, frac);
-            case 8: return sumTaps<8>(centre, frac);
+            case 1: return readAroundOf<1>(centre, frac);
+            case 2: return readAroundOf<2>(centre, frac);
+            case 3: return readAroundOf<3>(centre, frac);
+            case 4: return readAroundOf<4>(centre, frac);
+            case 5: return readAroundOf<5>(centre, frac);
+            case 6: return readAroundOf<6>(centre, frac);
+            case 7: return readAroundOf<7>(centre, frac);
+            case 8: return readAroundOf<8>(centre, frac);
             default: break;
         }
         float sum = 0.0f;
         for (int k = -halfWidth_; k <= halfWidth_; ++k) sum += tap(k, frac) * centre[k];
+        return sum;
+    }
+
+    // readAround for a half-width N known when compiling (N must be halfWidth()): the taps
+    // summed in order from -N to N.
+    template <int N>
+    float readAroundOf(const float* centre, double frac) const {
+        float sum = 0.0f;
+        for (int k = -N; k <= N; ++k) sum += tap(k, frac) * centre[k];
         return sum;
     }
 
@@ -97,13 +106,6 @@ private:
         // A fraction just below 1 can round the outermost distance up to N + 1 exactly.
         if (index > size_ - 1) index = size_ - 1;
         return table_[static_cast<std::size_t>(index)];
-    }
-    // The taps summed in order from -N to N, for a half-width known when compiling.
-    template <int N>
-    float sumTaps(const float* centre, double frac) const {
-        float sum = 0.0f;
-        for (int k = -N; k <= N; ++k) sum += tap(k, frac) * centre[k];
-        return sum;
     }
 
     std::shared_ptr<const float[]> table_;

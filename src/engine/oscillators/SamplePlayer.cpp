@@ -391,6 +391,51 @@ float crossfadedRead(const InterpolationKernel& kernel, const float* data, doubl
 // 1), the voice has started. What holds is worked out once and the frame is read once. Stops
 // before a sample whose gain is below the silence threshold (the slot then starts again, which
 // the single-sample step does). Returns the index after the last sample rendered.
+// readFrames for a kernel of half-width N (known when compiling).
+template <int N>
+float readFramesOf(const InterpolationKernel& kernel, const float* data, std::int64_t last, double position) {
+    const double whole = std::floor(position);
+    if (whole > -1e15 && whole < 1e15) {
+        const auto i = static_cast<std::int64_t>(whole);
+        if (i - N >= 0 && i + N <= last) return kernel.readAroundOf<N>(data + i, position - whole);
+    }
+    return readFrames(kernel, data, last, position);
+}
+
+// How a sample of playMonoFrames is read.
+enum class MonoRead : std::uint8_t { Ended, Plain, Crossfaded };
+
+// The plain reads of a chunk, the kernel's half-width fixed for the loop.
+template <int N>
+void readPlainOf(const InterpolationKernel& kernel, const float* data, std::int64_t last, const double* read,
+                 const MonoRead* how, float* value, int n) {
+    for (int i = 0; i < n; ++i)
+        if (how[i] == MonoRead::Plain) value[i] = readFramesOf<N>(kernel, data, last, read[i]);
+}
+
+void readPlain(const InterpolationKernel& kernel, const float* data, std::int64_t last, const double* read,
+               const MonoRead* how, float* value, int n) {
+    switch (kernel.halfWidth()) {
+        case 1: readPlainOf<1>(kernel, data, last, read, how, value, n); return;
+        case 2: readPlainOf<2>(kernel, data, last, read, how, value, n); return;
+        case 3: readPlainOf<3>(kernel, data, last, read, how, value, n); return;
+        case 4: readPlainOf<4>(kernel, data, last, read, how, value, n); return;
+        case 5: readPlainOf<5>(kernel, data, last, read, how, value, n); return;
+        case 6: readPlainOf<6>(kernel, data, last, read, how, value, n); return;
+        case 7: readPlainOf<7>(kernel, data, last, read, how, value, n); return;
+        case 8: readPlainOf<8>(kernel, data, last, read, how, value, n); return;
+        default: break;
+    }
+    for (int i = 0; i < n; ++i)
+        if (how[i] == MonoRead::Plain) value[i] = readFrames(kernel, data, last, read[i]);
+}
+
+// playFramesStep over samples i.. of a run for a one-channel slot that both channels read at one
+// position: the frequency and the offset hold, the loop is always or never taken (modes 0 and
+// 1), the voice has started. What holds is worked out once and the frame is read once: a chunk's
+// positions first, then its reads. Stops before a sample whose gain is below the silence
+// threshold (the slot then starts again, which the single-sample step does). Returns the index
+// after the last sample rendered.
 int playMonoFrames(OscillatorState& s, const OscillatorContext& context, const SampleSlot& slot,
                    const FramePlan& plan, const Stereo* gain, int gainStride, double increment, double offset,
                    float* lowestStage, Stereo* out, int i, int n) {
@@ -405,27 +450,42 @@ int playMonoFrames(OscillatorState& s, const OscillatorContext& context, const S
     const std::int64_t held = std::clamp<std::int64_t>(context.releaseTime - (context.t - i), i, n);
     double position = s.position[0];
     bool insideLoop = s.insideLoop;
-    for (; i < n; ++i) {
-        const Stereo g = gain[i * gainStride];
-        if (std::fabs(g.l) < context.silenceThreshold || std::fabs(g.r) < context.silenceThreshold) break;
-        if (i < held) lowestStage[i] = 0.0f;
-        position += increment;
-        if (looping) {
-            double index = static_cast<double>(first) + position;
-            if (wrapForward(index, static_cast<double>(loopStart), static_cast<double>(loopEnd),
-                            static_cast<double>(length)) > 0)
-                position = index - static_cast<double>(first);
-            if (position + first >= loopStart + taps) insideLoop = true;
+    constexpr int kChunk = 64;
+    double read[kChunk];
+    MonoRead how[kChunk];
+    float value[kChunk];
+    bool silent = false;
+    while (i < n && !silent) {
+        const int from = i;
+        const int to = std::min(n, from + kChunk);
+        for (; i < to; ++i) {
+            const Stereo g = gain[i * gainStride];
+            if (std::fabs(g.l) < context.silenceThreshold || std::fabs(g.r) < context.silenceThreshold) {
+                silent = true;
+                break;
+            }
+            if (i < held) lowestStage[i] = 0.0f;
+            position += increment;
+            if (looping) {
+                double index = static_cast<double>(first) + position;
+                if (wrapForward(index, static_cast<double>(loopStart), static_cast<double>(loopEnd),
+                                static_cast<double>(length)) > 0)
+                    position = index - static_cast<double>(first);
+                if (position + first >= loopStart + taps) insideLoop = true;
+            }
+            const int k = i - from;
+            read[k] = first + position + offset;
+            if (!looping && read[k] > end - taps) how[k] = MonoRead::Ended;
+            else if (!(looping && insideLoop) || outsideCrossfade(read[k], taps, end, loopEnd, fade)) how[k] = MonoRead::Plain;
+            else how[k] = MonoRead::Crossfaded;
         }
-        const double read = first + position + offset;
-        if (!looping && read > end - taps) {
-            out[i] = {};
-            continue;
+        const int m = i - from;
+        readPlain(kernel, data, end, read, how, value, m);
+        for (int k = 0; k < m; ++k) {
+            if (how[k] == MonoRead::Crossfaded) value[k] = crossfadedRead(kernel, data, read[k], plan, fade);
+            const Stereo g = gain[(from + k) * gainStride];
+            out[from + k] = how[k] == MonoRead::Ended ? Stereo{} : Stereo{value[k] * g.l, value[k] * g.r};
         }
-        const float v = !(looping && insideLoop) || outsideCrossfade(read, taps, end, loopEnd, fade)
-                            ? readFrames(kernel, data, end, read)
-                            : crossfadedRead(kernel, data, read, plan, fade);
-        out[i] = {v * g.l, v * g.r};
     }
     if (i > held) s.releaseNoted = true;
     s.position[0] = s.position[1] = position;
