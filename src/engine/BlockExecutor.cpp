@@ -492,16 +492,17 @@ void Engine::fillSteadyRun(Voice& voice, bool isPost, float* const* outputs, int
                 run.holds[voice.startTime - runTime] = true;
         }
     }
+    // FREQ, GAIN, DEFAULTFC and a note's OUT are marked as holding one value for the run
+    // (prepareRun): their first sample is all anything reads until a lane is materialized.
     Stereo* const out = lane(slots + reg::Out);
     if (isPost) {
         for (int i = 0; i < n; ++i) out[i] = {outputs[0][runStart + i], outputs[1][runStart + i]};
     } else {
-        std::fill(out, out + n, Stereo{});
+        out[0] = Stereo{};
     }
-    if (readsKeyword(reg::Freq)) std::fill(lane(slots + reg::Freq), lane(slots + reg::Freq) + n, both(frequency));
-    if (readsKeyword(reg::Gain)) std::fill(lane(slots + reg::Gain), lane(slots + reg::Gain) + n, both(gain));
-    if (readsKeyword(reg::DefaultFc))
-        std::fill(lane(slots + reg::DefaultFc), lane(slots + reg::DefaultFc) + n, both(fc));
+    if (readsKeyword(reg::Freq)) lane(slots + reg::Freq)[0] = both(frequency);
+    if (readsKeyword(reg::Gain)) lane(slots + reg::Gain)[0] = both(gain);
+    if (readsKeyword(reg::DefaultFc)) lane(slots + reg::DefaultFc)[0] = both(fc);
     fillTimeAndInputLanes(voice, runStart, n, releaseTime);
 }
 
