@@ -1,5 +1,6 @@
 #include "tessarine/WavFile.h"
 
+#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -111,16 +112,24 @@ bool WavWriter::write(const float* left, const float* right, std::size_t frames,
     }
     buffer_.resize(frames * blockAlign);
     unsigned char* out = buffer_.data();
-    for (std::size_t i = 0; i < frames; ++i) {
-        for (const float sample : {left[i], right[i]}) {
-            if (encoding_ == WavEncoding::Float32) {
-                std::uint32_t bits;
-                std::memcpy(&bits, &sample, sizeof bits);
-                for (int b = 0; b < 4; ++b) *out++ = static_cast<unsigned char>(bits >> (8 * b));
-            } else {
-                const auto bits = static_cast<std::uint16_t>(floatToPcm16(sample));
-                *out++ = static_cast<unsigned char>(bits & 0xFF);
-                *out++ = static_cast<unsigned char>(bits >> 8);
+    if (encoding_ == WavEncoding::Float32 && std::endian::native == std::endian::little) {
+        // The file's byte order is the machine's: the frames interleaved as they are.
+        for (std::size_t i = 0; i < frames; ++i) {
+            std::memcpy(out + 8 * i, &left[i], 4);
+            std::memcpy(out + 8 * i + 4, &right[i], 4);
+        }
+    } else {
+        for (std::size_t i = 0; i < frames; ++i) {
+            for (const float sample : {left[i], right[i]}) {
+                if (encoding_ == WavEncoding::Float32) {
+                    std::uint32_t bits;
+                    std::memcpy(&bits, &sample, sizeof bits);
+                    for (int b = 0; b < 4; ++b) *out++ = static_cast<unsigned char>(bits >> (8 * b));
+                } else {
+                    const auto bits = static_cast<std::uint16_t>(floatToPcm16(sample));
+                    *out++ = static_cast<unsigned char>(bits & 0xFF);
+                    *out++ = static_cast<unsigned char>(bits >> 8);
+                }
             }
         }
     }
