@@ -1,6 +1,8 @@
 // Reload on save: while an instrument is loaded, a watcher thread of the plug-in's own looks at
 // the files it was built from (Settings.ini, the instrument file and its INCLUDEs, the sample
 // files) and reloads it when one of them changes, as the Reload button does.
+#include <utility>
+
 #include "compiler/InstrumentCompiler.h"
 #include "plugin/Tessarine.h"
 #include "samples/SampleLoader.h"
@@ -12,7 +14,8 @@ void Tessarine::watchInstrumentFiles(const std::vector<platform::FileWatcher::Kn
     if (!loadedFile_.empty()) {
         files = compiler->filesRead();
         for (int slot = 0; slot < SampleBank::kSlots; ++slot) {
-            const SampleSlot& sample = (*samples)[slot];
+            // Read through the const view: the other one creates the slot's chunk.
+            const SampleSlot& sample = std::as_const(*samples)[slot];
             if (sample.kind == SampleSlot::kEmpty || sample.fileName.empty()) continue;
             const std::string path = findSampleFile(sample.fileName, sampleContext);
             if (!path.empty()) files.push_back(path);

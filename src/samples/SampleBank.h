@@ -43,6 +43,13 @@ public:
             }
     }
 
+    // How many chunks of slots exist (tests and measurements read it).
+    int chunkCount() const {
+        int count = 0;
+        for (const std::unique_ptr<SampleSlot[]>& chunk : chunks_) count += chunk ? 1 : 0;
+        return count;
+    }
+
 private:
     static inline const SampleSlot kEmptySlot{};
     std::array<std::unique_ptr<SampleSlot[]>, kChunks> chunks_{};

@@ -237,5 +237,20 @@ TEST(LiveReload, TheWatchedFilesAreTheInstrumentItsIncludesSettingsAndSamples) {
     EXPECT_TRUE(plugin.watchedFiles().empty());
 }
 
+// Looking for the sample files to watch reads the slots without creating them: an instrument
+// without samples holds no slots, one whose samples fill one chunk holds that chunk.
+TEST(LiveReload, LookingForSampleFilesCreatesNoSlots) {
+    test::ScopedUserFolder home;
+    HostSession session(HostSession::Where::InProcess);
+    Tessarine& plugin = *session.plugin();
+    test::writeFile(home.file("plain.txt"), "LAYER\nOUT = SIN(6.2831853 * FREQ * TIME) * 0.1\n");
+    ASSERT_TRUE(session.loadInstrument(home.file("plain.txt")));
+    EXPECT_EQ(plugin.samples->chunkCount(), 0);
+
+    test::writeFile(home.file("additive.txt"), "SAMPLE 1, 0, 0, 0.4, 2, 0, 0, 0.1, 3, 0\nLAYER\nOUT = OSCENV(1, 0.005, 0.4, 0.7, 0.3) * 0.2\n");
+    ASSERT_TRUE(session.loadInstrument(home.file("additive.txt")));
+    EXPECT_EQ(plugin.samples->chunkCount(), 1);
+}
+
 }  // namespace
 }  // namespace tess
