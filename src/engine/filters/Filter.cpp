@@ -325,44 +325,32 @@ void storeIntegrators(const FilterJob* jobs, int count, const SvfLanes<kOutput, 
         }
 }
 
-// Coefficients that hold for the run.
+// The coefficients of each sample are taken a chunk at a time for every voice: the given ones
+// when they hold (k), else worked out through each voice's own cache, as its single-voice run
+// would; then the lanes take them sample by sample.
 template <SvfOutput kOutput, int kVectors, int kStages>
-void svfRunGroup(const FilterJob* jobs, int count, const SvfCoefficients* k, float, int n) {
-    constexpr int kLanes = 4 * kVectors;
-    alignas(16) float f[kLanes] = {}, damping[kLanes] = {};
-    for (int g = 0; g < count; ++g) {
-        f[g] = k[g].f;
-        damping[g] = k[g].damping;
-    }
-    SvfLanes<kOutput, kVectors, kStages> lanes;
-    for (int v = 0; v < kVectors; ++v) {
-        lanes.f[v] = _mm_load_ps(f + 4 * v);
-        lanes.damping[v] = _mm_load_ps(damping + 4 * v);
-    }
-    loadIntegrators(jobs, count, lanes);
-    svfRunLanes(jobs, count, lanes, n, [](int) {});
-    storeIntegrators(jobs, count, lanes);
-}
-
-// Coefficients of each sample, worked out a chunk at a time for every voice (through the
-// voice's own cache, as its single-voice run would) and then taken sample by sample.
-template <SvfOutput kOutput, int kVectors, int kStages>
-void svfRunGroupMoving(const FilterJob* jobs, int count, const SvfCoefficients*, float sampleRate, int n) {
+void svfRunGroup(const FilterJob* jobs, int count, const SvfCoefficients* k, float sampleRate, int n) {
     constexpr int kLanes = 4 * kVectors;
     constexpr int kChunk = 64;
     alignas(16) float f[kChunk][kLanes] = {}, damping[kChunk][kLanes] = {};
+    if (k != nullptr)
+        for (int i = 0; i < kChunk; ++i)
+            for (int g = 0; g < count; ++g) {
+                f[i][g] = k[g].f;
+                damping[i][g] = k[g].damping;
+            }
     SvfLanes<kOutput, kVectors, kStages> lanes;
     loadIntegrators(jobs, count, lanes);
     for (int at = 0; at < n; at += kChunk) {
         const int m = std::min(kChunk, n - at);
-        for (int g = 0; g < count; ++g) {
+        for (int g = 0; g < count && k == nullptr; ++g) {
             const FilterJob& job = jobs[g];
             SvfCoefficientCache& cache = job.state->coefficients[0];
             for (int i = 0; i < m; ++i) {
-                const SvfCoefficients k =
+                const SvfCoefficients c =
                     cache.get(job.fc[(at + i) * job.fcStride].l, job.q[(at + i) * job.qStride].l, sampleRate);
-                f[i][g] = k.f;
-                damping[i][g] = k.damping;
+                f[i][g] = c.f;
+                damping[i][g] = c.damping;
             }
         }
         FilterJob chunk[kMaxGroup];
@@ -381,39 +369,33 @@ void svfRunGroupMoving(const FilterJob* jobs, int count, const SvfCoefficients*,
     storeIntegrators(jobs, count, lanes);
 }
 
-template <SvfOutput kOutput, int kVectors, bool kMoving>
+template <SvfOutput kOutput, int kVectors>
 void svfRunGroupOfStages(const FilterJob* jobs, int count, int stageCount, const SvfCoefficients* k,
                          float sampleRate, int n) {
-    auto run = [&]<int kStages>() {
-        if constexpr (kMoving) svfRunGroupMoving<kOutput, kVectors, kStages>(jobs, count, k, sampleRate, n);
-        else svfRunGroup<kOutput, kVectors, kStages>(jobs, count, k, sampleRate, n);
-    };
     switch (stageCount) {
-        case 1: run.template operator()<1>(); break;
-        case 2: run.template operator()<2>(); break;
-        case 3: run.template operator()<3>(); break;
-        default: run.template operator()<4>(); break;
+        case 1: svfRunGroup<kOutput, kVectors, 1>(jobs, count, k, sampleRate, n); break;
+        case 2: svfRunGroup<kOutput, kVectors, 2>(jobs, count, k, sampleRate, n); break;
+        case 3: svfRunGroup<kOutput, kVectors, 3>(jobs, count, k, sampleRate, n); break;
+        default: svfRunGroup<kOutput, kVectors, 4>(jobs, count, k, sampleRate, n); break;
     }
 }
 
-template <SvfOutput kOutput, bool kMoving>
+template <SvfOutput kOutput>
 void svfRunGroupOf(const FilterJob* jobs, int count, int stageCount, const SvfCoefficients* k, float sampleRate,
                    int n) {
-    if (count <= 4) svfRunGroupOfStages<kOutput, 1, kMoving>(jobs, count, stageCount, k, sampleRate, n);
-    else svfRunGroupOfStages<kOutput, 2, kMoving>(jobs, count, stageCount, k, sampleRate, n);
+    if (count <= 4) svfRunGroupOfStages<kOutput, 1>(jobs, count, stageCount, k, sampleRate, n);
+    else svfRunGroupOfStages<kOutput, 2>(jobs, count, stageCount, k, sampleRate, n);
 }
 
-template <bool kMoving>
+// k: the coefficients of each voice when they hold, null when they are worked out per sample.
 void svfRunGroupOfType(SvfOutput output, const FilterJob* jobs, int count, int stageCount, const SvfCoefficients* k,
                        float sampleRate, int n) {
     switch (output) {
-        case SvfOutput::LowPass: svfRunGroupOf<SvfOutput::LowPass, kMoving>(jobs, count, stageCount, k, sampleRate, n); break;
-        case SvfOutput::HighPass: svfRunGroupOf<SvfOutput::HighPass, kMoving>(jobs, count, stageCount, k, sampleRate, n); break;
-        case SvfOutput::BandPass: svfRunGroupOf<SvfOutput::BandPass, kMoving>(jobs, count, stageCount, k, sampleRate, n); break;
-        case SvfOutput::Notch: svfRunGroupOf<SvfOutput::Notch, kMoving>(jobs, count, stageCount, k, sampleRate, n); break;
-        case SvfOutput::LowMinusHigh:
-            svfRunGroupOf<SvfOutput::LowMinusHigh, kMoving>(jobs, count, stageCount, k, sampleRate, n);
-            break;
+        case SvfOutput::LowPass: svfRunGroupOf<SvfOutput::LowPass>(jobs, count, stageCount, k, sampleRate, n); break;
+        case SvfOutput::HighPass: svfRunGroupOf<SvfOutput::HighPass>(jobs, count, stageCount, k, sampleRate, n); break;
+        case SvfOutput::BandPass: svfRunGroupOf<SvfOutput::BandPass>(jobs, count, stageCount, k, sampleRate, n); break;
+        case SvfOutput::Notch: svfRunGroupOf<SvfOutput::Notch>(jobs, count, stageCount, k, sampleRate, n); break;
+        case SvfOutput::LowMinusHigh: svfRunGroupOf<SvfOutput::LowMinusHigh>(jobs, count, stageCount, k, sampleRate, n); break;
     }
 }
 
@@ -444,7 +426,7 @@ bool filterRunGroup(const FilterJob* jobs, int count, float sampleRate, int n) {
             if (!mirroredMoving(*job.state, stageCount, job.x, job.xStride, job.fc, job.fcStride, job.q, job.qStride, n))
                 return false;
         }
-        svfRunGroupOfType<true>(outputOfType(kind), jobs, count, stageCount, nullptr, sampleRate, n);
+        svfRunGroupOfType(outputOfType(kind), jobs, count, stageCount, nullptr, sampleRate, n);
         return true;
     }
     SvfCoefficients k[kMaxGroup];
@@ -455,7 +437,7 @@ bool filterRunGroup(const FilterJob* jobs, int count, float sampleRate, int n) {
         if (!mirrored(*job.state, stageCount, job.x, job.xStride, left, right, n)) return false;
         k[g] = left;
     }
-    svfRunGroupOfType<false>(outputOfType(kind), jobs, count, stageCount, k, sampleRate, n);
+    svfRunGroupOfType(outputOfType(kind), jobs, count, stageCount, k, sampleRate, n);
     return true;
 #else
     (void)jobs;
