@@ -3,10 +3,10 @@
 #include <emmintrin.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 
 #include "engine/Waveforms.h"
+#include "engine/oscillators/WaveOscillators.h"
 
 namespace tess::osc {
 
@@ -16,30 +16,24 @@ constexpr int kChunk = 64;
 constexpr int kLanes = 4;
 constexpr int kVectors = kMaxOscGroup / kLanes;
 
-bool same(float a, float b) { return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b); }
-bool same(Stereo v) { return same(v.l, v.r); }
-
-bool mirrored(const OscSynJob& job) {
-    const OscillatorState& s = *job.state;
-    return same(job.wave) && same(job.shape) && same(job.sync) && same(job.gain) && same(job.frequency) &&
-           same(job.phase) && same(s.phase[0], s.phase[1]) && same(s.startPhase[0], s.startPhase[1]);
-}
-
 }  // namespace
 
 bool oscSynSteadyGroup(const OscSynJob* jobs, int count, int n) {
     if (count < 2 || count > kMaxOscGroup) return false;
     for (int g = 0; g < count; ++g)
-        if (!jobs[g].state->started || wave::waveNumber(jobs[g].wave.l) == 5 || !mirrored(jobs[g])) return false;
+        if (!jobs[g].state->started || wave::waveNumber(jobs[g].wave.l) == 5 ||
+            !oscSynMirrored(*jobs[g].state, jobs[g].wave, jobs[g].shape, jobs[g].sync, jobs[g].gain,
+                            jobs[g].frequency, jobs[g].phase))
+            return false;
 
     // The phase chains: lanes past the group's voices run a chain of their own that nobody reads.
-    alignas(16) float chain[kMaxOscGroup] = {}, increment[kMaxOscGroup] = {}, position[kMaxOscGroup] = {};
+    alignas(16) float increment[kMaxOscGroup] = {}, position[kMaxOscGroup] = {};
     float start[kMaxOscGroup], offset[kMaxOscGroup];
     for (int g = 0; g < count; ++g) {
         const OscSynJob& job = jobs[g];
         const float hz = syncedFrequency(job.frequency.l, job.context.barsPerSecond);
         increment[g] = wave::kTwoPi * hz / job.context.sampleRate;
-        chain[g] = position[g] = job.state->phase[0];
+        position[g] = job.state->phase[0];
         start[g] = job.state->startPhase[0];
         offset[g] = job.phase.l;
         // The samples before the note-off keep the voice alive.
@@ -50,7 +44,7 @@ bool oscSynSteadyGroup(const OscSynJob* jobs, int count, int n) {
     const __m128 low = _mm_set1_ps(-wave::kPi), high = _mm_set1_ps(wave::kPi), zero = _mm_setzero_ps();
     __m128 c[kVectors], step[kVectors];
     for (int v = 0; v < vectors; ++v) {
-        c[v] = _mm_load_ps(chain + v * kLanes);
+        c[v] = _mm_load_ps(position + v * kLanes);
         step[v] = _mm_load_ps(increment + v * kLanes);
     }
 

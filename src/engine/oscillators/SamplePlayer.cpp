@@ -385,12 +385,6 @@ float crossfadedRead(const InterpolationKernel& kernel, const float* data, doubl
     return out;
 }
 
-
-// playFramesStep over samples i.. of a run for a one-channel slot that both channels read at one
-// position: the frequency and the offset hold, the loop is always or never taken (modes 0 and
-// 1), the voice has started. What holds is worked out once and the frame is read once. Stops
-// before a sample whose gain is below the silence threshold (the slot then starts again, which
-// the single-sample step does). Returns the index after the last sample rendered.
 // readFrames for a kernel of half-width N (known when compiling).
 template <int N>
 float readFramesOf(const InterpolationKernel& kernel, const float* data, std::int64_t last, double position) {
@@ -415,19 +409,12 @@ void readPlainOf(const InterpolationKernel& kernel, const float* data, std::int6
 
 void readPlain(const InterpolationKernel& kernel, const float* data, std::int64_t last, const double* read,
                const MonoRead* how, float* value, int n) {
-    switch (kernel.halfWidth()) {
-        case 1: readPlainOf<1>(kernel, data, last, read, how, value, n); return;
-        case 2: readPlainOf<2>(kernel, data, last, read, how, value, n); return;
-        case 3: readPlainOf<3>(kernel, data, last, read, how, value, n); return;
-        case 4: readPlainOf<4>(kernel, data, last, read, how, value, n); return;
-        case 5: readPlainOf<5>(kernel, data, last, read, how, value, n); return;
-        case 6: readPlainOf<6>(kernel, data, last, read, how, value, n); return;
-        case 7: readPlainOf<7>(kernel, data, last, read, how, value, n); return;
-        case 8: readPlainOf<8>(kernel, data, last, read, how, value, n); return;
-        default: break;
-    }
-    for (int i = 0; i < n; ++i)
-        if (how[i] == MonoRead::Plain) value[i] = readFrames(kernel, data, last, read[i]);
+    kernel.withFixedHalfWidth(
+        [&](auto width) { readPlainOf<decltype(width)::value>(kernel, data, last, read, how, value, n); },
+        [&] {
+            for (int i = 0; i < n; ++i)
+                if (how[i] == MonoRead::Plain) value[i] = readFrames(kernel, data, last, read[i]);
+        });
 }
 
 // playFramesStep over samples i.. of a run for a one-channel slot that both channels read at one

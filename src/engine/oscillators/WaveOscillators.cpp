@@ -67,6 +67,12 @@ Stereo oscSyn(OscillatorState& s, const OscillatorContext& context, Stereo wave,
     return {out[0], out[1]};
 }
 
+bool oscSynMirrored(const OscillatorState& s, Stereo wave, Stereo shape, Stereo sync, Stereo gain,
+                    Stereo frequency, Stereo phase) {
+    return same(wave) && same(shape) && same(sync) && same(gain) && same(frequency) && same(phase) &&
+           same(s.phase[0], s.phase[1]) && same(s.startPhase[0], s.startPhase[1]);
+}
+
 bool oscSynSteady(OscillatorState& s, const OscillatorContext& context, Stereo wave, Stereo shape, Stereo sync,
                   Stereo gain, Stereo frequency, Stereo phase, Stereo* out, float* lowestStage, int n) {
     const int codes[2] = {wave::waveNumber(wave.l), wave::waveNumber(wave.r)};
@@ -74,8 +80,7 @@ bool oscSynSteady(OscillatorState& s, const OscillatorContext& context, Stereo w
     // The samples before the note-off keep the voice alive.
     const std::int64_t held = std::clamp<std::int64_t>(context.releaseTime - context.t, 0, n);
     std::fill(lowestStage, lowestStage + held, 0.0f);
-    const bool mirrored = same(wave) && same(shape) && same(sync) && same(gain) && same(frequency) &&
-                          same(phase) && same(s.phase[0], s.phase[1]) && same(s.startPhase[0], s.startPhase[1]);
+    const bool mirrored = oscSynMirrored(s, wave, shape, sync, gain, frequency, phase);
     float p[kSteadyRun], v[kSteadyRun];
     for (int c = 0; c < (mirrored ? 1 : 2); ++c) {
         const float hz = syncedFrequency(channel(frequency, c), context.barsPerSecond);

@@ -21,6 +21,11 @@ bool oscSynSteady(OscillatorState& state, const OscillatorContext& context, Ster
                   Stereo sync, Stereo gain, Stereo frequency, Stereo phase, Stereo* out, float* lowestStage,
                   int n);
 
+// Whether OSCSYN's two channels compute the same samples: every operand and the oscillator's
+// phases equal on both bit for bit.
+bool oscSynMirrored(const OscillatorState& state, Stereo wave, Stereo shape, Stereo sync, Stereo gain,
+                    Stereo frequency, Stereo phase);
+
 // WAVETABLE(sample, position): the slot read at position (seconds) x sample rate.
 Stereo wavetable(OscillatorState& state, const OscillatorContext& context, int slotNumber, Stereo position);
 
