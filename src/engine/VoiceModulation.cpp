@@ -143,13 +143,12 @@ bool keepsNoteAlive(const env::EnvelopeTiming& timing) { return timing.releaseTi
 // What steps 4 to 9 read of the voice's modulation, copied out so that a loop over a run keeps
 // it in registers.
 struct Combination {
-    bool anyModulator;
     bool active[VoiceModulation::Count];
     float cutoffSetting;
 };
 
 Combination combinationOf(const VoiceModulation& m) {
-    Combination c{m.anyModulator, {}, m.cutoffSetting};
+    Combination c{{}, m.cutoffSetting};
     for (int k = 0; k < VoiceModulation::Count; ++k) c.active[k] = m.modulators[k].active();
     return c;
 }
@@ -174,12 +173,10 @@ ModulatedRegisters combine(const Combination& m, const ListedModulation& listed,
     r.gain = listed.gain;
     const PartScales& scales = listed.scales;
     // 4 .. 6, and 9 below.
-    if (m.anyModulator) {
-        if (m.active[M::Frequency])
-            r.frequency = modulatedFrequency(r.frequency, out[M::Frequency].lfo, out[M::Frequency].envelope, scales);
-        if (m.active[M::Gain]) r.gain = modulatedGain(r.gain, out[M::Gain].lfo, out[M::Gain].envelope, scales);
-        if (m.active[M::Phase]) r.phase = out[M::Phase].lfo * scales.phaseLfo;
-    }
+    if (m.active[M::Frequency])
+        r.frequency = modulatedFrequency(r.frequency, out[M::Frequency].lfo, out[M::Frequency].envelope, scales);
+    if (m.active[M::Gain]) r.gain = modulatedGain(r.gain, out[M::Gain].lfo, out[M::Gain].envelope, scales);
+    if (m.active[M::Phase]) r.phase = out[M::Phase].lfo * scales.phaseLfo;
 
     // 7. DEFAULTFC.
     r.defaultFc = defaultCutoff(m.cutoffSetting, listed.filterFactor, r.frequency, frequency);
@@ -235,14 +232,14 @@ void combineModulators(const VoiceModulation& m, const ListedModulation& listed,
     // The steps of combine, each over the run.
     float* const f = run.frequency;
     std::fill(f, f + n, listed.frequency);
-    if (c.anyModulator && c.active[M::Frequency])
+    if (c.active[M::Frequency])
         for (int i = 0; i < n; ++i)
             f[i] = modulatedFrequency(f[i], run.lfo[M::Frequency][i], run.envelope[M::Frequency][i], scales);
     float* const g = run.gain;
     std::fill(g, g + n, listed.gain);
-    if (c.anyModulator && c.active[M::Gain])
+    if (c.active[M::Gain])
         for (int i = 0; i < n; ++i) g[i] = modulatedGain(g[i], run.lfo[M::Gain][i], run.envelope[M::Gain][i], scales);
-    if (c.anyModulator && c.active[M::Phase])
+    if (c.active[M::Phase])
         for (int i = 0; i < n; ++i) run.phase[i] = run.lfo[M::Phase][i] * scales.phaseLfo;
     else
         std::fill(run.phase, run.phase + n, 0.0f);

@@ -152,6 +152,45 @@ float fill(Stereo* out, int from, int to, float level, float value) {
     return to > from ? value : level;
 }
 
+// A rising segment (attack, fade-in) from sample i while it stays inside [base, base + 1).
+template <typename Record>
+int riseInside(EnvelopeState& state, const Segment& segment, double base, int i, int limit, Stereo* out,
+               Record record) {
+    const int to = stepInside(state.stage, segment.step, base, i, limit, out, record);
+    const bool exponential = segment.exponential;
+    state.level = levelsOf(out, i, to, state.level, [exponential](float x) { return rising(x, exponential); });
+    return to;
+}
+
+// A release or fade-out from the saved level to 0, from sample i while it stays inside
+// [base, base + 1).
+template <typename Record>
+int releaseInside(EnvelopeState& state, const Segment& segment, double base, int i, int limit, Stereo* out,
+                  Record record) {
+    const int to = stepInside(state.stage, segment.step, base, i, limit, out, record);
+    const float saved = state.saved;
+    const bool exponential = segment.exponential;
+    state.level = levelsOf(out, i, to, state.level,
+                           [saved, exponential](float x) { return falling(saved, 0.0f, x, exponential); });
+    return to;
+}
+
+// The tail after the release, which never ends by itself, from sample i to n.
+template <typename Record>
+int tail(EnvelopeState& state, int i, int n, Stereo* out, Record record) {
+    float level = state.level;
+    double s = state.stage;
+    for (; i < n; ++i) {
+        level *= 0.999f;
+        s += 1e-5f;
+        out[i] = both(level);
+        record(i, s);
+    }
+    state.level = level;
+    state.stage = s;
+    return i;
+}
+
 // The samples from i on that the segment the stage is in renders without a crossing, a start or
 // a note-off: the held segments while the note is held (up to `heldEnd`), the release and the
 // tail whether it is or not. Returns the index after them (i when the sample at i needs the
@@ -168,12 +207,7 @@ int runSegment(EnvelopeState& state, const DelayedEnvelope& envelope, const Segm
             state.level = fill(out, i, to, state.level, 0.0f);
             return to;
         }
-        if (stage < 2.0) {
-            const int to = stepInside(stage, envelope.attack.step, 1.0, i, heldEnd, out, lower);
-            const bool exponential = envelope.attack.exponential;
-            state.level = levelsOf(out, i, to, state.level, [exponential](float x) { return rising(x, exponential); });
-            return to;
-        }
+        if (stage < 2.0) return riseInside(state, envelope.attack, 1.0, i, heldEnd, out, lower);
         if (stage < 3.0) {
             const int to = stepInside(stage, envelope.holdStep, 2.0, i, heldEnd, out, lower);
             state.level = fill(out, i, to, state.level, 1.0f);
@@ -207,26 +241,8 @@ int runSegment(EnvelopeState& state, const DelayedEnvelope& envelope, const Segm
         state.level = level;
         return i;
     }
-    if (stage < 6.0) {
-        const int to = stepInside(stage, release.step, 5.0, i, releaseEnd, out, lower);
-        const float saved = state.saved;
-        const bool exponential = release.exponential;
-        state.level = levelsOf(out, i, to, state.level,
-                               [saved, exponential](float x) { return falling(saved, 0.0f, x, exponential); });
-        return to;
-    }
-    // The tail, which never ends by itself.
-    float level = state.level;
-    double s = stage;
-    for (; i < n; ++i) {
-        level *= 0.999f;
-        s += 1e-5f;
-        out[i] = both(level);
-        lowestStage[i] = std::min(lowestStage[i], static_cast<float>(s));
-    }
-    state.level = level;
-    stage = s;
-    return i;
+    if (stage < 6.0) return releaseInside(state, release, 5.0, i, releaseEnd, out, lower);
+    return tail(state, i, n, out, lower);
 }
 
 // Whether the sample of `timing` reads the release segment: mayReadRelease, less the tail, which
@@ -295,12 +311,7 @@ int runFadeSegment(EnvelopeState& fade, const FadeSegments& segments, int i, int
             if (k > i) fade.level = 0.0f;
             return k;
         }
-        if (stage < 2.0) {
-            const int to = stepInside(stage, segments.fadeIn.step, 1.0, i, heldEnd, out, record);
-            const bool exponential = segments.fadeIn.exponential;
-            fade.level = levelsOf(out, i, to, fade.level, [exponential](float x) { return rising(x, exponential); });
-            return to;
-        }
+        if (stage < 2.0) return riseInside(fade, segments.fadeIn, 1.0, i, heldEnd, out, record);
         // Held at 1: the level settles, the stage stays.
         const float stageNow = static_cast<float>(stage);
         float level = fade.level;
@@ -312,25 +323,8 @@ int runFadeSegment(EnvelopeState& fade, const FadeSegments& segments, int i, int
         fade.level = level;
         return i;
     }
-    if (stage < 4.0) {
-        const int to = stepInside(stage, segments.fadeOut.step, 3.0, i, n, out, record);
-        const float saved = fade.saved;
-        const bool exponential = segments.fadeOut.exponential;
-        fade.level = levelsOf(out, i, to, fade.level,
-                              [saved, exponential](float x) { return falling(saved, 0.0f, x, exponential); });
-        return to;
-    }
-    float level = fade.level;
-    double s = stage;
-    for (; i < n; ++i) {
-        level *= 0.999f;
-        s += 1e-5f;
-        out[i].l = level;
-        stages[i] = static_cast<float>(s);
-    }
-    fade.level = level;
-    stage = s;
-    return i;
+    if (stage < 4.0) return releaseInside(fade, segments.fadeOut, 3.0, i, n, out, record);
+    return tail(fade, i, n, out, record);
 }
 
 }  // namespace
