@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 
 namespace tess {
 
@@ -70,24 +71,33 @@ public:
         return sum;
     }
 
+    // visit(std::integral_constant<int, N>{}) for a half-width N of 1 to 8, so that loops over
+    // the taps can be fixed when compiling; general() for any other half-width.
+    template <typename Visit, typename General>
+    decltype(auto) withFixedHalfWidth(Visit visit, General general) const {
+        switch (halfWidth_) {
+            case 1: return visit(std::integral_constant<int, 1>{});
+            case 2: return visit(std::integral_constant<int, 2>{});
+            case 3: return visit(std::integral_constant<int, 3>{});
+            case 4: return visit(std::integral_constant<int, 4>{});
+            case 5: return visit(std::integral_constant<int, 5>{});
+            case 6: return visit(std::integral_constant<int, 6>{});
+            case 7: return visit(std::integral_constant<int, 7>{});
+            case 8: return visit(std::integral_constant<int, 8>{});
+            default: return general();
+        }
+    }
+
     // read() of consecutive frames whose floor(position) is at `centre`, with the position's
     // fraction (0 <= frac < 1): frames centre[-N] .. centre[N] must exist.
     float readAround(const float* centre, double frac) const {
-        switch (halfWidth_) {
-            case 0: return centre[0];
-            case 1: return readAroundOf<1>(centre, frac);
-            case 2: return readAroundOf<2>(centre, frac);
-            case 3: return readAroundOf<3>(centre, frac);
-            case 4: return readAroundOf<4>(centre, frac);
-            case 5: return readAroundOf<5>(centre, frac);
-            case 6: return readAroundOf<6>(centre, frac);
-            case 7: return readAroundOf<7>(centre, frac);
-            case 8: return readAroundOf<8>(centre, frac);
-            default: break;
-        }
-        float sum = 0.0f;
-        for (int k = -halfWidth_; k <= halfWidth_; ++k) sum += tap(k, frac) * centre[k];
-        return sum;
+        if (halfWidth_ == 0) return centre[0];
+        return withFixedHalfWidth([&](auto width) { return readAroundOf<decltype(width)::value>(centre, frac); },
+                                  [&] {
+                                      float sum = 0.0f;
+                                      for (int k = -halfWidth_; k <= halfWidth_; ++k) sum += tap(k, frac) * centre[k];
+                                      return sum;
+                                  });
     }
 
     // readAround for a half-width N known when compiling (N must be halfWidth()): the taps
